@@ -134,8 +134,8 @@ int cPciTree::findBySlotPath(const char* a_pText) const {
   return -1;
 }
 
-int32_t cPciTree::fault(const std::string& a_rCall, int a_Index,
-                        const std::string& a_rQualifier) const {
+const int32_t* cPciTree::fault(const std::string& a_rCall, int a_Index,
+                               const std::string& a_rQualifier) const {
   const std::string l_Qualified = a_rCall + "." + a_rQualifier;
   const std::map<std::string, int32_t>* l_Tables[2] = {
       a_Index >= 0 ? &m_Bridges[a_Index].m_Faults : nullptr, &m_Faults};
@@ -143,12 +143,12 @@ int32_t cPciTree::fault(const std::string& a_rCall, int a_Index,
     if (!l_pTable) continue;
     if (!a_rQualifier.empty()) {
       auto l_It = l_pTable->find(l_Qualified);
-      if (l_It != l_pTable->end()) return l_It->second;
+      if (l_It != l_pTable->end()) return &l_It->second;
     }
     auto l_It = l_pTable->find(a_rCall);
-    if (l_It != l_pTable->end()) return l_It->second;
+    if (l_It != l_pTable->end()) return &l_It->second;
   }
-  return 0;
+  return nullptr;
 }
 
 }  // namespace qvpcibrd

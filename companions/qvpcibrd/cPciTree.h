@@ -60,9 +60,10 @@ class cPciTree {
   int findParentOfBus(uint8_t a_Bus) const;
   // The slot path text, device/function codes from the bridge up to its root bus.
   std::string slotPathText(int a_Index) const;
-  // The injected result for a call, 0 when none. The most specific entry
-  // wins: bridge with qualifier, bridge, global with qualifier, global.
-  int32_t fault(const std::string& a_rCall, int a_Index, const std::string& a_rQualifier) const;
+  // The injected result for a call, or null when none. The most specific
+  // entry wins: bridge with qualifier, bridge, global with qualifier, global.
+  const int32_t* fault(const std::string& a_rCall, int a_Index,
+                       const std::string& a_rQualifier) const;
 };
 
 // The hex form used in fault qualifiers, e.g. "0x20000B00".

@@ -26,6 +26,13 @@ std::map<int32_t, sSession> g_Sessions;
 int32_t g_NextSession = 1;
 std::map<std::string, uint32_t> g_CallCounts;
 
+// An injected result: an error or 0 is answered at once, before anything
+// is written; a warning is answered after the call did its work.
+struct sInjected {
+  bool m_AtOnce;
+  int32_t m_Code;
+};
+
 // Holds the library's lock for one entry point call and counts the call.
 class cCall {
  public:
@@ -37,8 +44,10 @@ class cCall {
     auto l_It = g_Sessions.find(a_Session);
     return l_It == g_Sessions.end() ? nullptr : &l_It->second;
   }
-  int32_t fault(const cPciTree& a_rTree, int a_Index, const std::string& a_rQualifier = "") {
-    return a_rTree.fault(m_pName, a_Index, a_rQualifier);
+  sInjected fault(const cPciTree& a_rTree, int a_Index, const std::string& a_rQualifier = "") {
+    const int32_t* l_pCode = a_rTree.fault(m_pName, a_Index, a_rQualifier);
+    if (!l_pCode) return sInjected{false, QVPCIBRD_SUCCESS};
+    return sInjected{*l_pCode <= 0, *l_pCode};
   }
 
  private:
@@ -53,8 +62,8 @@ int32_t answerList(cCall& a_rCall, const cPciTree& a_rTree, int a_Index,
                    const std::vector<uint32_t>& a_rEntries, uint32_t* a_pArray,
                    uint32_t* a_pCount) {
   if (!a_pCount) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = a_rCall.fault(a_rTree, a_Index, a_pArray ? "fill" : "count");
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = a_rCall.fault(a_rTree, a_Index, a_pArray ? "fill" : "count");
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const uint32_t l_Needed = static_cast<uint32_t>(a_rEntries.size());
   if (!a_pArray && a_rTree.m_ListQuirk == eListQuirk::kHugeCount) {
     *a_pCount = UINT32_MAX;
@@ -62,11 +71,11 @@ int32_t answerList(cCall& a_rCall, const cPciTree& a_rTree, int a_Index,
   }
   if (!a_pArray || *a_pCount < l_Needed) {
     *a_pCount = l_Needed;
-    return l_Needed ? QVPCIBRD_ERR_BUFFER_TOO_SMALL : l_Fault;
+    return l_Needed ? QVPCIBRD_ERR_BUFFER_TOO_SMALL : l_Fault.m_Code;
   }
   std::copy(a_rEntries.begin(), a_rEntries.end(), a_pArray);
   *a_pCount = l_Needed + (a_rTree.m_ListQuirk == eListQuirk::kGrowCount ? 1 : 0);
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 std::vector<uint32_t> refsWhere(const cPciTree& a_rTree,
@@ -82,11 +91,11 @@ std::vector<uint32_t> refsWhere(const cPciTree& a_rTree,
 // A found bridge (or none, -1) with its injected result applied.
 int32_t answerLookup(cCall& a_rCall, const cPciTree& a_rTree, int a_Index,
                      tQvPciBrdBridgeRef* a_pBridge) {
-  const int32_t l_Fault = a_rCall.fault(a_rTree, a_Index);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = a_rCall.fault(a_rTree, a_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   if (a_Index < 0) return QVPCIBRD_ERR_NOT_FOUND;
   *a_pBridge = a_rTree.m_Bridges[a_Index].m_Ref;
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 }  // namespace
@@ -101,14 +110,14 @@ int32_t QvPciBrd_OpenSession(uint32_t /*a_Flags*/, tQvPciBrdSession* a_pSession)
   l_Session.m_pBackend = createBackend();
   const int32_t l_Result = l_Session.m_pBackend->loadTree(l_Session.m_Tree);
   if (l_Result < 0) return l_Result;
-  const int32_t l_Fault = l_Call.fault(l_Session.m_Tree, -1);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_Session.m_Tree, -1);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   while (g_Sessions.count(g_NextSession) || g_NextSession <= 0) {
     g_NextSession = g_NextSession <= 0 ? 1 : g_NextSession + 1;
   }
   *a_pSession = g_NextSession++;
   g_Sessions[*a_pSession] = std::move(l_Session);
-  return l_Fault ? l_Fault : l_Result;
+  return l_Fault.m_Code ? l_Fault.m_Code : l_Result;
 }
 
 int32_t QvPciBrd_CloseSession(tQvPciBrdSession a_Session) {
@@ -116,9 +125,9 @@ int32_t QvPciBrd_CloseSession(tQvPciBrdSession a_Session) {
   sSession* l_pSession = l_Call.session(a_Session);
   if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
   // The session ends even when a failure is injected.
-  const int32_t l_Fault = l_Call.fault(l_pSession->m_Tree, -1);
+  const sInjected l_Fault = l_Call.fault(l_pSession->m_Tree, -1);
   g_Sessions.erase(a_Session);
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_FindBridgesByPciIds(tQvPciBrdSession a_Session, const uint16_t* a_pVendorId,
@@ -186,12 +195,12 @@ int32_t QvPciBrd_GetBridgeParent(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef 
   const cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Child);
   if (l_Index < 0 || !a_pParent) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const int l_Parent = l_rTree.m_Bridges[l_Index].m_Parent;
   if (l_Parent < 0) return QVPCIBRD_ERR_NOT_FOUND;
   *a_pParent = l_rTree.m_Bridges[l_Parent].m_Ref;
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_GetBridgeChildren(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Parent,
@@ -240,13 +249,13 @@ int32_t QvPciBrd_GetBridgeAddress(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef
   const cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
   if (a_pBus) *a_pBus = l_rBridge.m_Bus;
   if (a_pDevice) *a_pDevice = l_rBridge.m_Device;
   if (a_pFunction) *a_pFunction = l_rBridge.m_Function;
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_GetBridgeSlotPath(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
@@ -257,8 +266,8 @@ int32_t QvPciBrd_GetBridgeSlotPath(tQvPciBrdSession a_Session, tQvPciBrdBridgeRe
   const cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0 || !a_pSize) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index, a_pBuffer ? "fill" : "count");
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, a_pBuffer ? "fill" : "count");
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   std::string l_Text = l_rTree.slotPathText(l_Index);
   uint32_t l_Needed = static_cast<uint32_t>(l_Text.size()) + 1;
   switch (l_rTree.m_SlotPathQuirk) {
@@ -284,7 +293,7 @@ int32_t QvPciBrd_GetBridgeSlotPath(tQvPciBrdSession a_Session, tQvPciBrdBridgeRe
   }
   std::memcpy(a_pBuffer, l_Text.c_str(), l_Needed);
   *a_pSize = l_Needed;
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 #ifndef QVPCIBRD_WITHOUT_GETBRIDGEIDS
@@ -297,14 +306,14 @@ int32_t QvPciBrd_GetBridgeIds(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_B
   const cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
   if (a_pVendorId) *a_pVendorId = l_rBridge.m_VendorId;
   if (a_pDeviceId) *a_pDeviceId = l_rBridge.m_DeviceId;
   if (a_pSubsystemVendorId) *a_pSubsystemVendorId = l_rBridge.m_SubsystemVendorId;
   if (a_pSubsystemId) *a_pSubsystemId = l_rBridge.m_SubsystemId;
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 #endif
 
@@ -316,11 +325,11 @@ int32_t QvPciBrd_SetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef 
   cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const int32_t l_Result =
       l_pSession->m_pBackend->writeAttribute(l_rTree, l_Index, a_AttributeId, a_Value);
-  return l_Result ? l_Result : l_Fault;
+  return l_Result ? l_Result : l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_GetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
@@ -331,11 +340,11 @@ int32_t QvPciBrd_GetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef 
   cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0 || !a_pValue) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const int32_t l_Result =
       l_pSession->m_pBackend->readAttribute(l_rTree, l_Index, a_AttributeId, *a_pValue);
-  return l_Result ? l_Result : l_Fault;
+  return l_Result ? l_Result : l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_OpenBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge) {
@@ -345,10 +354,10 @@ int32_t QvPciBrd_OpenBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bri
   cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   l_rTree.m_Bridges[l_Index].m_Open = true;
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_CloseBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge) {
@@ -358,10 +367,10 @@ int32_t QvPciBrd_CloseBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Br
   cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0 || !l_rTree.m_Bridges[l_Index].m_Open) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   l_rTree.m_Bridges[l_Index].m_Open = false;
-  return l_Fault;
+  return l_Fault.m_Code;
 }
 
 #ifndef QVPCIBRD_WITHOUT_EEPROMUPDATE
@@ -375,8 +384,8 @@ int32_t QvPciBrd_EepromUpdate(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_B
   cPciTree& l_rTree = l_pSession->m_Tree;
   const int l_Index = l_rTree.findByRef(a_Bridge);
   if (l_Index < 0 || (a_ByteCount && !a_pImage)) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const int32_t l_Fault = l_Call.fault(l_rTree, l_Index);
-  if (l_Fault < 0) return l_Fault;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   // An image is only written into the bridge it was made for.
   const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
   if (a_VendorId != l_rBridge.m_VendorId || a_DeviceId != l_rBridge.m_DeviceId) {
@@ -384,7 +393,7 @@ int32_t QvPciBrd_EepromUpdate(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_B
   }
   const int32_t l_Result = l_pSession->m_pBackend->updateEeprom(
       l_rTree, l_Index, a_AlwaysOverwrite, a_UpdateMethod, a_pImage, a_ByteCount);
-  return l_Result ? l_Result : l_Fault;
+  return l_Result ? l_Result : l_Fault.m_Code;
 }
 #endif
 
@@ -398,6 +407,11 @@ uint32_t QvPciBrdSim_GetCallCount(const char* a_pEntryPoint) {
 void QvPciBrdSim_ResetCallCounts(void) {
   std::lock_guard<std::mutex> l_Lock(g_Mutex);
   g_CallCounts.clear();
+}
+
+uint32_t QvPciBrdSim_GetSessionCount(void) {
+  std::lock_guard<std::mutex> l_Lock(g_Mutex);
+  return static_cast<uint32_t>(g_Sessions.size());
 }
 
 }  // extern "C"

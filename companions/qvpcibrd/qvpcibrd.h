@@ -109,6 +109,8 @@ QVPCIBRD_EXPORT int32_t QvPciBrd_EepromUpdate(tQvPciBrdSession a_Session,
  * the counters were last reset. Tests use it to see which calls were made. */
 QVPCIBRD_EXPORT uint32_t QvPciBrdSim_GetCallCount(const char* a_pEntryPoint);
 QVPCIBRD_EXPORT void QvPciBrdSim_ResetCallCounts(void);
+/* Simulation only: the number of sessions open right now. */
+QVPCIBRD_EXPORT uint32_t QvPciBrdSim_GetSessionCount(void);
 
 #ifdef __cplusplus
 }

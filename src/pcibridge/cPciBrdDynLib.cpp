@@ -121,7 +121,7 @@ int32_t cPciBrdDynLib::FindBridgeBySlotPath(tPciBrdSession a_Session,
   nQvPxiDriverTools_1_0::cCharBuffer l_Text;
   a_rSlotPath.GetText(l_Text, l_Status);
   if (l_Status.isFatal()) return l_Status.result();
-  return m_pFindBridgeBySlotPath(a_Session, l_Text.c_str(), a_pBridgeRef);
+  return m_pFindBridgeBySlotPath(a_Session, l_Text.GetText(), a_pBridgeRef);
 }
 
 int32_t cPciBrdDynLib::FindParentBridgeForBus(tPciBrdSession a_Session, uint8_t a_Bus,
