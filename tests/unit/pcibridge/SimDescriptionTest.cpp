@@ -106,4 +106,40 @@ TEST(SimDescription, IdentifierSearchMatchesGivenIdentifiersOnly) {
   l_Lib.CloseSession(l_Session);
 }
 
+// The example systems under examples/systems stay loadable.
+TEST(SimDescription, ExampleSystemsLoad) {
+  std::string l_Source = __FILE__;
+  l_Source.resize(l_Source.rfind("/tests/unit/"));
+  const std::string l_Examples = l_Source + "/examples/systems/";
+  setenv("QVPCIBRD_SYSTEM", (l_Examples + "faults.ini").c_str(), 1);
+  {
+    JsonStatus l_Status;
+    cPciBrdDynLib l_Lib(l_Status);
+    int32_t l_Session = -1;
+    EXPECT_EQ(0, l_Lib.OpenSession(0, &l_Session));
+    l_Lib.CloseSession(l_Session);
+  }
+  setenv("QVPCIBRD_SYSTEM", (l_Examples + "host-fourport-chassis.ini").c_str(), 1);
+  JsonStatus l_Status;
+  cPciBrdDynLib l_Lib(l_Status);
+  int32_t l_Session = -1;
+  ASSERT_EQ(0, l_Lib.OpenSession(0, &l_Session));
+  const uint16_t l_Ids[4] = {0x12D8, 0xE112, 0x1F3C, 0x4130};
+  uint32_t l_Chassis = 0, l_Count = 1;
+  EXPECT_EQ(0, l_Lib.FindBridgesByPciIds(l_Session, &l_Ids[0], &l_Ids[1], &l_Ids[2], &l_Ids[3],
+                                         &l_Chassis, &l_Count));
+  EXPECT_EQ(1u, l_Count);
+  char l_Text[32] = {};
+  uint32_t l_Size = sizeof l_Text;
+  using tGetText = int32_t (*)(int32_t, uint32_t, char*, uint32_t*);
+  void* l_pHandle = dlopen("libqvpcibrd.so.1", RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(nullptr, l_pHandle);
+  auto l_pGetText = reinterpret_cast<tGetText>(dlsym(l_pHandle, "QvPciBrd_GetBridgeSlotPath"));
+  EXPECT_EQ(0, l_pGetText(l_Session, l_Chassis, l_Text, &l_Size));
+  EXPECT_STREQ("MR00:00,00,00,E0", l_Text);
+  dlclose(l_pHandle);
+  l_Lib.CloseSession(l_Session);
+  unsetenv("QVPCIBRD_SYSTEM");
+}
+
 }  // namespace
