@@ -7,11 +7,12 @@
 namespace qvpcibrd {
 
 const char* const kEntryPointNames[18] = {
-    "OpenSession",      "CloseSession",    "FindBridgesByPciIds", "FindBridgeByAddress",
-    "FindBridgeBySlotPath", "FindParentBridgeForBus", "GetBridgeParent", "GetBridgeChildren",
-    "GetBusChildren",   "GetRootBuses",    "GetBridgeAddress",    "GetBridgeSlotPath",
-    "GetBridgeIds",     "SetAttributeU32", "GetAttributeU32",     "OpenBridge",
-    "CloseBridge",      "EepromUpdate"};
+    "OpenSession",         "CloseSession",         "FindBridgesByPciIds",
+    "FindBridgeByAddress", "FindBridgeBySlotPath", "FindParentBridgeForBus",
+    "GetBridgeParent",     "GetBridgeChildren",    "GetBusChildren",
+    "GetRootBuses",        "GetBridgeAddress",     "GetBridgeSlotPath",
+    "GetBridgeIds",        "SetAttributeU32",      "GetAttributeU32",
+    "OpenBridge",          "CloseBridge",          "EepromUpdate"};
 
 // References start well away from 0 so that a caller confusing a reference
 // with an index is noticed.
@@ -106,7 +107,8 @@ std::string cPciTree::slotPathText(int a_Index) const {
     l_Root = l_Index;
   }
   char l_Prefix[8];
-  std::snprintf(l_Prefix, sizeof l_Prefix, "MR%02X:", static_cast<unsigned>(m_Bridges[l_Root].m_Bus));
+  std::snprintf(l_Prefix, sizeof l_Prefix,
+                "MR%02X:", static_cast<unsigned>(m_Bridges[l_Root].m_Bus));
   return l_Prefix + l_Codes;
 }
 
@@ -127,7 +129,8 @@ int cPciTree::findBySlotPath(const char* a_pText) const {
       return -2;
     }
   }
-  for (char& l_rChar : l_Text) l_rChar = static_cast<char>(std::toupper(static_cast<unsigned char>(l_rChar)));
+  for (char& l_rChar : l_Text)
+    l_rChar = static_cast<char>(std::toupper(static_cast<unsigned char>(l_rChar)));
   for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
     if (slotPathText(static_cast<int>(l_Index)) == l_Text) return static_cast<int>(l_Index);
   }

@@ -1,10 +1,10 @@
 #include "cSimBackend.h"
 
-#include "qvpcibrd.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+
+#include "qvpcibrd.h"
 
 namespace qvpcibrd {
 namespace {
@@ -82,8 +82,8 @@ bool readBridge(const sSystemSection& a_rSection, sBridge& a_rBridge, std::strin
       if (!numberIn(l_rEntry, 0, 255, l_Value, a_rError)) return false;
       a_rBridge.m_Secondary = static_cast<uint8_t>(l_Value);
       a_rBridge.m_HasSecondary = true;
-    } else if (l_rKey == "vendor_id" || l_rKey == "device_id" ||
-               l_rKey == "subsystem_vendor_id" || l_rKey == "subsystem_id") {
+    } else if (l_rKey == "vendor_id" || l_rKey == "device_id" || l_rKey == "subsystem_vendor_id" ||
+               l_rKey == "subsystem_id") {
       if (!numberIn(l_rEntry, 0, 0xFFFF, l_Value, a_rError)) return false;
       const uint16_t l_Id = static_cast<uint16_t>(l_Value);
       if (l_rKey == "vendor_id") a_rBridge.m_VendorId = l_Id;
@@ -159,8 +159,7 @@ bool readGlobal(const sSystemSection& a_rSection, cPciTree& a_rTree, std::string
 
 }  // namespace
 
-bool cSimBackend::buildTree(const cSystemFile& a_rFile, cPciTree& a_rTree,
-                            std::string& a_rError) {
+bool cSimBackend::buildTree(const cSystemFile& a_rFile, cPciTree& a_rTree, std::string& a_rError) {
   for (const sSystemSection& l_rSection : a_rFile.sections()) {
     if (l_rSection.m_Kind == "bridge") {
       sBridge l_Bridge;

@@ -4,10 +4,10 @@
 // are checked and then accepted without effect.
 #pragma once
 
+#include <string>
+
 #include "cSystemFile.h"
 #include "iPciBrdBackend.h"
-
-#include <string>
 
 namespace qvpcibrd {
 

@@ -57,8 +57,7 @@ bool cSystemFile::parse(const std::string& a_rText, const std::string& a_rOrigin
       l_Section.m_Kind = l_Inner.substr(0, l_Space);
       l_Section.m_Name = l_Space == std::string::npos ? "" : trim(l_Inner.substr(l_Space));
       l_Section.m_Line = l_Line;
-      if (l_Section.m_Kind.empty() ||
-          l_Section.m_Name.find_first_of(" \t") != std::string::npos) {
+      if (l_Section.m_Kind.empty() || l_Section.m_Name.find_first_of(" \t") != std::string::npos) {
         a_rError = where(a_rOrigin, l_Line) + "a section header is [KIND] or [KIND NAME]";
         return false;
       }

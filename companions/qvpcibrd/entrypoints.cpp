@@ -1,16 +1,16 @@
 // The eighteen exported entry points: session table, argument checks, the
 // count-then-fill and size-then-fill protocols, and injected failures. The
 // bridge tree itself comes from the session's backend.
-#include "cPciTree.h"
-#include "iPciBrdBackend.h"
-#include "qvpcibrd.h"
-
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "cPciTree.h"
+#include "iPciBrdBackend.h"
+#include "qvpcibrd.h"
 
 using namespace qvpcibrd;
 
@@ -133,8 +133,8 @@ int32_t QvPciBrd_CloseSession(tQvPciBrdSession a_Session) {
 int32_t QvPciBrd_FindBridgesByPciIds(tQvPciBrdSession a_Session, const uint16_t* a_pVendorId,
                                      const uint16_t* a_pDeviceId,
                                      const uint16_t* a_pSubsystemVendorId,
-                                     const uint16_t* a_pSubsystemId,
-                                     tQvPciBrdBridgeRef* a_pBridges, uint32_t* a_pCount) {
+                                     const uint16_t* a_pSubsystemId, tQvPciBrdBridgeRef* a_pBridges,
+                                     uint32_t* a_pCount) {
   cCall l_Call("FindBridgesByPciIds");
   sSession* l_pSession = l_Call.session(a_Session);
   if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
@@ -214,8 +214,8 @@ int32_t QvPciBrd_GetBridgeChildren(tQvPciBrdSession a_Session, tQvPciBrdBridgeRe
   auto l_IsChild = [](const sBridge& a_rBridge, const void* a_pContext) {
     return a_rBridge.m_Parent == *static_cast<const int*>(a_pContext);
   };
-  return answerList(l_Call, l_rTree, l_Index, refsWhere(l_rTree, l_IsChild, &l_Index),
-                    a_pChildren, a_pCount);
+  return answerList(l_Call, l_rTree, l_Index, refsWhere(l_rTree, l_IsChild, &l_Index), a_pChildren,
+                    a_pCount);
 }
 
 int32_t QvPciBrd_GetBusChildren(tQvPciBrdSession a_Session, uint8_t a_Bus,
@@ -231,8 +231,7 @@ int32_t QvPciBrd_GetBusChildren(tQvPciBrdSession a_Session, uint8_t a_Bus,
                     a_pCount);
 }
 
-int32_t QvPciBrd_GetRootBuses(tQvPciBrdSession a_Session, uint32_t* a_pBuses,
-                              uint32_t* a_pCount) {
+int32_t QvPciBrd_GetRootBuses(tQvPciBrdSession a_Session, uint32_t* a_pBuses, uint32_t* a_pCount) {
   cCall l_Call("GetRootBuses");
   sSession* l_pSession = l_Call.session(a_Session);
   if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
@@ -375,9 +374,9 @@ int32_t QvPciBrd_CloseBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Br
 
 #ifndef QVPCIBRD_WITHOUT_EEPROMUPDATE
 int32_t QvPciBrd_EepromUpdate(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
-                              uint16_t a_VendorId, uint16_t a_DeviceId,
-                              uint32_t a_AlwaysOverwrite, uint32_t a_UpdateMethod,
-                              uint32_t a_ByteCount, const uint8_t* a_pImage) {
+                              uint16_t a_VendorId, uint16_t a_DeviceId, uint32_t a_AlwaysOverwrite,
+                              uint32_t a_UpdateMethod, uint32_t a_ByteCount,
+                              const uint8_t* a_pImage) {
   cCall l_Call("EepromUpdate");
   sSession* l_pSession = l_Call.session(a_Session);
   if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;

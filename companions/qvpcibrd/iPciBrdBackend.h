@@ -3,10 +3,10 @@
 // of its own; the entry points know only this interface.
 #pragma once
 
-#include "cPciTree.h"
-
 #include <cstdint>
 #include <memory>
+
+#include "cPciTree.h"
 
 namespace qvpcibrd {
 

@@ -50,13 +50,10 @@ typedef uint32_t tQvPciBrdBridgeRef;
 
 QVPCIBRD_EXPORT int32_t QvPciBrd_OpenSession(uint32_t a_Flags, tQvPciBrdSession* a_pSession);
 QVPCIBRD_EXPORT int32_t QvPciBrd_CloseSession(tQvPciBrdSession a_Session);
-QVPCIBRD_EXPORT int32_t QvPciBrd_FindBridgesByPciIds(tQvPciBrdSession a_Session,
-                                                     const uint16_t* a_pVendorId,
-                                                     const uint16_t* a_pDeviceId,
-                                                     const uint16_t* a_pSubsystemVendorId,
-                                                     const uint16_t* a_pSubsystemId,
-                                                     tQvPciBrdBridgeRef* a_pBridges,
-                                                     uint32_t* a_pCount);
+QVPCIBRD_EXPORT int32_t QvPciBrd_FindBridgesByPciIds(
+    tQvPciBrdSession a_Session, const uint16_t* a_pVendorId, const uint16_t* a_pDeviceId,
+    const uint16_t* a_pSubsystemVendorId, const uint16_t* a_pSubsystemId,
+    tQvPciBrdBridgeRef* a_pBridges, uint32_t* a_pCount);
 QVPCIBRD_EXPORT int32_t QvPciBrd_FindBridgeByAddress(tQvPciBrdSession a_Session, uint8_t a_Bus,
                                                      uint8_t a_Device, uint8_t a_Function,
                                                      tQvPciBrdBridgeRef* a_pBridge);
@@ -85,8 +82,7 @@ QVPCIBRD_EXPORT int32_t QvPciBrd_GetBridgeSlotPath(tQvPciBrdSession a_Session,
                                                    uint32_t* a_pSize);
 QVPCIBRD_EXPORT int32_t QvPciBrd_GetBridgeIds(tQvPciBrdSession a_Session,
                                               tQvPciBrdBridgeRef a_Bridge, uint16_t* a_pVendorId,
-                                              uint16_t* a_pDeviceId,
-                                              uint16_t* a_pSubsystemVendorId,
+                                              uint16_t* a_pDeviceId, uint16_t* a_pSubsystemVendorId,
                                               uint16_t* a_pSubsystemId);
 QVPCIBRD_EXPORT int32_t QvPciBrd_SetAttributeU32(tQvPciBrdSession a_Session,
                                                  tQvPciBrdBridgeRef a_Bridge,

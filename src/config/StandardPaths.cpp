@@ -1,13 +1,13 @@
 #include "config/StandardPaths.h"
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
 #include "platform/qvdynlib.h"
 #include "status/Allocation.h"
 #include "status/Exception.h"
 #include "status/StatusCodes.h"
-
-#include <algorithm>
-#include <cstring>
-#include <new>
 
 namespace {
 

@@ -4,12 +4,12 @@
 // library libqvrelocations.so.0 reports. Built once when the library loads.
 #pragma once
 
-#include "status/JsonStatus.h"
-#include "status/StatusString.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "status/JsonStatus.h"
+#include "status/StatusString.h"
 
 // One directory of the table. The table keeps each entry's own status but
 // never sets it.

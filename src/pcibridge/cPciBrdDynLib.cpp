@@ -1,14 +1,13 @@
 #include "pcibridge/cPciBrdDynLib.h"
 
+#include <boost/checked_delete.hpp>
+#include <boost/shared_ptr.hpp>
+#include <cstring>
+
 #include "config/cSlotPath.h"
 #include "platform/qvdynlib.h"
 #include "status/Status.h"
 #include "status/StatusCodes.h"
-
-#include <boost/shared_ptr.hpp>
-#include <boost/checked_delete.hpp>
-
-#include <cstring>
 
 namespace nQVZEL_15_0 {
 namespace nQvPciBrdWrapper_15_0 {
@@ -22,8 +21,7 @@ constexpr const char* kLibraryName = "libqvpcibrd.so.1";
 constexpr uint32_t kMaxSlotPathSize = 4096;
 
 template <typename tEntryPoint>
-void bind(void* a_pHandle, const char* a_pName, tEntryPoint& a_rEntryPoint,
-          JsonStatus& a_rStatus) {
+void bind(void* a_pHandle, const char* a_pName, tEntryPoint& a_rEntryPoint, JsonStatus& a_rStatus) {
   a_rEntryPoint = reinterpret_cast<tEntryPoint>(qvdynlib_getSymbol(a_pHandle, a_pName, a_rStatus));
 }
 
@@ -99,16 +97,15 @@ int32_t cPciBrdDynLib::CloseSession(tPciBrdSession a_Session) {
 
 int32_t cPciBrdDynLib::FindBridgesByPciIds(tPciBrdSession a_Session, const uint16_t* a_pVid,
                                            const uint16_t* a_pPid, const uint16_t* a_pSsVid,
-                                           const uint16_t* a_pSsPid,
-                                           tPciBrdBridgeRef* a_pBridges, uint32_t* a_pCount) {
+                                           const uint16_t* a_pSsPid, tPciBrdBridgeRef* a_pBridges,
+                                           uint32_t* a_pCount) {
   if (!m_pFindBridgesByPciIds) return qvstatus::kPciBrdUnavailable;
   return m_pFindBridgesByPciIds(a_Session, a_pVid, a_pPid, a_pSsVid, a_pSsPid, a_pBridges,
                                 a_pCount);
 }
 
-int32_t cPciBrdDynLib::FindBridgeByAddress(tPciBrdSession a_Session, uint8_t a_Bus,
-                                           uint8_t a_Dev, uint8_t a_Func,
-                                           tPciBrdBridgeRef* a_pBridgeRef) {
+int32_t cPciBrdDynLib::FindBridgeByAddress(tPciBrdSession a_Session, uint8_t a_Bus, uint8_t a_Dev,
+                                           uint8_t a_Func, tPciBrdBridgeRef* a_pBridgeRef) {
   if (!m_pFindBridgeByAddress) return qvstatus::kPciBrdUnavailable;
   return m_pFindBridgeByAddress(a_Session, a_Bus, a_Dev, a_Func, a_pBridgeRef);
 }

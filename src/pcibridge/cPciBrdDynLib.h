@@ -4,10 +4,10 @@
 // null pointer, so the rest of the library runs without the component.
 #pragma once
 
+#include <cstdint>
+
 #include "pcibridge/tPciBrdEntryPoints.h"
 #include "status/JsonStatus.h"
-
-#include <cstdint>
 
 namespace nQvPxiDriverTools_1_0 {
 class cSlotPath;
@@ -61,9 +61,8 @@ class cPciBrdDynLib {
   virtual int32_t OpenBridge(tPciBrdSession a_Session, tPciBrdBridgeRef a_BridgeRef);
   virtual int32_t CloseBridge(tPciBrdSession a_Session, tPciBrdBridgeRef a_BridgeRef);
   virtual int32_t EepromUpdate(tPciBrdSession a_Session, tPciBrdBridgeRef a_Bridge, uint16_t a_Vid,
-                               uint16_t a_Pid, uint32_t a_AlwaysOverwrite,
-                               uint32_t a_UpdateMethod, uint32_t a_ByteCount,
-                               const uint8_t* a_pBuffer);
+                               uint16_t a_Pid, uint32_t a_AlwaysOverwrite, uint32_t a_UpdateMethod,
+                               uint32_t a_ByteCount, const uint8_t* a_pBuffer);
 
  private:
   void* m_pHandle;

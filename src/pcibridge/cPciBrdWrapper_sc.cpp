@@ -1,8 +1,8 @@
 #include "pcibridge/cPciBrdWrapper_sc.h"
 
-#include "status/StatusCodes.h"
-
 #include <utility>
+
+#include "status/StatusCodes.h"
 
 namespace nQVZEL_15_0 {
 namespace nQvPciBrdWrapper_15_0 {
@@ -150,8 +150,7 @@ void cPciBrdWrapper_sc::GetBusChildren(uint8_t a_Bus, std::vector<uint32_t>& a_r
       a_rChildren, a_rStatus);
 }
 
-void cPciBrdWrapper_sc::GetRootBuses(std::vector<uint32_t>& a_rRootBuses,
-                                     JsonStatus& a_rStatus) {
+void cPciBrdWrapper_sc::GetRootBuses(std::vector<uint32_t>& a_rRootBuses, JsonStatus& a_rStatus) {
   fillList(
       [&](uint32_t* a_pArray, uint32_t* a_pCount) {
         return m_PciBrdDynLib.GetRootBuses(m_Session, a_pArray, a_pCount);
@@ -201,8 +200,7 @@ void cPciBrdWrapper_sc::SetAttributeU32(uint32_t a_BridgeRef, uint32_t a_Attribu
 void cPciBrdWrapper_sc::GetAttributeU32(uint32_t a_BridgeRef, uint32_t a_AttributeId,
                                         uint32_t& a_rAttributeBuffer, JsonStatus& a_rStatus) {
   if (a_rStatus.isFatal()) return;
-  record(m_PciBrdDynLib.GetAttributeU32(m_Session, a_BridgeRef, a_AttributeId,
-                                        &a_rAttributeBuffer),
+  record(m_PciBrdDynLib.GetAttributeU32(m_Session, a_BridgeRef, a_AttributeId, &a_rAttributeBuffer),
          QVZ_ERROR_SITE("m_PciBrdDynLib.GetAttributeU32( m_Session, a_BridgeRef, a_AttributeId, "
                         "&a_rAttributeBuffer )"),
          a_rStatus);

@@ -21,9 +21,9 @@ class cPciBrdWrapper_sc : public iPciBrdWrapper_sc {
   void OpenSession(uint32_t a_Flags, JsonStatus& a_rStatus) override;
   int32_t CloseSession() override;
   bool IsSessionOpen() const override;
-  void FindBridgesByPciIds(const uint16_t* a_pVid, const uint16_t* a_pPid,
-                           const uint16_t* a_pSsVid, const uint16_t* a_pSsPid,
-                           std::vector<uint32_t>& a_rBridges, JsonStatus& a_rStatus) override;
+  void FindBridgesByPciIds(const uint16_t* a_pVid, const uint16_t* a_pPid, const uint16_t* a_pSsVid,
+                           const uint16_t* a_pSsPid, std::vector<uint32_t>& a_rBridges,
+                           JsonStatus& a_rStatus) override;
   void FindBridgeByAddress(uint8_t a_Bus, uint8_t a_Dev, uint8_t a_Func, uint32_t& a_rBridgeRef,
                            JsonStatus& a_rStatus) override;
   void FindBridgeBySlotPath(const nQvPxiDriverTools_1_0::cSlotPath& a_rSlotPath,
@@ -44,8 +44,8 @@ class cPciBrdWrapper_sc : public iPciBrdWrapper_sc {
                     uint16_t* a_pSsPid, JsonStatus& a_rStatus) override;
   void SetAttributeU32(uint32_t a_BridgeRef, uint32_t a_AttributeId, uint32_t a_Value,
                        JsonStatus& a_rStatus) override;
-  void GetAttributeU32(uint32_t a_BridgeRef, uint32_t a_AttributeId,
-                       uint32_t& a_rAttributeBuffer, JsonStatus& a_rStatus) override;
+  void GetAttributeU32(uint32_t a_BridgeRef, uint32_t a_AttributeId, uint32_t& a_rAttributeBuffer,
+                       JsonStatus& a_rStatus) override;
   void OpenBridge(uint32_t a_BridgeRef, JsonStatus& a_rStatus) override;
   int32_t CloseBridge(uint32_t a_BridgeRef) override;
   void EepromUpdate(uint32_t a_Bridge, uint16_t a_Vid, uint16_t a_Pid, uint32_t a_AlwaysOverwrite,

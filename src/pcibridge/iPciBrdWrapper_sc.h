@@ -4,11 +4,11 @@
 // the text of the failed call. List operations return vectors.
 #pragma once
 
-#include "pcibridge/tPciBrdEntryPoints.h"
-#include "status/JsonStatus.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "pcibridge/tPciBrdEntryPoints.h"
+#include "status/JsonStatus.h"
 
 namespace nQvPxiDriverTools_1_0 {
 class cSlotPath;
@@ -36,8 +36,7 @@ class iPciBrdWrapper_sc {
                                     uint32_t& a_rBridgeRef, JsonStatus& a_rStatus) = 0;
   virtual void FindParentBridgeForBus(uint8_t a_Bus, uint32_t& a_rBridgeRef,
                                       JsonStatus& a_rStatus) = 0;
-  virtual void GetBridgeParent(uint32_t a_Child, uint32_t& a_rBridgeRef,
-                               JsonStatus& a_rStatus) = 0;
+  virtual void GetBridgeParent(uint32_t a_Child, uint32_t& a_rBridgeRef, JsonStatus& a_rStatus) = 0;
   virtual void GetBridgeChildren(uint32_t a_Parent, std::vector<uint32_t>& a_rChildren,
                                  JsonStatus& a_rStatus) = 0;
   virtual void GetBusChildren(uint8_t a_Bus, std::vector<uint32_t>& a_rChildren,

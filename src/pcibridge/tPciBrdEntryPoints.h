@@ -25,15 +25,13 @@ typedef int32_t (*tQvPciBrd_FindBridgesByPciIds)(tPciBrdSession a_Session,
 typedef int32_t (*tQvPciBrd_FindBridgeByAddress)(tPciBrdSession a_Session, uint8_t a_Bus,
                                                  uint8_t a_Device, uint8_t a_Function,
                                                  tPciBrdBridgeRef* a_pBridge);
-typedef int32_t (*tQvPciBrd_FindBridgeBySlotPath)(tPciBrdSession a_Session,
-                                                  const char* a_pSlotPath,
+typedef int32_t (*tQvPciBrd_FindBridgeBySlotPath)(tPciBrdSession a_Session, const char* a_pSlotPath,
                                                   tPciBrdBridgeRef* a_pBridge);
 typedef int32_t (*tQvPciBrd_FindParentBridgeForBus)(tPciBrdSession a_Session, uint8_t a_Bus,
                                                     tPciBrdBridgeRef* a_pBridge);
 typedef int32_t (*tQvPciBrd_GetBridgeParent)(tPciBrdSession a_Session, tPciBrdBridgeRef a_Child,
                                              tPciBrdBridgeRef* a_pParent);
-typedef int32_t (*tQvPciBrd_GetBridgeChildren)(tPciBrdSession a_Session,
-                                               tPciBrdBridgeRef a_Parent,
+typedef int32_t (*tQvPciBrd_GetBridgeChildren)(tPciBrdSession a_Session, tPciBrdBridgeRef a_Parent,
                                                tPciBrdBridgeRef* a_pChildren, uint32_t* a_pCount);
 typedef int32_t (*tQvPciBrd_GetBusChildren)(tPciBrdSession a_Session, uint8_t a_Bus,
                                             tPciBrdBridgeRef* a_pChildren, uint32_t* a_pCount);
@@ -42,13 +40,11 @@ typedef int32_t (*tQvPciBrd_GetRootBuses)(tPciBrdSession a_Session, uint32_t* a_
 typedef int32_t (*tQvPciBrd_GetBridgeAddress)(tPciBrdSession a_Session, tPciBrdBridgeRef a_Bridge,
                                               uint8_t* a_pBus, uint8_t* a_pDevice,
                                               uint8_t* a_pFunction);
-typedef int32_t (*tQvPciBrd_GetBridgeSlotPath)(tPciBrdSession a_Session,
-                                               tPciBrdBridgeRef a_Bridge, char* a_pBuffer,
-                                               uint32_t* a_pSize);
+typedef int32_t (*tQvPciBrd_GetBridgeSlotPath)(tPciBrdSession a_Session, tPciBrdBridgeRef a_Bridge,
+                                               char* a_pBuffer, uint32_t* a_pSize);
 typedef int32_t (*tQvPciBrd_GetBridgeIds)(tPciBrdSession a_Session, tPciBrdBridgeRef a_Bridge,
                                           uint16_t* a_pVendorId, uint16_t* a_pDeviceId,
-                                          uint16_t* a_pSubsystemVendorId,
-                                          uint16_t* a_pSubsystemId);
+                                          uint16_t* a_pSubsystemVendorId, uint16_t* a_pSubsystemId);
 typedef int32_t (*tQvPciBrd_SetAttributeU32)(tPciBrdSession a_Session, tPciBrdBridgeRef a_Bridge,
                                              uint32_t a_AttributeId, uint32_t a_Value);
 typedef int32_t (*tQvPciBrd_GetAttributeU32)(tPciBrdSession a_Session, tPciBrdBridgeRef a_Bridge,

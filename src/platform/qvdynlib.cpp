@@ -35,8 +35,8 @@ void recordFailure(JsonStatus& a_rStatus, const ErrorSite& a_rSite, const char* 
   if (l_pPoint) l_pPoint = jsonz_enterObject(l_pPoint, "qvdynlib_debug", a_rStatus.grower());
   if (l_pPoint) l_pPoint = jsonz_addStringGrowing(l_pPoint, "debug", a_pDebug, a_rStatus.grower());
   if (l_pPoint) {
-    l_pPoint = jsonz_addStringGrowing(l_pPoint, a_pKey, a_pValue ? a_pValue : "",
-                                      a_rStatus.grower());
+    l_pPoint =
+        jsonz_addStringGrowing(l_pPoint, a_pKey, a_pValue ? a_pValue : "", a_rStatus.grower());
   }
   l_pPoint = jsonz_leaveObject(l_pPoint);
   appendLoaderBlock(l_pPoint, a_rStatus);

@@ -3,10 +3,11 @@
 // own message, instead of an unexplained null pointer.
 #pragma once
 
-#include "status/JsonStatus.h"
+#include <dlfcn.h>
 
 #include <cstdint>
-#include <dlfcn.h>
+
+#include "status/JsonStatus.h"
 
 // The flags both companions are loaded with.
 constexpr int32_t kQvDynLibFlags = RTLD_NOW | RTLD_GLOBAL;

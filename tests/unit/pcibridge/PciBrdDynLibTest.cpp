@@ -1,19 +1,18 @@
-#include "pcibridge/cPciBrdDynLib.h"
-
-#include "../companions/qvpcibrd/qvpcibrd.h"
-#include "config/cAllocator.h"
-#include "config/cSlotPath.h"
-#include "status/StatusCodes.h"
-#include "unit/pcibridge/SimSupport.h"
-#include "unit/platform/ChildProcess.h"
-
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <type_traits>
 
-using nQVZEL_15_0::nQvPciBrdWrapper_15_0::cPciBrdDynLib;
+#include "../companions/qvpcibrd/qvpcibrd.h"
+#include "config/cAllocator.h"
+#include "config/cSlotPath.h"
+#include "pcibridge/cPciBrdDynLib.h"
+#include "status/StatusCodes.h"
+#include "unit/pcibridge/SimSupport.h"
+#include "unit/platform/ChildProcess.h"
+
 using nQvPxiDriverTools_1_0::cSlotPath;
+using nQVZEL_15_0::nQvPciBrdWrapper_15_0::cPciBrdDynLib;
 using namespace nQVZEL_15_0::nQvPciBrdWrapper_15_0;
 
 // The binding's view of each entry point is the companion's own.
@@ -114,7 +113,8 @@ void expectUnavailableFrom(cPciBrdDynLib& a_rLib, int a_First) {
 std::string bindingDetails(const std::string& a_rKey, const std::string& a_rValue) {
   return R"(\{"error_constant":"qvkoraerr_invalidParameter","file":"[^"]*","line":[0-9]+,)"
          R"("component":"qvzelif","qvdynlib_debug":\{"debug":"[^"]*",")" +
-         a_rKey + R"(":")" + a_rValue + R"("\},"internal_error":\{"api":"dlerror","string":"[^"]*"\}\})";
+         a_rKey + R"(":")" + a_rValue +
+         R"("\},"internal_error":\{"api":"dlerror","string":"[^"]*"\}\})";
 }
 
 class PciBrdDynLib : public ::testing::Test {
@@ -233,17 +233,17 @@ QVZ_CHILD_CASE(MissingLibrary) {
 }
 
 TEST(PciBrdDynLibBinding, MissingEntryPoint) {
-  qvztest::expectChildPasses(
-      "MissingEntryPoint",
-      {"LD_LIBRARY_PATH=" + qvztest::companionDir() + "/variants/missing-entry"});
+  qvztest::expectChildPasses("MissingEntryPoint", {"LD_LIBRARY_PATH=" + qvztest::companionDir() +
+                                                   "/variants/missing-entry"});
 }
 QVZ_CHILD_CASE(MissingEntryPoint) {
   qvztest::cSimSystem l_System(kSystem);
   JsonStatus l_Status;
   cPciBrdDynLib l_Lib(l_Status);
   EXPECT_EQ(qvstatus::kInvalidParameter, l_Status.code);
-  EXPECT_TRUE(std::regex_match(qvztest::textOf(l_Status),
-                               std::regex(bindingDetails("qvdynlib_symbol", "QvPciBrd_GetBridgeIds"))))
+  EXPECT_TRUE(
+      std::regex_match(qvztest::textOf(l_Status),
+                       std::regex(bindingDetails("qvdynlib_symbol", "QvPciBrd_GetBridgeIds"))))
       << qvztest::textOf(l_Status);
   EXPECT_NE(std::string::npos, qvztest::textOf(l_Status).find("undefined symbol"));
   // Only the first missing name is reported.

@@ -1,20 +1,19 @@
-#include "pcibridge/cPciBrdWrapper_sc.h"
-
-#include "../companions/qvpcibrd/qvpcibrd.h"
-#include "config/cSlotPath.h"
-#include "status/StatusCodes.h"
-#include "unit/pcibridge/SimSupport.h"
-#include "unit/platform/ChildProcess.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "../companions/qvpcibrd/qvpcibrd.h"
+#include "config/cSlotPath.h"
+#include "pcibridge/cPciBrdWrapper_sc.h"
+#include "status/StatusCodes.h"
+#include "unit/pcibridge/SimSupport.h"
+#include "unit/platform/ChildProcess.h"
+
+using nQvPxiDriverTools_1_0::cSlotPath;
 using nQVZEL_15_0::nQvPciBrdWrapper_15_0::cPciBrdWrapper_sc;
 using nQVZEL_15_0::nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc;
-using nQvPxiDriverTools_1_0::cSlotPath;
 using qvztest::detailString;
 using qvztest::textOf;
 
@@ -406,6 +405,21 @@ TEST_F(PciBrdWrapper, FirstCallAnsweringZeroLeavesTheListAlone) {
     open(std::string("fail.") + l_rCall.m_pEntryPoint + ".count = 0");
     l_rCall.m_Call(*m_pWrapper, l_List, l_Status);
     EXPECT_EQ(kSentinel, l_List);
+    EXPECT_EQ(0, l_Status.code);
+    EXPECT_EQ(1u, m_Probe.calls(l_rCall.m_pEntryPoint));
+  }
+}
+
+TEST_F(PciBrdWrapper, TooSmallForNoEntriesGivesAnEmptyList) {
+  // -313002 with a count of 0: there is nothing to fill, so no second call
+  // (and no array of no entries to pass).
+  for (const sListCall& l_rCall : listCalls()) {
+    SCOPED_TRACE(l_rCall.m_pEntryPoint);
+    open(std::string("fail.") + l_rCall.m_pEntryPoint + ".count = -313002");
+    JsonStatus l_Status;
+    std::vector<uint32_t> l_List = kSentinel;
+    l_rCall.m_Call(*m_pWrapper, l_List, l_Status);
+    EXPECT_TRUE(l_List.empty());
     EXPECT_EQ(0, l_Status.code);
     EXPECT_EQ(1u, m_Probe.calls(l_rCall.m_pEntryPoint));
   }

@@ -1,12 +1,11 @@
 // The simulated PCI bridge library's reading of system descriptions, seen
 // through the binding as the library sees it.
-#include "pcibridge/cPciBrdDynLib.h"
+#include <gtest/gtest.h>
 
 #include "../companions/qvpcibrd/qvpcibrd.h"
+#include "pcibridge/cPciBrdDynLib.h"
 #include "status/StatusCodes.h"
 #include "unit/pcibridge/SimSupport.h"
-
-#include <gtest/gtest.h>
 
 using nQVZEL_15_0::nQvPciBrdWrapper_15_0::cPciBrdDynLib;
 
@@ -24,23 +23,24 @@ int32_t openWith(const std::string& a_rDescription) {
 
 TEST(SimDescription, BrokenDescriptionsRefuseTheSession) {
   const char* const l_Broken[] = {
-      "device = 1\n",                                             // key outside a section
-      "[bridge a]\nbus = 0\nfunction = 0\n",                      // no device
-      "[bridge a]\nbus = 0\ndevice = 32\nfunction = 0\n",         // device out of range
-      "[bridge a]\nbus = 0\ndevice = 08\nfunction = 0x\n",        // not a number
-      "[bridge a]\ndevice = 1\nfunction = 0\n",                   // neither bus nor parent
+      "device = 1\n",                                                 // key outside a section
+      "[bridge a]\nbus = 0\nfunction = 0\n",                          // no device
+      "[bridge a]\nbus = 0\ndevice = 32\nfunction = 0\n",             // device out of range
+      "[bridge a]\nbus = 0\ndevice = 08\nfunction = 0x\n",            // not a number
+      "[bridge a]\ndevice = 1\nfunction = 0\n",                       // neither bus nor parent
       "[bridge a]\nbus = 0\nparent = b\ndevice = 1\nfunction = 0\n",  // both
-      "[bridge a]\nparent = b\ndevice = 1\nfunction = 0\n",       // unknown parent
+      "[bridge a]\nparent = b\ndevice = 1\nfunction = 0\n",           // unknown parent
       "[bridge a]\nparent = b\ndevice = 1\nfunction = 0\nsecondary = 1\n"
       "[bridge b]\nparent = a\ndevice = 1\nfunction = 0\nsecondary = 2\n",  // cycle
       "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\n"
-      "[bridge b]\nparent = a\ndevice = 1\nfunction = 0\n",       // parent without secondary
-      "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\n[bridge a]\nbus = 1\ndevice = 1\nfunction = 0\n",
-      "[pcibrd]\nfail.GetBridgeIDs = -1\n",                       // misspelt entry point
-      "[pcibrd]\nfail.GetAttributeU32.width = -1\n",              // bad qualifier
+      "[bridge b]\nparent = a\ndevice = 1\nfunction = 0\n",  // parent without secondary
+      "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\n[bridge a]\nbus = 1\ndevice = 1\nfunction = "
+      "0\n",
+      "[pcibrd]\nfail.GetBridgeIDs = -1\n",           // misspelt entry point
+      "[pcibrd]\nfail.GetAttributeU32.width = -1\n",  // bad qualifier
       "[pcibrd]\nquirk.lists = sometimes\n",
-      "[bridge a\nbus = 0\n",                                     // unclosed header
-      "[bridge]\nbus = 0\ndevice = 1\nfunction = 0\n",            // bridge without name
+      "[bridge a\nbus = 0\n",                           // unclosed header
+      "[bridge]\nbus = 0\ndevice = 1\nfunction = 0\n",  // bridge without name
   };
   for (const char* l_pText : l_Broken) {
     EXPECT_EQ(QVPCIBRD_ERR_SYSTEM_DESCRIPTION, openWith(l_pText)) << l_pText;
@@ -87,8 +87,8 @@ TEST(SimDescription, IdentifierSearchMatchesGivenIdentifiersOnly) {
   const uint16_t l_Vendor = 0x12D8, l_Device = 0xE112, l_SsVendor = 0x1F3C, l_Ss = 0x4130;
   uint32_t l_Count = 0;
   EXPECT_EQ(qvstatus::kPciBrdBufferTooSmall,
-            l_Lib.FindBridgesByPciIds(l_Session, &l_Vendor, &l_Device, nullptr, nullptr,
-                                      nullptr, &l_Count));
+            l_Lib.FindBridgesByPciIds(l_Session, &l_Vendor, &l_Device, nullptr, nullptr, nullptr,
+                                      &l_Count));
   EXPECT_EQ(2u, l_Count);
   uint32_t l_Refs[2] = {};
   l_Count = 2;

@@ -3,17 +3,17 @@
 // call counters, and readers for the details of a JsonStatus.
 #pragma once
 
-#include "status/JsonStatus.h"
-#include "status/jsonz.h"
-
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <string>
-#include <unistd.h>
+
+#include "status/JsonStatus.h"
+#include "status/jsonz.h"
 
 namespace qvztest {
 
@@ -49,8 +49,8 @@ class cSimProbe {
  public:
   cSimProbe() : m_pHandle(dlopen("libqvpcibrd.so.1", RTLD_NOW)) {
     if (m_pHandle) {
-      m_pCallCount = reinterpret_cast<uint32_t (*)(const char*)>(
-          dlsym(m_pHandle, "QvPciBrdSim_GetCallCount"));
+      m_pCallCount =
+          reinterpret_cast<uint32_t (*)(const char*)>(dlsym(m_pHandle, "QvPciBrdSim_GetCallCount"));
       m_pReset = reinterpret_cast<void (*)()>(dlsym(m_pHandle, "QvPciBrdSim_ResetCallCounts"));
       m_pSessions =
           reinterpret_cast<uint32_t (*)()>(dlsym(m_pHandle, "QvPciBrdSim_GetSessionCount"));

@@ -9,12 +9,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -51,7 +51,9 @@ inline bool registerChildCase(const char* a_pName, const char* a_pFile, int a_Li
 inline sChildResult runChildCase(const std::string& a_rCase,
                                  const std::vector<std::string>& a_rEnvironment) {
   std::vector<std::string> l_Environment;
-  auto l_NameOf = [](const std::string& a_rEntry) { return a_rEntry.substr(0, a_rEntry.find('=')); };
+  auto l_NameOf = [](const std::string& a_rEntry) {
+    return a_rEntry.substr(0, a_rEntry.find('='));
+  };
   for (char** l_ppEntry = environ; *l_ppEntry; ++l_ppEntry) {
     const std::string l_Entry(*l_ppEntry);
     bool l_Replaced = l_NameOf(l_Entry) == kChildVariable;
@@ -102,8 +104,7 @@ inline void expectChildPasses(const std::string& a_rCase,
                               const std::vector<std::string>& a_rEnvironment) {
   const sChildResult l_Result = runChildCase(a_rCase, a_rEnvironment);
   EXPECT_EQ(0, l_Result.m_ExitCode) << l_Result.m_Output;
-  EXPECT_NE(std::string::npos, l_Result.m_Output.find("[  PASSED  ] 1 test."))
-      << l_Result.m_Output;
+  EXPECT_NE(std::string::npos, l_Result.m_Output.find("[  PASSED  ] 1 test.")) << l_Result.m_Output;
 }
 
 // The companions' build directory, as the test runner gives it.

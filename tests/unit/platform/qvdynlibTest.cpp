@@ -1,11 +1,10 @@
-#include "platform/qvdynlib.h"
-
-#include "status/StatusCodes.h"
-
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
+
+#include "platform/qvdynlib.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
@@ -29,9 +28,9 @@ TEST(QvDynLib, MissingLibraryIsReportedWithThePathAsGiven) {
   JsonStatus l_Status;
   EXPECT_EQ(nullptr, qvdynlib_load("libqvz-not-there.so.3", kQvDynLibFlags, l_Status));
   EXPECT_EQ(qvstatus::kInvalidParameter, l_Status.code);
-  EXPECT_TRUE(std::regex_match(
-      textOf(l_Status),
-      std::regex(detailsPattern("failed to qvdynlib_load library", "path", "libqvz-not-there\\.so\\.3"))))
+  EXPECT_TRUE(std::regex_match(textOf(l_Status),
+                               std::regex(detailsPattern("failed to qvdynlib_load library", "path",
+                                                         "libqvz-not-there\\.so\\.3"))))
       << textOf(l_Status);
   // The loader's message names the library and its error state is cleared.
   EXPECT_NE(std::string::npos, textOf(l_Status).find("libqvz-not-there.so.3: cannot open"));

@@ -1,16 +1,15 @@
-#include "config/StandardPaths.h"
-
-#include "status/Exception.h"
-#include "status/StatusCodes.h"
-#include "unit/platform/ChildProcess.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include "config/StandardPaths.h"
+#include "status/Exception.h"
+#include "status/StatusCodes.h"
+#include "unit/platform/ChildProcess.h"
 
 namespace {
 
