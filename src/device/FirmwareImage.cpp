@@ -137,16 +137,15 @@ void scanImageSections(const char* a_pImage, uint32_t a_Length,
 }
 
 void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSection& a_rSection,
-                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength,
-                        Status& a_rStatus) {
+                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
   if (a_pImage == nullptr || a_pPayloadStart == nullptr || a_pPayloadLength == nullptr ||
       a_rSection.m_Start > a_rSection.m_End || a_rSection.m_End > a_Length) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
     return;
   }
-  const uint32_t l_HeaderLength = findPayloadOffset(
-      a_pImage + a_rSection.m_Start, a_Length - a_rSection.m_Start, a_rStatus);
+  const uint32_t l_HeaderLength =
+      findPayloadOffset(a_pImage + a_rSection.m_Start, a_Length - a_rSection.m_Start, a_rStatus);
   if (a_rStatus.isFatal()) return;
   // The blank line is searched to the end of the image, so it may belong to a
   // later section; the payload length would then wrap below zero.
@@ -160,7 +159,8 @@ void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSec
 }
 
 int32_t toSignedKeyValue(const std::string& a_rValue, int a_Base) {
-  return static_cast<int32_t>(static_cast<uint32_t>(std::strtol(a_rValue.c_str(), nullptr, a_Base)));
+  return static_cast<int32_t>(
+      static_cast<uint32_t>(std::strtol(a_rValue.c_str(), nullptr, a_Base)));
 }
 
 uint32_t toUnsignedKeyValue(const std::string& a_rValue, int a_Base) {
