@@ -25,7 +25,7 @@ for f in "$root/regressions/$name"/*; do
   [ -f "$f" ] && regressions+=("$f")
 done
 if [ ${#regressions[@]} -gt 0 ]; then
-  "$bin" "${regressions[@]}" >"$log" 2>&1
+  "$bin" -error_exitcode=1 -timeout_exitcode=1 "${regressions[@]}" >"$log" 2>&1
   rc=$?
   if [ $rc -ne 0 ]; then
     tail -n 40 "$log"
@@ -37,7 +37,9 @@ fi
 
 dict=()
 [ -f "$root/dict/$name.dict" ] && dict=(-dict="$root/dict/$name.dict")
+# libFuzzer's own exit code for a finding is 77, which ctest reads as a skip.
 "$bin" -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
+  -error_exitcode=1 -timeout_exitcode=1 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "${dict[@]}" "$corpus" >"$log" 2>&1
 rc=$?
 [ $rc -eq 77 ] && { tail -n 5 "$log"; exit 77; }
