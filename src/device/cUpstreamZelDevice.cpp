@@ -17,8 +17,6 @@ namespace {
 // Attribute identifiers, after the index bits are cleared.
 constexpr uint32_t kAttrKind = 0;
 constexpr uint32_t kKindUpstream = 0xF000;
-constexpr uint32_t kIndexedFamily = 0xF000;
-constexpr uint32_t kIndexMask = 0xF;
 
 // Bridge attributes read above the device's bus.
 constexpr uint32_t kBridgeAttrLinkStatus = 0x20000A00;
@@ -33,17 +31,6 @@ constexpr const char kUpstreamInterfaceClass[] = "nQVZEL_1_0_Cyclone4UpstreamZEL
 struct sArrayDeleter {
   void operator()(uint8_t* a_pBytes) const { delete[] reinterpret_cast<char*>(a_pBytes); }
 };
-
-// Splits an identifier into the looked-up identifier and its index.
-void splitId(uint32_t a_Id, uint32_t* a_pBase, uint32_t* a_pIndex) {
-  if ((a_Id & kIndexedFamily) == kIndexedFamily) {
-    *a_pBase = a_Id & ~kIndexMask;
-    *a_pIndex = a_Id & kIndexMask;
-  } else {
-    *a_pBase = a_Id;
-    *a_pIndex = 0;
-  }
-}
 
 // Reads one 4-byte bus property of the current interface into a zeroed value.
 uint32_t readBusNumber(nQVKORA000::tDeviceInterfaceIterator& a_rIterator, const char* a_pName,
@@ -88,7 +75,7 @@ void cUpstreamZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValu
   if (a_rStatus.isFatal()) return;
   uint32_t l_Base = 0;
   uint32_t l_Index = 0;
-  splitId(a_Id, &l_Base, &l_Index);
+  splitAttributeId(a_Id, &l_Base, &l_Index);
 
   switch (l_Base) {
     case QVZEL_ATTR_SERIAL_NUMBER:
@@ -121,7 +108,7 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
   if (a_rStatus.isFatal()) return;
   uint32_t l_Base = 0;
   uint32_t l_Index = 0;
-  splitId(a_Id, &l_Base, &l_Index);
+  splitAttributeId(a_Id, &l_Base, &l_Index);
 
   switch (l_Base) {
     case kAttrKind:
@@ -249,7 +236,7 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   }
 
   nQVKORA000::sInterfacePath l_Path;
-  l_Iterator.readInterfacePath(l_Path, l_Local);
+  l_Iterator.readInterfacePath(&l_Path, l_Local);
   if (!m_Proxy) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
     return;

@@ -17,8 +17,6 @@ using nQvPxiDriverTools_1_0::cSlotPath;
 
 namespace {
 
-constexpr uint32_t kMaxSlotPathPatterns = 4;
-
 struct sCharArrayDeleter {
   void operator()(char* a_pChars) const { delete[] a_pChars; }
 };
@@ -79,8 +77,9 @@ std::vector<cSlotPath> buildSlotPathList(const cSlotPath& a_rPath, const sModelE
     l_List.push_back(a_rPath);
     return l_List;
   }
-  const uint32_t l_Count = std::min(a_rRow.m_SlotPathPatternCount, kMaxSlotPathPatterns);
-  for (uint32_t l_Index = 0; l_Index < l_Count; ++l_Index) {
+  const size_t l_Count =
+      std::min<size_t>(a_rRow.m_SlotPathPatternCount, kModelMaxSlotPathPatterns);
+  for (size_t l_Index = 0; l_Index < l_Count; ++l_Index) {
     const char* l_pPattern = a_rRow.m_SlotPathPatterns[l_Index];
     cSlotPath l_Candidate(a_rPath);
     l_Candidate.ApplyRelativePath(l_pPattern ? l_pPattern : "", a_rStatus);

@@ -21,13 +21,6 @@ using nQvPciBrdWrapper_15_0::cPciBrdWrapper_sc;
 
 namespace {
 
-// Model kinds: 0 and 1 are link controllers, 2 and 3 upstream link devices
-// found by PCI identifiers and through device interfaces.
-constexpr uint32_t kKindController = 0;
-constexpr uint32_t kKindIntegratedController = 1;
-constexpr uint32_t kKindUpstreamByPciIds = 2;
-constexpr uint32_t kKindUpstreamByInterface = 3;
-
 boost::shared_ptr<iZelDevice> createController(cPciBrdWrapper_sc& a_rWrapper,
                                                const sModelEntry& a_rRow,
                                                const sCandidate& a_rCandidate,
@@ -57,18 +50,18 @@ void discoverRow(const sModelEntry& a_rRow, cPciBrdWrapper_sc& a_rWrapper, tDevi
   bool l_IsController = false;
   tCandidateList l_Candidates;
   switch (a_rRow.m_Kind) {
-    case kKindController:
-    case kKindIntegratedController:
+    case kModelKindController:
+    case kModelKindPxi1Controller:
       l_IsController = true;
       l_Candidates = a_rRow.m_FindByPciIds == 1 ? searchByPciIds(a_rRow, a_rWrapper)
                                                 : searchByInterfaces(a_rRow, a_rWrapper);
       break;
-    case kKindUpstreamByPciIds:
+    case kModelKindUpstreamByPciIds:
       l_Candidates = searchByPciIds(a_rRow, a_rWrapper);
       // Devices found through the bridge library have no serial number.
       for (sCandidate& l_rCandidate : l_Candidates) l_rCandidate.m_SerialNumber.clear();
       break;
-    case kKindUpstreamByInterface:
+    case kModelKindUpstreamByInterface:
       l_Candidates = searchByInterfaces(a_rRow, a_rWrapper);
       break;
     default:
@@ -89,7 +82,7 @@ void buildList(tDeviceList& a_rList, cPciBrdWrapper_sc& a_rWrapper, Status& a_rS
     JsonStatusScope l_Scope(a_rStatus);
     a_rWrapper.OpenSession(0, l_Scope.json());
   }
-  for (uint32_t l_Row = 0; l_Row < kModelTableSize; ++l_Row) {
+  for (size_t l_Row = 0; l_Row < kModelTableRowCount; ++l_Row) {
     discoverRow(g_ModelTable[l_Row], a_rWrapper, a_rList, a_rStatus);
   }
 }

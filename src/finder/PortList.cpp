@@ -7,10 +7,8 @@ namespace nQVZEL_15_0 {
 
 namespace {
 
-constexpr uint32_t kMaxPortNames = 4;
-
 const char* portName(const sModelEntry& a_rRow, uint64_t a_Index) {
-  if (a_Index >= kMaxPortNames || a_rRow.m_PortNames[a_Index] == nullptr) return "";
+  if (a_Index >= kModelMaxPorts || a_rRow.m_PortNames[a_Index] == nullptr) return "";
   return a_rRow.m_PortNames[a_Index];
 }
 
