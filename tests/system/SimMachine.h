@@ -52,7 +52,8 @@ std::string interfaceText(const sInterface& a_rInterface);
 // with flash 0x9D17, installed version 0x100 and subsystem 0x5A31.
 sInterface fourPortCard();
 
-// A host with a root port (MR00:E0, secondary bus 1), a switch upstream port
+// A host with a root port (MR00:E0, secondary bus 1; attributes 0x20000300 =
+// 8, 0x20000A00 = 0x11, 0x20000C00 = 3), a switch upstream port
 // below it (MR00:00,E0, bus 2) and the given number of downstream ports
 // dp0..dpN (MR00:00,00,E0, MR00:08,00,E0, ...; buses 3, 4, ...), each with
 // the port's width and attributes 0x20000300 = index + 1 and 0x20000C00 = 2.
@@ -71,7 +72,8 @@ class SystemTest : public ::testing::Test {
   void load(const std::string& a_rSystem);
   // Writes (or with an empty text removes) the controller description file.
   void writeControllerFile(const std::string& a_rText);
-  // Sessions of the simulated PCI bridge library open now.
+  // Sessions of the simulated PCI bridge library open now (0xFFFFFFFF when
+  // the library is not there).
   uint32_t openBridgeSessions() const;
   // Number of open file descriptors of this process.
   static int openFileCount();
