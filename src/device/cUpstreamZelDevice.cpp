@@ -1,14 +1,14 @@
 #include "device/cUpstreamZelDevice.h"
 
+#include <cstring>
+#include <memory>
+#include <vector>
+
 #include "device/FirmwareImage.h"
 #include "driver/tDeviceInterfaceIterator.h"
 #include "status/Allocation.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
-
-#include <cstring>
-#include <memory>
-#include <vector>
 
 namespace nQVZEL_15_0 {
 
@@ -133,7 +133,7 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
       const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
       if (l_pPort == nullptr) return;
       const uint32_t l_Value = (l_Base == QVZEL_ATTR_PORT_LINK_WIDTH) ? l_pPort->m_BridgeAttrB00
-                                                                     : l_pPort->m_BridgeAttrC00;
+                                                                      : l_pPort->m_BridgeAttrC00;
       if (l_Value == 0) {
         QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
         return;
@@ -161,8 +161,7 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
   }
 }
 
-void cUpstreamZelDevice::readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue,
-                                             Status& a_rStatus) {
+void cUpstreamZelDevice::readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
   uint32_t l_Size = sizeof(uint32_t);
   if (!m_Proxy) {

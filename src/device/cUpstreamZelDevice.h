@@ -3,16 +3,15 @@
 // images into the card's flash through the kernel driver.
 #pragma once
 
+#include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <string>
+
 #include "device/iZelDevice.h"
 #include "device/sPortInfo.h"
 #include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "status/Status.h"
-
-#include <boost/shared_ptr.hpp>
-
-#include <cstdint>
-#include <string>
 
 namespace nQVZEL_15_0 {
 
@@ -20,8 +19,8 @@ class cUpstreamZelDevice : public iZelDevice {
  public:
   cUpstreamZelDevice(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd,
                      const sModelEntry* a_pModel,
-                     const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo,
-                     const tPortList& a_rPorts, const std::string& a_rSerialNumber,
+                     const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, const tPortList& a_rPorts,
+                     const std::string& a_rSerialNumber,
                      const boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL>& a_rProxy,
                      Status& a_rStatus);
   ~cUpstreamZelDevice() override;

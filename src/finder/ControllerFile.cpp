@@ -1,5 +1,10 @@
 #include "finder/ControllerFile.h"
 
+#include <sys/stat.h>
+
+#include <boost/make_shared.hpp>
+#include <vector>
+
 #include "config/StandardPaths.h"
 #include "config/cIniFile.h"
 #include "config/cSlotPath.h"
@@ -7,12 +12,6 @@
 #include "device/sCommonDeviceInfo.h"
 #include "status/Exception.h"
 #include "status/JsonStatus.h"
-
-#include <boost/make_shared.hpp>
-
-#include <sys/stat.h>
-
-#include <vector>
 
 namespace nQVZEL_15_0 {
 

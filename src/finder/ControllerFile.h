@@ -4,11 +4,11 @@
 // names an existing bridge.
 #pragma once
 
+#include <string>
+
 #include "finder/Discovery.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "status/Status.h"
-
-#include <string>
 
 namespace nQVZEL_15_0 {
 

@@ -1,15 +1,14 @@
 #include "finder/DeviceSearch.h"
 
+#include <algorithm>
+#include <boost/make_shared.hpp>
+#include <cstring>
+#include <memory>
+
 #include "driver/tDeviceInterfaceIterator.h"
 #include "status/Allocation.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
-
-#include <boost/make_shared.hpp>
-
-#include <algorithm>
-#include <cstring>
-#include <memory>
 
 namespace nQVZEL_15_0 {
 
@@ -32,8 +31,7 @@ uint32_t readBusValue(nQVKORA000::tDeviceInterfaceIterator& a_rIterator, const c
 
 // The serial number: a size probe, then a read bounded by the size read. A
 // missing or empty property gives the empty text.
-std::string readSerialNumber(nQVKORA000::tDeviceInterfaceIterator& a_rIterator,
-                             Status& a_rStatus) {
+std::string readSerialNumber(nQVKORA000::tDeviceInterfaceIterator& a_rIterator, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return std::string();
   static const char kName[] = "serialNumber";
   size_t l_Size = 0;
@@ -77,8 +75,7 @@ std::vector<cSlotPath> buildSlotPathList(const cSlotPath& a_rPath, const sModelE
     l_List.push_back(a_rPath);
     return l_List;
   }
-  const size_t l_Count =
-      std::min<size_t>(a_rRow.m_SlotPathPatternCount, kModelMaxSlotPathPatterns);
+  const size_t l_Count = std::min<size_t>(a_rRow.m_SlotPathPatternCount, kModelMaxSlotPathPatterns);
   for (size_t l_Index = 0; l_Index < l_Count; ++l_Index) {
     const char* l_pPattern = a_rRow.m_SlotPathPatterns[l_Index];
     cSlotPath l_Candidate(a_rPath);
@@ -108,8 +105,7 @@ tCandidateList searchByPciIds(const sModelEntry& a_rRow,
   {
     JsonStatusScope l_Scope(l_Search);
     a_rWrapper.FindBridgesByPciIds(&l_Vid, &l_Pid, l_UseSubsystem ? &l_SsVid : nullptr,
-                                   l_UseSubsystem ? &l_SsPid : nullptr, l_Bridges,
-                                   l_Scope.json());
+                                   l_UseSubsystem ? &l_SsPid : nullptr, l_Bridges, l_Scope.json());
   }
   if (l_Search.isFatal() || l_Bridges.empty()) return l_Result;
 
@@ -131,8 +127,7 @@ tCandidateList searchByPciIds(const sModelEntry& a_rRow,
     // collection for the rest of the row.
     if (l_Search.isFatal()) break;
     sCandidate l_Candidate;
-    l_Candidate.m_Info =
-        makeInfo<sCommonDeviceInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
+    l_Candidate.m_Info = makeInfo<sCommonDeviceInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
     l_Result.push_back(l_Candidate);
   }
   return l_Result;
@@ -186,8 +181,7 @@ tCandidateList searchByInterfaces(const sModelEntry& a_rRow,
     }
     l_Path.PushDeviceFunction(l_Device, l_Function, l_Interface);
 
-    std::vector<cSlotPath> l_SlotPaths =
-        buildSlotPathList(l_Path, a_rRow, a_rWrapper, l_Interface);
+    std::vector<cSlotPath> l_SlotPaths = buildSlotPathList(l_Path, a_rRow, a_rWrapper, l_Interface);
     std::string l_Serial = readSerialNumber(l_Iterator, l_Interface);
     if (l_Interface.isFatal()) continue;
 

@@ -3,16 +3,15 @@
 // driver's device interfaces of the row's interface class.
 #pragma once
 
+#include <boost/shared_ptr.hpp>
+#include <string>
+#include <vector>
+
 #include "config/cSlotPath.h"
 #include "device/sCommonDeviceInfo.h"
 #include "device/sModelEntry.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "status/Status.h"
-
-#include <boost/shared_ptr.hpp>
-
-#include <string>
-#include <vector>
 
 namespace nQVZEL_15_0 {
 

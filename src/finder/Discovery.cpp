@@ -1,5 +1,8 @@
 #include "finder/Discovery.h"
 
+#include <boost/make_shared.hpp>
+#include <new>
+
 #include "device/cPxi1ZelControllerDevice.h"
 #include "device/cUpstreamZelDevice.h"
 #include "device/sModelEntry.h"
@@ -11,10 +14,6 @@
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
 
-#include <boost/make_shared.hpp>
-
-#include <new>
-
 namespace nQVZEL_15_0 {
 
 using nQvPciBrdWrapper_15_0::cPciBrdWrapper_sc;
@@ -23,8 +22,7 @@ namespace {
 
 boost::shared_ptr<iZelDevice> createController(cPciBrdWrapper_sc& a_rWrapper,
                                                const sModelEntry& a_rRow,
-                                               const sCandidate& a_rCandidate,
-                                               Status& a_rStatus) {
+                                               const sCandidate& a_rCandidate, Status& a_rStatus) {
   return boost::make_shared<cPxi1ZelControllerDevice>(&a_rWrapper, &a_rRow, a_rCandidate.m_Info,
                                                       a_rStatus);
 }
@@ -36,9 +34,8 @@ boost::shared_ptr<iZelDevice> createUpstream(cPciBrdWrapper_sc& a_rWrapper,
   // The driver connection is opened only by a device session.
   boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL> l_Proxy =
       boost::make_shared<tInterfaceProxy_Cyclone4UpstreamZEL>();
-  return boost::make_shared<cUpstreamZelDevice>(&a_rWrapper, &a_rRow, a_rCandidate.m_Info,
-                                                l_Ports, a_rCandidate.m_SerialNumber, l_Proxy,
-                                                a_rStatus);
+  return boost::make_shared<cUpstreamZelDevice>(&a_rWrapper, &a_rRow, a_rCandidate.m_Info, l_Ports,
+                                                a_rCandidate.m_SerialNumber, l_Proxy, a_rStatus);
 }
 
 // Finds the devices of one row and appends one device object per candidate

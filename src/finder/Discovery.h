@@ -4,13 +4,12 @@
 // controller description file.
 #pragma once
 
+#include <boost/shared_ptr.hpp>
+#include <vector>
+
 #include "device/iZelDevice.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "status/Status.h"
-
-#include <boost/shared_ptr.hpp>
-
-#include <vector>
 
 namespace nQVZEL_15_0 {
 

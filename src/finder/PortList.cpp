@@ -15,8 +15,7 @@ const char* portName(const sModelEntry& a_rRow, uint64_t a_Index) {
 }  // namespace
 
 tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_rRow,
-                        nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrapper,
-                        Status& a_rStatus) {
+                        nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrapper, Status& a_rStatus) {
   tPortList l_Ports;
   if (a_rStatus.isFatal()) return l_Ports;
 
@@ -40,8 +39,7 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
       uint32_t l_Value = 0xFFFFFFFF;
       {
         JsonStatusScope l_Scope(a_rStatus);
-        a_rWrapper.GetAttributeU32(l_Bridges[0], kBridgeAttrPortNumber, l_Value,
-                                   l_Scope.json());
+        a_rWrapper.GetAttributeU32(l_Bridges[0], kBridgeAttrPortNumber, l_Value, l_Scope.json());
       }
       l_Ports.push_back(sPortInfo{portName(a_rRow, 0), l_Value, 0, 0});
       l_Used = 1;

@@ -21,7 +21,6 @@ constexpr uint32_t kBridgeAttrPortSpeed = 0x20000C00;
 // failure. A bridge whose attributes the bridge library does not serve ends
 // the list early without error.
 tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_rRow,
-                        nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrapper,
-                        Status& a_rStatus);
+                        nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrapper, Status& a_rStatus);
 
 }  // namespace nQVZEL_15_0

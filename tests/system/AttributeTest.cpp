@@ -1,11 +1,10 @@
 // Attributes, the IDSEL map and the handle rules, read through the exported
 // functions from items of a simulated machine.
-#include "SimMachine.h"
-
-#include "qvsimSupport.h"
-
 #include <cstring>
 #include <memory>
+
+#include "SimMachine.h"
+#include "qvsimSupport.h"
 
 namespace systest {
 namespace {
@@ -120,8 +119,8 @@ TEST_F(Attributes, TheIndexRuleAppliesToEveryIdentifierWithBits12To15Set) {
 }
 
 TEST_F(Attributes, PortIndexesAtTheCountAreInvalid) {
-  for (uint32_t l_Id : {QVZEL_ATTR_PORT_NUMBER, QVZEL_ATTR_PORT_LINK_WIDTH,
-                        QVZEL_ATTR_PORT_LINK_SPEED}) {
+  for (uint32_t l_Id :
+       {QVZEL_ATTR_PORT_NUMBER, QVZEL_ATTR_PORT_LINK_WIDTH, QVZEL_ATTR_PORT_LINK_SPEED}) {
     uint32_t l_Value = 0xABCD;
     EXPECT_EQ(u32(m_pCard, l_Id + 4, &l_Value), QVZEL_ERR_INVALID_PARAMETER);
     EXPECT_EQ(l_Value, 0xABCDu);
@@ -138,8 +137,8 @@ TEST_F(Attributes, ASinglePortCardFoundByPciIdsLacksWidthSpeedAndSerial) {
   EXPECT_EQ(number(m_pSinglePort, QVZEL_ATTR_PORT_COUNT), 1u);
   EXPECT_EQ(text(m_pSinglePort, QVZEL_ATTR_PORT_NAME), "1");
   EXPECT_EQ(number(m_pSinglePort, QVZEL_ATTR_PORT_NUMBER), 0x31u);
-  for (uint32_t l_Id : {QVZEL_ATTR_PORT_LINK_WIDTH, QVZEL_ATTR_PORT_LINK_SPEED,
-                        QVZEL_ATTR_PORT_WIDTH}) {
+  for (uint32_t l_Id :
+       {QVZEL_ATTR_PORT_LINK_WIDTH, QVZEL_ATTR_PORT_LINK_SPEED, QVZEL_ATTR_PORT_WIDTH}) {
     uint32_t l_Value = 0xABCD;
     EXPECT_EQ(u32(m_pSinglePort, l_Id, &l_Value), QVZEL_ERR_NOT_SUPPORTED);
     EXPECT_EQ(l_Value, 0xABCDu);
@@ -154,6 +153,46 @@ TEST_F(Attributes, ASinglePortCardFoundByPciIdsLacksWidthSpeedAndSerial) {
   uint32_t l_Link = 0xABCD;
   EXPECT_NE(u32(m_pSinglePort, QVZEL_ATTR_LINK_STATUS, &l_Link), 0);
   EXPECT_EQ(l_Link, 0u);
+}
+
+// Other models read their live link values from the bridge right above
+// their bus; a value the bridge does not serve reads as 0 with success.
+class LiveLink : public SystemTest {};
+
+TEST_F(LiveLink, OtherModelsReadOneBridgeUpAndForgiveAnUnservedValue) {
+  sBridge l_Root;
+  l_Root.m_Name = "rpD";
+  l_Root.m_Device = 0x1b;
+  l_Root.m_Secondary = 0x30;
+  l_Root.m_Attributes = {{0x20000C00, 5}};
+  sBridge l_Own;
+  l_Own.m_Name = "idtup";
+  l_Own.m_Parent = "rpD";
+  l_Own.m_Secondary = 0x31;
+  sBridge l_Port;
+  l_Port.m_Name = "idtdp4";
+  l_Port.m_Parent = "idtup";
+  l_Port.m_Device = 4;
+  l_Port.m_Attributes = {{0x20000300, 1}};
+  sInterface l_Card;
+  l_Card.m_Name = "idt0";
+  l_Card.m_Class = "nQVZEL_1_0_IdtUpstreamZEL";
+  l_Card.m_VendorId = 0x111D;
+  l_Card.m_DeviceId = 0x8088;
+  l_Card.m_SubsystemVendorId = 0x1F3C;
+  l_Card.m_SubsystemId = 0x5A13;
+  l_Card.m_Bus = 0x30;
+  load(bridgeText(l_Root) + bridgeText(l_Own) + bridgeText(l_Port) + interfaceText(l_Card));
+  cList l_List;
+  ASSERT_EQ(l_List.code(), 0);
+  ASSERT_EQ(modelNames(l_List), (std::vector<std::string>{"QV PXIe-6540"}));
+  void* l_pCard = l_List.item(0);
+  EXPECT_EQ(text(l_pCard, QVZEL_ATTR_PART_NUMBER), "410612-01");
+  EXPECT_EQ(text(l_pCard, QVZEL_ATTR_SLOT_PATH), "MR00:20,00,D8");
+  uint32_t l_Value = 0xABCD;
+  EXPECT_EQ(nQVPXIFINDER100_getU32Attribute(l_pCard, QVZEL_ATTR_LINK_STATUS, &l_Value), 0);
+  EXPECT_EQ(l_Value, 0u);
+  EXPECT_EQ(number(l_pCard, QVZEL_ATTR_LINK_SPEED), 5u);
 }
 
 TEST_F(Attributes, ControllersAnswerTheirAttributes) {
@@ -213,9 +252,8 @@ TEST_F(Attributes, UnknownIdentifiersAndOtherKindsIdentifiersAreInvalid) {
 }
 
 TEST_F(Attributes, DriverAttributesAnswerOnlyWhileTheCardIsOpen) {
-  const uint32_t l_Ids[] = {QVZEL_ATTR_FIRMWARE_VERSION, QVZEL_ATTR_FLASH_ID,
-                            QVZEL_ATTR_DRIVER_E0, QVZEL_ATTR_DRIVER_F0,
-                            QVZEL_ATTR_CARD_SUBSYSTEM_ID};
+  const uint32_t l_Ids[] = {QVZEL_ATTR_FIRMWARE_VERSION, QVZEL_ATTR_FLASH_ID, QVZEL_ATTR_DRIVER_E0,
+                            QVZEL_ATTR_DRIVER_F0, QVZEL_ATTR_CARD_SUBSYSTEM_ID};
   const uint32_t l_Expected[] = {0x100, 0x9D17, 0xE0E0, 0xF0F0, 0x5A31};
   for (uint32_t l_Id : l_Ids) {
     uint32_t l_Value = 0;
@@ -241,8 +279,8 @@ TEST_F(Attributes, DriverAttributesAnswerOnlyWhileTheCardIsOpen) {
 TEST_F(Attributes, ADriverAnswerWithAnErrorComesBackAsItsCode) {
   ASSERT_EQ(nQVPXIKTFINDER100_openDevice(m_pCard), 0);
   std::string l_Error;
-  ASSERT_TRUE(nQvDriverSim_1_0::setDeviceSetting("card0", "attributeStatus.0xF000F0E0", "-52024",
-                                                 l_Error))
+  ASSERT_TRUE(
+      nQvDriverSim_1_0::setDeviceSetting("card0", "attributeStatus.0xF000F0E0", "-52024", l_Error))
       << l_Error;
   uint32_t l_Value = 0;
   EXPECT_EQ(u32(m_pCard, QVZEL_ATTR_DRIVER_E0, &l_Value), QVZEL_ERR_IO);

@@ -1,7 +1,6 @@
 // Discovery through the exported functions: what a list holds, in which
 // order, and which candidates are skipped.
 #include "SimMachine.h"
-
 #include "qvsimSupport.h"
 
 namespace systest {
@@ -52,8 +51,8 @@ sInterface device(const std::string& a_rName, const std::string& a_rClass, uint3
 
 // The integrated controller of row 0 on bus 0x11 behind root port 0x1d.
 std::string integratedController() {
-  sBridge l_Controller = withIds(bridge("ctl2250", "rpB", 0, 0, 0, 0x11), 0x104C, 0x8231,
-                                 0x1F3C, 0x5A21);
+  sBridge l_Controller =
+      withIds(bridge("ctl2250", "rpB", 0, 0, 0, 0x11), 0x104C, 0x8231, 0x1F3C, 0x5A21);
   l_Controller.m_Attributes = {{0x20000300, 7}};
   sBridge l_Root = bridge("rpB", "", 0, 0x1d, 0, 0x10);
   l_Root.m_Attributes = {{0x20000300, 5}};
@@ -78,8 +77,7 @@ std::string pxi4120(bool a_WithRow2Ids) {
 std::string idtCard() {
   sBridge l_Port = bridge("idtdp4", "idtup", 0, 4, 0, 0x32);
   l_Port.m_Attributes = {{0x20000300, 1}};
-  sInterface l_Card =
-      device("idt0", "nQVZEL_1_0_IdtUpstreamZEL", 0x111D, 0x8088, 0x30, 0, 0);
+  sInterface l_Card = device("idt0", "nQVZEL_1_0_IdtUpstreamZEL", 0x111D, 0x8088, 0x30, 0, 0);
   l_Card.m_SubsystemVendorId = 0x1F3C;
   l_Card.m_SubsystemId = 0x5A10;
   l_Card.m_Serial = "IDT-0042";
@@ -99,8 +97,8 @@ sBridge pericom(int a_Device) {
 // One device of nearly every row kind, listed in file order that differs
 // from the table's order.
 std::string mixedHost() {
-  sBridge l_Upstream4140 = withIds(bridge("p4140", "", 0, 3, 0, -1), 0x12D8, 0xE111, 0x1F3C,
-                                   0x4140);
+  sBridge l_Upstream4140 =
+      withIds(bridge("p4140", "", 0, 3, 0, -1), 0x12D8, 0xE111, 0x1F3C, 0x4140);
   l_Upstream4140.m_Attributes = {{0x20000300, 1}};
   // Controllers report attribute 0x20000300 of their bridge, so it is served.
   sBridge l_Zel7Bridge = bridge("zel7", "rpF", 0, 0, 0, -1);
@@ -144,9 +142,9 @@ TEST_F(Discovery, EveryKindOfRowIsFoundInTableOrderWithFileControllersLast) {
       "[chassis]\nVendorName = Other Maker\nModelName = Link Chassis 9\nSlotPath = MR00:E0\n");
   cList l_List;
   ASSERT_EQ(l_List.code(), 0);
-  const std::vector<std::string> l_Expected = {kIntegrated, kPxi4120, kPxi4125, kPxi4135,
-                                               kZel7,       kPxi4140, kPxie6510, kPxie6550,
-                                               "Link Chassis 9"};
+  const std::vector<std::string> l_Expected = {kIntegrated, kPxi4120,  kPxi4125,
+                                               kPxi4135,    kZel7,     kPxi4140,
+                                               kPxie6510,   kPxie6550, "Link Chassis 9"};
   EXPECT_EQ(modelNames(l_List), l_Expected);
   EXPECT_EQ(openBridgeSessions(), 1u);
   l_List.close();
@@ -163,11 +161,11 @@ TEST_F(Discovery, SlotPathsComeFromTheBridgeOrThePatterns) {
     uint32_t m_Bus, m_Device, m_Function;
   };
   const sCase l_Cases[] = {
-      {kIntegrated, "MR00:00,E8", 0x10, 0, 0},     // the bridge found by its identifiers
-      {kPxi4120, "MR00:F2", 0x20, 0, 0},           // "-,f2" from the interface's device
-      {kZel7, "MR00:00,C8", 0x50, 0, 1},           // "f0": function 0 of the device
-      {kPxie6510, "MR00:20,00,D8", 0x30, 0, 0},    // "f0,d4f0"
-      {kPxie6550, "MR00:00,00,E0", 3, 0, 0},       // "-,-,d0f0" and three more
+      {kIntegrated, "MR00:00,E8", 0x10, 0, 0},   // the bridge found by its identifiers
+      {kPxi4120, "MR00:F2", 0x20, 0, 0},         // "-,f2" from the interface's device
+      {kZel7, "MR00:00,C8", 0x50, 0, 1},         // "f0": function 0 of the device
+      {kPxie6510, "MR00:20,00,D8", 0x30, 0, 0},  // "f0,d4f0"
+      {kPxie6550, "MR00:00,00,E0", 3, 0, 0},     // "-,-,d0f0" and three more
   };
   for (const sCase& l_rCase : l_Cases) {
     SCOPED_TRACE(l_rCase.m_pModel);
@@ -234,6 +232,8 @@ struct sPortCase {
   std::vector<std::string> m_PortNames;
 };
 
+void PrintTo(const sPortCase& a_rCase, std::ostream* a_pOut) { *a_pOut << a_rCase.m_pName; }
+
 class FourPortCard : public SystemTest, public ::testing::WithParamInterface<sPortCase> {};
 
 TEST_P(FourPortCard, PortsFollowTheWidthRule) {
@@ -258,22 +258,21 @@ TEST_P(FourPortCard, PortsFollowTheWidthRule) {
 
 INSTANTIATE_TEST_SUITE_P(
     Widths, FourPortCard,
-    ::testing::Values(
-        sPortCase{"OneBridgeOfWidth16", {16}, true, {"1"}},
-        sPortCase{"FourBridgesOfWidth4", {4, 4, 4, 4}, true, {"1", "2", "3", "4"}},
-        sPortCase{"TwoBridgesOfWidth8", {8, 8}, true, {"1", "3"}},
-        sPortCase{"AllWidthsZeroIsSkipped", {0, 0, 0, 0}, false, {}},
-        sPortCase{"Widths8And16AreSkipped", {8, 16}, false, {}},
-        sPortCase{"TooFewNamesIsSkipped", {4, 4, 4}, false, {}},
-        sPortCase{"AnUnservedWidthEndsThePortList", {4, -1, 4, 4}, true, {"1"}}),
+    ::testing::Values(sPortCase{"OneBridgeOfWidth16", {16}, true, {"1"}},
+                      sPortCase{"FourBridgesOfWidth4", {4, 4, 4, 4}, true, {"1", "2", "3", "4"}},
+                      sPortCase{"TwoBridgesOfWidth8", {8, 8}, true, {"1", "3"}},
+                      sPortCase{"AllWidthsZeroIsSkipped", {0, 0, 0, 0}, false, {}},
+                      sPortCase{"Widths8And16AreSkipped", {8, 16}, false, {}},
+                      sPortCase{"TooFewNamesIsSkipped", {4, 4, 4}, false, {}},
+                      sPortCase{"AnUnservedWidthEndsThePortList", {4, -1, 4, 4}, true, {"1"}}),
     [](const ::testing::TestParamInfo<sPortCase>& a_rInfo) { return a_rInfo.param.m_pName; });
 
 TEST_F(Discovery, AFailingBridgeEndsItsRowButKeepsTheDevicesBeforeIt) {
   std::string l_System;
   for (int l_Index = 0; l_Index < 3; ++l_Index) {
-    sBridge l_Controller = withIds(bridge("ctl" + std::to_string(l_Index), "", 0, 8 + l_Index, 0,
-                                          -1),
-                                   0x104C, 0x8231, 0x1F3C, 0x5A21);
+    sBridge l_Controller =
+        withIds(bridge("ctl" + std::to_string(l_Index), "", 0, 8 + l_Index, 0, -1), 0x104C, 0x8231,
+                0x1F3C, 0x5A21);
     l_Controller.m_Attributes = {{0x20000300, 1}};
     if (l_Index == 1) l_Controller.m_Extra = "fail.GetBridgeSlotPath = -313006\n";
     l_System += bridgeText(l_Controller);
@@ -290,28 +289,27 @@ TEST_F(Discovery, InterfacesThatFailAreSkippedOneByOne) {
   // Interfaces are visited in path order: a, b, c. The first lacks its bus
   // number, the second has a serial number without a terminating zero, the
   // third an empty serial number property.
-  const std::string l_Rows =
-      fourPortHost({16}) +
-      "[interface a]\npciVendorID = 0x1F3C\npciDeviceID = 0x5A30\n"
-      "pciSubsystemVendorID = 0x1F3C\npciSubsystemID = 0x5A31\n"
-      "pciDeviceNumber = 0\npciFunctionNumber = 0\n\n" +
-      "[interface b]\npciVendorID = 0x1F3C\npciDeviceID = 0x5A30\n"
-      "pciSubsystemVendorID = 0x1F3C\npciSubsystemID = 0x5A31\n"
-      "pciBusNumber = 3\npciDeviceNumber = 0\npciFunctionNumber = 0\n"
-      "deviceProperty.serialNumber = 53 4E 2D 39\n\n" +
-      "[interface c]\npciVendorID = 0x1F3C\npciDeviceID = 0x5A30\n"
-      "pciSubsystemVendorID = 0x1F3C\npciSubsystemID = 0x5A31\n"
-      "pciBusNumber = 3\npciDeviceNumber = 0\npciFunctionNumber = 0\n"
-      "deviceProperty.serialNumber =\n\n";
+  const std::string l_Rows = fourPortHost({16}) +
+                             "[interface a]\npciVendorID = 0x1F3C\npciDeviceID = 0x5A30\n"
+                             "pciSubsystemVendorID = 0x1F3C\npciSubsystemID = 0x5A31\n"
+                             "pciDeviceNumber = 0\npciFunctionNumber = 0\n\n" +
+                             "[interface b]\npciVendorID = 0x1F3C\npciDeviceID = 0x5A30\n"
+                             "pciSubsystemVendorID = 0x1F3C\npciSubsystemID = 0x5A31\n"
+                             "pciBusNumber = 3\npciDeviceNumber = 0\npciFunctionNumber = 0\n"
+                             "deviceProperty.serialNumber = 53 4E 2D 39\n\n" +
+                             "[interface c]\npciVendorID = 0x1F3C\npciDeviceID = 0x5A30\n"
+                             "pciSubsystemVendorID = 0x1F3C\npciSubsystemID = 0x5A31\n"
+                             "pciBusNumber = 3\npciDeviceNumber = 0\npciFunctionNumber = 0\n"
+                             "deviceProperty.serialNumber =\n\n";
   load(l_Rows);
   cList l_List;
   ASSERT_EQ(l_List.code(), 0);
   ASSERT_EQ(l_List.count(), 2u);
   EXPECT_EQ(text(l_List.item(0), QVZEL_ATTR_SERIAL_NUMBER), "SN-9");
   const char* l_pSerial = nullptr;
-  EXPECT_EQ(nQVPXIFINDER100_getStringAttribute(l_List.item(1), QVZEL_ATTR_SERIAL_NUMBER,
-                                               &l_pSerial),
-            QVZEL_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(
+      nQVPXIFINDER100_getStringAttribute(l_List.item(1), QVZEL_ATTR_SERIAL_NUMBER, &l_pSerial),
+      QVZEL_ERR_NOT_SUPPORTED);
   ASSERT_NE(l_pSerial, nullptr);
   EXPECT_STREQ(l_pSerial, "");
 }
@@ -321,16 +319,15 @@ TEST_F(Discovery, ControllerFileSectionsAreCheckedOneByOne) {
   writeControllerFile(
       "; controllers of the lab\n"
       "[good]\nVendorName = Other Maker\nModelName = Chassis A\nSlotPath = MR00:E8\n"
-      "[no_model]\nVendorName = Other Maker\nSlotPath = MR00:E8\n"
+      "[no_model]\nVendorName = Other Maker\nModelName =\nSlotPath = MR00:E8\n"
       "[no_bridge]\nVendorName = Other Maker\nModelName = Chassis B\nSlotPath = MR00:07,E8\n"
       "[bad_path]\nVendorName = Other Maker\nModelName = Chassis C\nSlotPath = not a path\n"
-      "[same_again]\nVendorName =\nModelName = Chassis D\nSlotPath = MR00:00,E8\n");
+      "[same_again]\nVendorName = \"\"\nModelName = Chassis D\nSlotPath = MR00:00,E8\n");
   cList l_List;
   ASSERT_EQ(l_List.code(), 0);
   // The table's controller first, then the file's in file order; the table's
   // controller is named by the file too and so appears twice.
-  EXPECT_EQ(modelNames(l_List),
-            (std::vector<std::string>{kIntegrated, "Chassis A", "Chassis D"}));
+  EXPECT_EQ(modelNames(l_List), (std::vector<std::string>{kIntegrated, "Chassis A", "Chassis D"}));
   void* l_pFileController = l_List.item(1);
   EXPECT_EQ(text(l_pFileController, QVZEL_ATTR_VENDOR_NAME), "Other Maker");
   EXPECT_EQ(text(l_pFileController, QVZEL_ATTR_SLOT_PATH), "MR00:E8");

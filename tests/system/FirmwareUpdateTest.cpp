@@ -1,13 +1,12 @@
 // Firmware updates of a simulated four-port card: what reaches the driver's
 // write request, and that every refused image leaves it untouched.
-#include "ImageBuilder.h"
-#include "SimMachine.h"
-
-#include "qvsimSupport.h"
-
 #include <cstdio>
 #include <functional>
 #include <memory>
+
+#include "ImageBuilder.h"
+#include "SimMachine.h"
+#include "qvsimSupport.h"
 
 namespace systest {
 namespace {
@@ -116,6 +115,8 @@ struct sRefusal {
   std::function<std::string()> m_Image;
 };
 
+void PrintTo(const sRefusal& a_rCase, std::ostream* a_pOut) { *a_pOut << a_rCase.m_pName; }
+
 class RefusedImage : public FirmwareUpdate, public ::testing::WithParamInterface<sRefusal> {};
 
 TEST_P(RefusedImage, LeavesTheWriteLogEmpty) {
@@ -166,11 +167,11 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { return oneSection([](sSection& s) { s.m_Crc = "-"; }); }},
         sRefusal{"NoSectionForTheCardsFlash", QVZEL_ERR_NOT_FOUND,
                  [] {
-                   return oneSection(
-                       [](sSection& s) { s.m_UpdateType = "\"SSTFlashFWUpdate\""; });
+                   return oneSection([](sSection& s) { s.m_UpdateType = "\"SSTFlashFWUpdate\""; });
                  }},
-        sRefusal{"UpdateTypeWithoutQuotes", QVZEL_ERR_NOT_SUPPORTED,
-                 [] { return oneSection([](sSection& s) { s.m_UpdateType = "ISSIFlashFWUpdate"; }); }},
+        sRefusal{
+            "UpdateTypeWithoutQuotes", QVZEL_ERR_NOT_SUPPORTED,
+            [] { return oneSection([](sSection& s) { s.m_UpdateType = "ISSIFlashFWUpdate"; }); }},
         sRefusal{"NoSectionAtAll", QVZEL_ERR_OVERFLOW,
                  [] { return std::string("Version::200\r\nCRC::0\r\n\r\nQUJD\r\n"); }},
         sRefusal{"NoBlankLineAfterTheHeader", QVZEL_ERR_OVERFLOW,
@@ -180,8 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
         sRefusal{"BlankLineBeyondTheSection", QVZEL_ERR_OVERFLOW,
                  [] {
                    sSection l_Issi = changed([](sSection& s) { s.m_HeaderEnd = ""; });
-                   sSection l_Sst = changed(
-                       [](sSection& s) { s.m_UpdateType = "\"SSTFlashFWUpdate\""; });
+                   sSection l_Sst =
+                       changed([](sSection& s) { s.m_UpdateType = "\"SSTFlashFWUpdate\""; });
                    return imageText({l_Issi, l_Sst});
                  }},
         // A payload that decodes to nothing is no firmware, even when its
@@ -205,8 +206,7 @@ TEST_F(FirmwareUpdate, TheCardMustBeOpenAndAnUpstreamCard) {
   EXPECT_EQ(update(m_pController, l_Image, 1), QVZEL_ERR_INVALID_PARAMETER);
   EXPECT_EQ(nQVPXIKTFINDER100_closeDevice(m_pCard), 0);
   EXPECT_EQ(update(m_pCard, l_Image, 1), QVZEL_ERR_INTERNAL);
-  EXPECT_EQ(nQVPXIKTFINDER100_updateFirmware(m_pCard, nullptr, 0, 1),
-            QVZEL_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(nQVPXIKTFINDER100_updateFirmware(m_pCard, nullptr, 0, 1), QVZEL_ERR_INVALID_PARAMETER);
   EXPECT_TRUE(writes().empty());
   // Open again, the same image goes through.
   ASSERT_EQ(nQVPXIKTFINDER100_openDevice(m_pCard), 0);

@@ -34,9 +34,8 @@ std::string sectionText(const sSection& a_rSection) {
   const std::string l_ByteCount = a_rSection.m_ByteCount.empty()
                                       ? std::to_string(a_rSection.m_Payload.size())
                                       : a_rSection.m_ByteCount;
-  const std::string l_Crc = a_rSection.m_Crc.empty()
-                                ? std::to_string(imageCrc(a_rSection.m_Payload))
-                                : a_rSection.m_Crc;
+  const std::string l_Crc =
+      a_rSection.m_Crc.empty() ? std::to_string(imageCrc(a_rSection.m_Payload)) : a_rSection.m_Crc;
   const std::pair<const char*, std::string> l_Fields[] = {
       {"HeaderVersion::", a_rSection.m_HeaderVersion},
       {"UpdateType::", a_rSection.m_UpdateType},

@@ -1,9 +1,9 @@
 // Machines whose difference lies in the process environment, one scenario
 // per test run (see CMakeLists.txt): no PCI bridge library, a PCI bridge
 // library that lacks an entry point, and a path table that failed to build.
-#include "SimMachine.h"
-
 #include <cstdlib>
+
+#include "SimMachine.h"
 
 namespace systest {
 namespace {

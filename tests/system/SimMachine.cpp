@@ -1,7 +1,5 @@
 #include "SimMachine.h"
 
-#include "qvsimGtest.h"
-
 #include <dirent.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -12,6 +10,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "qvsimGtest.h"
 
 namespace systest {
 
@@ -27,8 +27,8 @@ std::string attributeLines(const char* a_pPrefix,
                            const std::vector<std::pair<uint32_t, uint32_t>>& a_rAttributes) {
   std::string l_Text;
   for (const auto& l_rAttribute : a_rAttributes) {
-    l_Text += std::string(a_pPrefix) + hex(l_rAttribute.first) + " = " +
-              hex(l_rAttribute.second) + "\n";
+    l_Text +=
+        std::string(a_pPrefix) + hex(l_rAttribute.first) + " = " + hex(l_rAttribute.second) + "\n";
   }
   return l_Text;
 }

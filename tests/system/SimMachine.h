@@ -4,13 +4,13 @@
 // through include/qvzelif.h.
 #pragma once
 
-#include "qvzelif.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "qvzelif.h"
 
 namespace systest {
 
@@ -21,7 +21,7 @@ struct sBridge {
   int m_Bus = 0;
   int m_Device = 0;
   int m_Function = 0;
-  int m_Secondary = -1;  // -1: no bus below
+  int m_Secondary = -1;          // -1: no bus below
   uint32_t m_VendorId = 0x1AAA;  // non-zero so that no model row matches by accident
   uint32_t m_DeviceId = 0x0001;
   uint32_t m_SubsystemVendorId = 0;

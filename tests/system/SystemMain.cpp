@@ -9,7 +9,6 @@
 //   missing-entry       a PCI bridge library that lacks one entry point
 //   failed-path-table   the relocation query for "sharedstatedir" fails
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
