@@ -73,6 +73,10 @@ const sPortInfo* cUpstreamZelDevice::portAt(uint32_t a_Index, Status& a_rStatus)
 void cUpstreamZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValue,
                                             Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
+  if (a_ppValue == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return;
+  }
   uint32_t l_Base = 0;
   uint32_t l_Index = 0;
   splitAttributeId(a_Id, &l_Base, &l_Index);
@@ -106,6 +110,10 @@ void cUpstreamZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValu
 
 void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
+  if (a_pValue == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return;
+  }
   uint32_t l_Base = 0;
   uint32_t l_Index = 0;
   splitAttributeId(a_Id, &l_Base, &l_Index);

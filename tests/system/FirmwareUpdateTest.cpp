@@ -48,6 +48,17 @@ class FirmwareUpdate : public SystemTest {
     return nQvDriverSim_1_0::firmwareWrites("card0");
   }
 
+  // Firmware requests the driver received, accepted or not.
+  static size_t writeRequests() {
+    size_t l_Count = 0;
+    for (const auto& l_rRequest : nQvDriverSim_1_0::driverRequests("card0")) {
+      if (l_rRequest.m_Code == kUpdateFirmwareRequest) ++l_Count;
+    }
+    return l_Count;
+  }
+
+  static constexpr uint32_t kUpdateFirmwareRequest = 0x0020003C;
+
   std::unique_ptr<cList> m_pList;
   void* m_pController = nullptr;
   void* m_pCard = nullptr;
@@ -122,6 +133,7 @@ class RefusedImage : public FirmwareUpdate, public ::testing::WithParamInterface
 TEST_P(RefusedImage, LeavesTheWriteLogEmpty) {
   EXPECT_EQ(update(m_pCard, GetParam().m_Image(), 1), GetParam().m_Code);
   EXPECT_TRUE(writes().empty());
+  EXPECT_EQ(writeRequests(), 0u);
 }
 
 sSection changed(const std::function<void(sSection&)>& a_rChange) {
