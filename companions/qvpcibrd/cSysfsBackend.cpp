@@ -79,7 +79,7 @@ std::string cSysfsBackend::root() {
   return l_pRoot && *l_pRoot ? std::string(l_pRoot) : std::string(kDefaultSysfsRoot);
 }
 
-bool cSysfsBackend::buildTree(const cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
+bool cSysfsBackend::buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
                               std::string& a_rError) {
   // Every function that holds another one is a bridge with that bus below it.
   std::map<std::string, uint8_t> l_BusBelow;
@@ -87,13 +87,14 @@ bool cSysfsBackend::buildTree(const cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTr
     if (!l_rFunction.m_ParentName.empty()) l_BusBelow[l_rFunction.m_ParentName] = l_rFunction.m_Bus;
   }
   std::set<std::string> l_Names;
-  for (const sSysfsFunction& l_rFunction : a_rSnapshot.m_Functions) {
+  for (sSysfsFunction& l_rFunction : a_rSnapshot.m_Functions) {
     const auto l_Below = l_BusBelow.find(l_rFunction.m_Name);
     const bool l_HasChildren = l_Below != l_BusBelow.end();
     if (!isPciToPciBridge(l_rFunction) && !l_rFunction.m_HasSecondary && !l_HasChildren &&
         !isLinkFunction(l_rFunction)) {
       continue;
     }
+    cSysfsSnapshot::readDetails(l_rFunction);
     sBridge l_Bridge;
     l_Bridge.m_Name = l_rFunction.m_Name;
     l_Bridge.m_ParentName = l_rFunction.m_ParentName;

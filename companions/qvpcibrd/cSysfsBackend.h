@@ -34,8 +34,8 @@ class cSysfsBackend : public iPciBrdBackend {
   // The tree of one snapshot: the PCI-to-PCI bridges, every function with a
   // bus below it and the functions of the link products; false with a
   // message when the tree is inconsistent.
-  static bool buildTree(const cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
-                        std::string& a_rError);
+  // Reads the details (link files, configuration space) of those only.
+  static bool buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree, std::string& a_rError);
   // The root directory a new session reads.
   static std::string root();
 };

@@ -108,41 +108,34 @@ bool parseBusName(const std::string& a_rText, uint32_t& a_rDomain, uint8_t& a_rB
   return true;
 }
 
-void readSecondary(const std::string& a_rDir, sSysfsFunction& a_rFunction) {
+// A bridge's secondary bus lies above its own bus; anything else (0 on an
+// unconfigured hot-plug bridge, say) names no bus.
+void setSecondary(sSysfsFunction& a_rFunction, uint8_t a_Bus) {
+  a_rFunction.m_HasSecondary = a_Bus > a_rFunction.m_Bus;
+  a_rFunction.m_Secondary = a_rFunction.m_HasSecondary ? a_Bus : 0;
+}
+
+void readFunction(sSysfsFunction& a_rFunction) {
+  const std::string& l_rDir = a_rFunction.m_Dir;
+  unsigned long l_Value = 0;
+  a_rFunction.m_HasClass = readNumber(l_rDir + "/class", 16, 0xFFFFFF, l_Value);
+  a_rFunction.m_Class = static_cast<uint32_t>(l_Value);
+  a_rFunction.m_VendorId = readId(l_rDir + "/vendor");
+  a_rFunction.m_DeviceId = readId(l_rDir + "/device");
+  a_rFunction.m_SubsystemVendorId = readId(l_rDir + "/subsystem_vendor");
+  a_rFunction.m_SubsystemId = readId(l_rDir + "/subsystem_device");
   // The bus a bridge creates appears as pci_bus/DDDD:SS in its directory.
-  for (const std::string& l_rName : listDirectory(a_rDir + "/pci_bus")) {
+  for (const std::string& l_rName : listDirectory(l_rDir + "/pci_bus")) {
     uint32_t l_Domain = 0;
-    if (parseBusName(l_rName, l_Domain, a_rFunction.m_Secondary)) {
-      a_rFunction.m_HasSecondary = true;
+    uint8_t l_Bus = 0;
+    if (parseBusName(l_rName, l_Domain, l_Bus)) {
+      setSecondary(a_rFunction, l_Bus);
       return;
     }
   }
-  unsigned long l_Value = 0;
-  if (readNumber(a_rDir + "/secondary_bus_number", 10, 255, l_Value)) {
-    a_rFunction.m_Secondary = static_cast<uint8_t>(l_Value);
-    a_rFunction.m_HasSecondary = true;
-    return;
+  if (readNumber(l_rDir + "/secondary_bus_number", 10, 255, l_Value)) {
+    setSecondary(a_rFunction, static_cast<uint8_t>(l_Value));
   }
-  a_rFunction.m_HasSecondary =
-      cPcieConfig(a_rFunction.m_Config).secondaryBus(a_rFunction.m_Secondary);
-}
-
-void readFunction(const std::string& a_rDir, sSysfsFunction& a_rFunction) {
-  unsigned long l_Value = 0;
-  a_rFunction.m_HasClass = readNumber(a_rDir + "/class", 16, 0xFFFFFF, l_Value);
-  a_rFunction.m_Class = static_cast<uint32_t>(l_Value);
-  a_rFunction.m_VendorId = readId(a_rDir + "/vendor");
-  a_rFunction.m_DeviceId = readId(a_rDir + "/device");
-  a_rFunction.m_SubsystemVendorId = readId(a_rDir + "/subsystem_vendor");
-  a_rFunction.m_SubsystemId = readId(a_rDir + "/subsystem_device");
-  a_rFunction.m_HasLinkWidth = readNumber(a_rDir + "/current_link_width", 10, 32, l_Value);
-  a_rFunction.m_LinkWidth = static_cast<uint32_t>(l_Value);
-  a_rFunction.m_HasLinkSpeed = readLine(a_rDir + "/current_link_speed", a_rFunction.m_LinkSpeed);
-  // Other users than root usually get the first 64 bytes only.
-  if (!readBytes(a_rDir + "/config", kConfigBytes, a_rFunction.m_Config)) {
-    a_rFunction.m_Config.clear();
-  }
-  readSecondary(a_rDir, a_rFunction);
 }
 
 }  // namespace
@@ -188,6 +181,7 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
     const std::vector<std::string> l_Parts = splitPath(l_Dir);
     if (l_Parts.empty() || l_Parts.back() != l_rName) continue;
     l_Function.m_Name = l_rName;
+    l_Function.m_Dir = l_Dir;
     if (l_Parts.size() >= 2) {
       uint32_t l_ParentDomain = 0;
       uint8_t l_Bus = 0, l_Device = 0, l_Func = 0;
@@ -197,7 +191,7 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
         l_Function.m_ParentName = l_rParent;
       }
     }
-    readFunction(l_Dir, l_Function);
+    readFunction(l_Function);
     m_Functions.push_back(l_Function);
   }
   std::sort(m_Functions.begin(), m_Functions.end(),
@@ -225,6 +219,22 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
   std::sort(m_RootBuses.begin(), m_RootBuses.end());
   m_RootBuses.erase(std::unique(m_RootBuses.begin(), m_RootBuses.end()), m_RootBuses.end());
   return true;
+}
+
+void cSysfsSnapshot::readDetails(sSysfsFunction& a_rFunction) {
+  const std::string& l_rDir = a_rFunction.m_Dir;
+  unsigned long l_Value = 0;
+  a_rFunction.m_HasLinkWidth = readNumber(l_rDir + "/current_link_width", 10, 32, l_Value);
+  a_rFunction.m_LinkWidth = static_cast<uint32_t>(l_Value);
+  a_rFunction.m_HasLinkSpeed = readLine(l_rDir + "/current_link_speed", a_rFunction.m_LinkSpeed);
+  // Other users than root usually get the first 64 bytes only.
+  if (!readBytes(l_rDir + "/config", kConfigBytes, a_rFunction.m_Config)) {
+    a_rFunction.m_Config.clear();
+  }
+  uint8_t l_Bus = 0;
+  if (!a_rFunction.m_HasSecondary && cPcieConfig(a_rFunction.m_Config).secondaryBus(l_Bus)) {
+    setSecondary(a_rFunction, l_Bus);
+  }
 }
 
 }  // namespace qvpcibrd

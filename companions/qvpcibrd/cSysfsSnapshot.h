@@ -2,7 +2,9 @@
 // of PCI domain 0 listed in bus/pci/devices, placed by the directory its
 // entry links to under devices/, and the root buses of class/pci_bus. Only
 // files that every user may read are required; what cannot be read is
-// marked as missing.
+// marked as missing. The link files and the configuration space are read
+// only for the functions asked for: reading "config" wakes a function that
+// is powered down, so it is left alone for functions nobody asked about.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@ namespace qvpcibrd {
 
 struct sSysfsFunction {
   std::string m_Name;        // "0000:00:1c.0"
+  std::string m_Dir;         // its directory under devices/
   std::string m_ParentName;  // the function whose directory holds this one, or empty
   uint8_t m_Bus = 0;
   uint8_t m_Device = 0;
@@ -25,6 +28,7 @@ struct sSysfsFunction {
   uint16_t m_SubsystemId = 0;
   bool m_HasSecondary = false;
   uint8_t m_Secondary = 0;
+  // Filled by readDetails:
   bool m_HasLinkWidth = false;
   uint32_t m_LinkWidth = 0;
   bool m_HasLinkSpeed = false;
@@ -45,6 +49,9 @@ class cSysfsSnapshot {
   // only when a_rRoot is not a readable directory; a root without PCI
   // gives an empty snapshot.
   bool read(const std::string& a_rRoot, std::string& a_rError);
+  // Reads the link files and the configuration space of one function, and
+  // takes its secondary bus from there when sysfs named none.
+  static void readDetails(sSysfsFunction& a_rFunction);
 };
 
 }  // namespace qvpcibrd

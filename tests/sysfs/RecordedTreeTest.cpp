@@ -235,8 +235,8 @@ TEST_F(RecordedTree, OddCornersOfRealMachines) {
   open("odd");
   // The CardBus bridge has a bus below; the network card behind it, the
   // storage controller and everything outside domain 0 are left out.
-  EXPECT_EQ((tAddresses{"00:03.0", "00:04.0", "00:05.0", "00:06.0", "00:08.0", "00:0a.0", "00:0b.0",
-                        "00:0c.0", "00:0d.0", "00:10.0", "12:00.0"}),
+  EXPECT_EQ((tAddresses{"00:03.0", "00:04.0", "00:05.0", "00:06.0", "00:07.0", "00:08.0", "00:0a.0",
+                        "00:0b.0", "00:0c.0", "00:0d.0", "00:10.0", "12:00.0"}),
             session().allBridges());
   EXPECT_EQ((std::vector<uint32_t>{0x00}), session().rootBuses());
   EXPECT_EQ("MR00:18", session().slotPath(session().at("00:03.0")))
@@ -253,9 +253,10 @@ TEST_F(RecordedTree, OddCornersOfRealMachines) {
   EXPECT_EQ("00:10.0", session().parentOfBus(0x12));
   EXPECT_EQ("00:10.0", session().parent("12:00.0"));
   EXPECT_EQ("MR00:00,80", session().slotPath(session().at("12:00.0")));
-  for (unsigned l_Bus = 1; l_Bus < 256; ++l_Bus) {
+  for (unsigned l_Bus = 0; l_Bus < 256; ++l_Bus) {
     const std::string l_Parent = session().parentOfBus(static_cast<uint8_t>(l_Bus));
     EXPECT_NE("00:05.0", l_Parent) << "a bridge without a known bus below owns none";
+    EXPECT_NE("00:07.0", l_Parent) << "a secondary bus of 0 names no bus";
   }
 
   // Link values from the configuration space when the link files are missing.

@@ -2,6 +2,8 @@
 // directory variable, the choice between simulated and sysfs backends, and
 // the refusal of everything that would write to hardware.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,10 +39,10 @@ class cScratch {
   std::string m_Path;
 };
 
-// A private copy of a recorded tree, made by the generator.
-bool makeTree(const char* a_pName, const std::string& a_rOut) {
-  const std::string l_Command = std::string(QVZ_SYSFS_MKTREE) + " '" + QVZ_SYSFS_DESCRIPTIONS +
-                                "/" + a_pName + ".tree' '" + a_rOut + "'";
+// A private tree made by the generator from a description file.
+bool makeTree(const std::string& a_rDescription, const std::string& a_rOut) {
+  const std::string l_Command =
+      std::string(QVZ_SYSFS_MKTREE) + " '" + a_rDescription + "' '" + a_rOut + "'";
   return std::system(l_Command.c_str()) == 0;
 }
 
@@ -49,7 +51,7 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   ASSERT_TRUE(l_Lib.ready());
   cScratch l_Scratch;
   const std::string l_Root = l_Scratch.path() + "/sys";
-  ASSERT_TRUE(makeTree("pxi", l_Root));
+  ASSERT_TRUE(makeTree(std::string(QVZ_SYSFS_DESCRIPTIONS) + "/pxi.tree", l_Root));
   cSysfsRoot l_Env(l_Root);
   cSession l_Session(l_Lib);
   ASSERT_EQ(0, l_Session.openResult());
@@ -64,6 +66,37 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   tQvPciBrdSession l_Second = 7;
   EXPECT_EQ(QVPCIBRD_ERR_SYSTEM_DESCRIPTION, l_Lib.OpenSession(0, &l_Second));
   EXPECT_EQ(QVPCIBRD_NO_SESSION, l_Second);
+}
+
+// Reading "config" wakes a powered-down function, so the backend reads it
+// for served functions only. Here an endpoint's "config" is a named pipe
+// that would block the reader: a session opening that touched it would
+// never return, and the alarm ends the child process.
+TEST(SysfsSession, LeavesTheConfigurationOfOtherFunctionsAlone) {
+  cScratch l_Scratch;
+  const std::string l_Description = l_Scratch.path() + "/gpu.tree";
+  std::ofstream(l_Description) << "root pci0000:00\n"
+                                  "fn pci0000:00/0000:00:01.0 class=0x060400 ids=8086:1901 bus=01 "
+                                  "port=3\n"
+                                  "fn pci0000:00/0000:00:01.0/0000:01:00.0 class=0x030000 "
+                                  "ids=10de:1c82 config=fifo\n";
+  const std::string l_Root = l_Scratch.path() + "/sys";
+  ASSERT_TRUE(makeTree(l_Description, l_Root));
+  const pid_t l_Child = fork();
+  ASSERT_NE(-1, l_Child);
+  if (l_Child == 0) {
+    alarm(10);
+    cPciBrd l_Lib;
+    cSysfsRoot l_Env(l_Root);
+    cSession l_Session(l_Lib);
+    const bool l_Ok = l_Lib.ready() && l_Session.openResult() == 0 &&
+                      l_Session.attribute("00:01.0", 0x20000300) == 3;
+    _exit(l_Ok ? 0 : 1);
+  }
+  int l_Status = 0;
+  ASSERT_EQ(l_Child, waitpid(l_Child, &l_Status, 0));
+  ASSERT_TRUE(WIFEXITED(l_Status)) << "the session opening blocked on the endpoint's config";
+  EXPECT_EQ(0, WEXITSTATUS(l_Status));
 }
 
 TEST(SysfsSession, EachSessionKeepsItsOwnMachine) {

@@ -18,7 +18,8 @@
 #   width=N speed=TEXT      current_link_width/current_link_speed ('_' = blank)
 #   port=N        a PCI Express capability whose Link Capabilities hold port N
 #   lnksta=0xNNNN its Link Status register (needs port=)
-#   config=...    this function's configuration space, as for 'config'
+#   config=...    this function's configuration space, as for 'config', or
+#                 'fifo': a named pipe that blocks whoever opens it to read
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -126,6 +127,7 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
       fi
       case $l_Config in
         none) ;;
+        fifo) mkfifo "$l_Dir/config" ;;
         ff)
           for ((l_Index = 0; l_Index < 256; ++l_Index)); do l_Cfg[l_Index]=255; done
           writeBytes 256 "$l_Dir/config"
