@@ -25,6 +25,8 @@ class ExceptionBase {
 class Exception : public virtual ExceptionBase, public virtual std::exception {
  public:
   Exception();
+  // Takes over the code and details of a_rSource (JsonStatus::moveFrom).
+  explicit Exception(JsonStatus& a_rSource);
   Exception(const Exception& a_rOther);
   ~Exception() override;
   const char* what() const noexcept override;

@@ -27,6 +27,9 @@ class StatusString {
   size_t capacity() const { return m_Capacity; }
 
  private:
+  // Reserves a_Count and copies the bytes with a terminating NUL.
+  void copyIn(const char* a_pData, size_t a_Count, JsonStatus& a_rStatus);
+
   char* m_pData;
   uint64_t m_Capacity;
   uint64_t m_Length;

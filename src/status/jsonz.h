@@ -60,6 +60,10 @@ char* jsonz_addUnsigned(char* a_pPoint, const char* a_pName, uint32_t a_Value);
 char* jsonz_enterObject(char* a_pPoint, const char* a_pName, jsonz_Grower a_Grower);
 char* jsonz_addStringGrowing(char* a_pPoint, const char* a_pName, const char* a_pValue,
                              jsonz_Grower a_Grower);
+char* jsonz_addIntGrowing(char* a_pPoint, const char* a_pName, int32_t a_Value,
+                          jsonz_Grower a_Grower);
+char* jsonz_addUnsignedGrowing(char* a_pPoint, const char* a_pName, uint32_t a_Value,
+                               jsonz_Grower a_Grower);
 char* jsonz_leaveObject(char* a_pPoint);
 
 // Reading.

@@ -1,0 +1,87 @@
+// Header half of the firmware image format: key search, header values,
+// the payload's start and the split of an image into flash-type sections.
+//
+// An image is a byte range [text, text + length) that is parsed in place: it
+// need not be NUL-terminated, may hold any bytes, and no operation here reads
+// outside it.
+#pragma once
+
+#include "device/ImagePayload.h"
+#include "status/Status.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nQVZEL_15_0 {
+
+// Header keys; each includes its two colons.
+constexpr const char kHeaderVersionKey[] = "HeaderVersion::";
+constexpr const char kUpdateTypeKey[] = "UpdateType::";
+constexpr const char kSubSystemIdKey[] = "SubSystemID::";
+constexpr const char kPinOutAddrKey[] = "PinOutAddr::";
+constexpr const char kPinOutVerKey[] = "PinOutVer::";
+constexpr const char kOffsetKey[] = "Offset::";
+// Searched only at the start of a line so that it never matches inside
+// "HeaderVersion::".
+constexpr const char kVersionKey[] = "\nVersion::";
+constexpr const char kByteCountKey[] = "ByteCount::";
+constexpr const char kCrcKey[] = "CRC::";
+
+// The two accepted update types, double quotes included.
+constexpr const char kSstUpdateType[] = "\"SSTFlashFWUpdate\"";
+constexpr const char kIssiUpdateType[] = "\"ISSIFlashFWUpdate\"";
+
+// Flash identifiers as the card reports them.
+constexpr uint32_t kIssiFlashId = 0x9D17;
+constexpr uint32_t kSstFlashId = 0xBF8E;
+
+// The header format version an update accepts.
+constexpr int32_t kSupportedHeaderVersion = 2;
+
+// One section of an image: [m_Start, m_End) and the flash type it is for.
+struct sImageSection {
+  uint32_t m_Start;  // offset of the section's "HeaderVersion::" key
+  uint32_t m_End;    // one past its last byte
+  uint32_t m_FlashId;
+};
+
+// First position p >= a_From at which a_pKey occurs with at least one byte
+// after it. Not found: records overflow and returns a_TextLength.
+uint32_t findKey(const char* a_pText, uint32_t a_TextLength, uint32_t a_From, const char* a_pKey,
+                 Status& a_rStatus);
+
+// The bytes after the first occurrence of a_pKey up to the next CR LF (or the
+// end of the text). On failure a_rValue is left unchanged.
+void getKeyValue(const char* a_pText, uint32_t a_TextLength, const char* a_pKey,
+                 std::string& a_rValue, Status& a_rStatus);
+
+// Offset just after the first blank line ("\r\n\r\n"); at least one payload
+// byte must follow. Not found: records overflow and returns a_TextLength.
+uint32_t findPayloadOffset(const char* a_pText, uint32_t a_TextLength, Status& a_rStatus);
+
+// Appends one record per section, in image order. An update type other than
+// the two accepted texts records not supported.
+void scanImageSections(const char* a_pImage, uint32_t a_Length,
+                       std::vector<sImageSection>& a_rSections, Status& a_rStatus);
+
+// Payload of a section: from just after its header's blank line (searched
+// from the section's start to the image's end) up to the section's end. A
+// missing blank line, or one that runs past the section's end, records
+// overflow and writes nothing; a section outside the image records invalid
+// parameter. The payload may be empty (length 0).
+void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSection& a_rSection,
+                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength,
+                        Status& a_rStatus);
+
+// Header value conversions (strtol / strtoul rules: leading white space, a
+// sign, an optional 0x for base 16; no digits gives 0).
+// Signed conversion cut to 32 bits.
+int32_t toSignedKeyValue(const std::string& a_rValue, int a_Base);
+// Unsigned conversion cut to 32 bits.
+uint32_t toUnsignedKeyValue(const std::string& a_rValue, int a_Base);
+// Unsigned conversion at full width (the checksum is compared this way, so a
+// value above 4294967295 never matches).
+uint64_t toWideUnsignedKeyValue(const std::string& a_rValue, int a_Base);
+
+}  // namespace nQVZEL_15_0

@@ -1,0 +1,28 @@
+// What discovery learned about one found device: its PCI address and the
+// slot paths it reports (the first one is the device's own).
+#pragma once
+
+#include "config/cSlotPath.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nQVZEL_15_0 {
+
+struct sCommonDeviceInfo {
+  uint8_t m_Bus = 0;
+  uint8_t m_Device = 0;
+  uint8_t m_Function = 0;
+  // In discovery order; the first element is the slot path the device reports.
+  std::vector<nQvPxiDriverTools_1_0::cSlotPath> m_SlotPaths;
+};
+
+// A device found through the kernel driver's device interfaces: adds the
+// serial number read from the driver. Shared pointers made from this type
+// (boost::make_shared) destroy it whole even when held as the base.
+struct sDeviceInterfaceIteratorInfo : sCommonDeviceInfo {
+  std::string m_SerialNumber;
+};
+
+}  // namespace nQVZEL_15_0

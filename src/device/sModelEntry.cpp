@@ -1,0 +1,53 @@
+#include "device/sModelEntry.h"
+
+namespace nQVZEL_15_0 {
+
+namespace {
+
+constexpr const char* kSingleSlotPattern = "-,f2";
+constexpr const char* kIdtSlotPattern = "f0,d4f0";
+constexpr const char* kIdtInterface = "nQVZEL_1_0_IdtUpstreamZEL";
+
+}  // namespace
+
+// Constant-initialised: the table is complete before any code of the library
+// runs and is never written afterwards.
+const sModelEntry g_ModelTable[kModelTableRowCount] = {
+    // Controllers found by PCI IDs or through their driver interfaces.
+    {"QV PXI-2250 Integrated ZEL Express", 1, "", 1, 1, 0x104C, 0x8231, 0x1F3C, 0x5A21, nullptr, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
+    {"QV PXI-4120", 1, "", 0, 0, 0x1F3C, 0x5A02, 0, 0, "nQVZEL_1_0_Pxi4120", 0,
+     1, {"1", nullptr, nullptr, nullptr}, 1, {kSingleSlotPattern, nullptr, nullptr, nullptr}},
+    {"QV PXI-4120", 1, "", 0, 1, 0x104C, 0x8231, 0x1F3C, 0x5A02, nullptr, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
+    {"QV PXI-4125", 1, "", 0, 1, 0x12D8, 0xE112, 0x1F3C, 0x4125, nullptr, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
+    {"QV PXI-4130", 1, "", 0, 1, 0x12D8, 0xE112, 0x1F3C, 0x4130, nullptr, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
+    {"QV PXI-4135", 1, "", 0, 0, 0x1F3C, 0x5A08, 0, 0, "nQVZEL_1_0_Pxi4135", 0,
+     1, {"1", nullptr, nullptr, nullptr}, 1, {kSingleSlotPattern, nullptr, nullptr, nullptr}},
+    {"PXI-ZEL-7", 0, "", 0, 0, 0x1F3C, 0x5A04, 0, 0, "nQVZEL_1_0_Zel7Device", 0,
+     1, {"1", nullptr, nullptr, nullptr}, 1, {"f0", nullptr, nullptr, nullptr}},
+    // Upstream link devices found by PCI IDs.
+    {"QV PXI-4140", 2, "", 0, 1, 0x12D8, 0xE111, 0x1F3C, 0x4140, nullptr, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
+    {"QV PXI-4145", 2, "", 0, 1, 0x12D8, 0xE111, 0x1F3C, 0x4145, nullptr, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
+    // Upstream link devices found through the driver's device interfaces.
+    {"QV PXIe-6510", 3, "410517-01", 0, 0, 0x111D, 0x8088, 0x1F3C, 0x5A10, kIdtInterface, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 1, {kIdtSlotPattern, nullptr, nullptr, nullptr}},
+    {"QV PXIe-6520", 3, "410518-04", 0, 0, 0x111D, 0x8088, 0x1F3C, 0x5A11, kIdtInterface, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 1, {kIdtSlotPattern, nullptr, nullptr, nullptr}},
+    {"QV PXIe-6530mc ZEL Mode", 3, "", 0, 0, 0x111D, 0x8088, 0x1F3C, 0x5A12, kIdtInterface, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 1, {kIdtSlotPattern, nullptr, nullptr, nullptr}},
+    {"QV PXIe-6540", 3, "410612-01", 0, 0, 0x111D, 0x8088, 0x1F3C, 0x5A13, kIdtInterface, 0,
+     1, {"1", nullptr, nullptr, nullptr}, 1, {kIdtSlotPattern, nullptr, nullptr, nullptr}},
+    {"QV PXIe-6550", 3, "410733-01", 0, 0, 0x1F3C, 0x5A30, 0x1F3C, 0x5A31,
+     "nQVZEL_1_0_Cyclone4UpstreamZEL", 4, 4, {"1", "2", "3", "4"},
+     4, {"-,-,d0f0", "-,-,d1f0", "-,-,d2f0", "-,-,d3f0"}},
+    // Terminating row: walked like the others (a PCI ID search for IDs 0).
+    {nullptr, 0, nullptr, 0, 1, 0, 0, 0, 0, nullptr, 0,
+     0, {nullptr, nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
+};
+
+}  // namespace nQVZEL_15_0

@@ -1,0 +1,166 @@
+#include "driver/tDeviceInterfaceIterator.h"
+
+#include "driver/linuxDevEnumHelper.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace nQVZEL_15_0 {
+namespace nQVKORA000 {
+
+namespace {
+
+// Closes a descriptor when the reading function leaves, on every path.
+class cFdCloser {
+ public:
+  explicit cFdCloser(int a_Fd) : m_Fd(a_Fd) {}
+  ~cFdCloser() {
+    if (m_Fd != -1) ::close(m_Fd);
+  }
+  cFdCloser(const cFdCloser&) = delete;
+  cFdCloser& operator=(const cFdCloser&) = delete;
+
+ private:
+  int m_Fd;
+};
+
+// Length of a_pPath without its last two components ("<device>" remains of
+// "<device>/deviceInterfaces/<class>\<instance>"); false when it has fewer.
+bool deviceDirectoryLength(const char* a_pPath, size_t& a_rLength) {
+  size_t l_Length = std::strlen(a_pPath);
+  for (int l_Strip = 0; l_Strip < 2; ++l_Strip) {
+    while (l_Length > 0 && a_pPath[l_Length - 1] != '/') --l_Length;
+    if (l_Length == 0) return false;
+    --l_Length;  // drop the slash itself
+  }
+  a_rLength = l_Length;
+  return true;
+}
+
+}  // namespace
+
+tDeviceInterfaceIterator::tDeviceInterfaceIterator() : m_pCurrent(nullptr), m_HoldsGlob(false) {
+  std::memset(&m_Glob, 0, sizeof(m_Glob));
+}
+
+tDeviceInterfaceIterator::~tDeviceInterfaceIterator() { endIteration(); }
+
+void tDeviceInterfaceIterator::startIteration(const char* a_pClassName, Status& a_rStatus) {
+  endIteration();
+  m_pCurrent = nullptr;
+
+  // Two backslashes in the format give one in the pattern: glob then matches
+  // a literal backslash between class name and instance.
+  char l_Pattern[kPathBufferSize];
+  std::snprintf(l_Pattern, sizeof(l_Pattern), "/proc/driver/qv/*/deviceInterfaces/%s\\*",
+                a_pClassName != nullptr ? a_pClassName : "");
+
+  std::memset(&m_Glob, 0, sizeof(m_Glob));
+  const int l_Result = ::glob(l_Pattern, GLOB_ONLYDIR, nullptr, &m_Glob);
+  m_HoldsGlob = true;
+  if (l_Result == 0) {
+    m_pCurrent = m_Glob.gl_pathv;
+  } else if (l_Result != GLOB_NOMATCH) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+  }
+}
+
+bool tDeviceInterfaceIterator::atEnd() const { return m_pCurrent == nullptr || *m_pCurrent == nullptr; }
+
+void tDeviceInterfaceIterator::advance() {
+  if (!atEnd()) ++m_pCurrent;
+}
+
+void tDeviceInterfaceIterator::endIteration() {
+  if (m_HoldsGlob) ::globfree(&m_Glob);
+  std::memset(&m_Glob, 0, sizeof(m_Glob));
+  m_HoldsGlob = false;
+  m_pCurrent = nullptr;
+}
+
+const char* tDeviceInterfaceIterator::currentPath() const { return atEnd() ? nullptr : *m_pCurrent; }
+
+void tDeviceInterfaceIterator::readBusProperty(const char* a_pName, void* a_pDestination,
+                                               size_t a_Capacity, size_t* a_pCount,
+                                               Status& a_rStatus) {
+  readProperty("busProperties", a_pName, a_pDestination, a_Capacity, a_pCount, a_rStatus);
+}
+
+void tDeviceInterfaceIterator::readDeviceProperty(const char* a_pName, void* a_pDestination,
+                                                  size_t a_Capacity, size_t* a_pCount,
+                                                  Status& a_rStatus) {
+  readProperty("deviceProperties", a_pName, a_pDestination, a_Capacity, a_pCount, a_rStatus);
+}
+
+void tDeviceInterfaceIterator::readProperty(const char* a_pGroup, const char* a_pName,
+                                            void* a_pDestination, size_t a_Capacity,
+                                            size_t* a_pCount, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  size_t l_DeviceLength = 0;
+  if (atEnd() || a_pName == nullptr || !deviceDirectoryLength(*m_pCurrent, l_DeviceLength)) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+
+  char l_Path[kPathBufferSize];
+  const int l_Wanted = std::snprintf(l_Path, sizeof(l_Path), "%.*s/%s/%s",
+                                     static_cast<int>(l_DeviceLength), *m_pCurrent, a_pGroup,
+                                     a_pName);
+  // A cut path would name some other file: treat it as one that is not there.
+  if (l_Wanted < 0 || static_cast<size_t>(l_Wanted) >= sizeof(l_Path)) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+
+  const int l_Fd = linuxDevEnumHelper::openWithRetries(l_Path, a_rStatus);
+  if (l_Fd == -1) return;
+  cFdCloser l_Closer(l_Fd);
+
+  char l_Buffer[linuxDevEnumHelper::kReadLimit];
+  const size_t l_Count = linuxDevEnumHelper::readOnce(l_Fd, l_Buffer, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+
+  if (a_pCount != nullptr) *a_pCount = l_Count;
+  if (l_Count <= a_Capacity && a_pDestination != nullptr) {
+    std::memcpy(a_pDestination, l_Buffer, l_Count);
+  } else {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kBufferTooSmall);
+  }
+}
+
+void tDeviceInterfaceIterator::readInterfacePath(sInterfacePath* a_pOut, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  if (atEnd()) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+
+  char l_Path[kPathBufferSize];
+  const int l_Wanted = std::snprintf(l_Path, sizeof(l_Path), "%s/interfacePath", *m_pCurrent);
+  if (l_Wanted < 0 || static_cast<size_t>(l_Wanted) >= sizeof(l_Path)) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+
+  const int l_Fd = linuxDevEnumHelper::openWithRetries(l_Path, a_rStatus);
+  if (l_Fd == -1) return;
+  cFdCloser l_Closer(l_Fd);
+
+  char l_Buffer[linuxDevEnumHelper::kReadLimit];
+  const size_t l_Count = linuxDevEnumHelper::readOnce(l_Fd, l_Buffer, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+
+  if (l_Count > sInterfacePath::kMaxPathLength || a_pOut == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kBufferTooSmall);
+    return;
+  }
+  std::memcpy(a_pOut->m_Path, l_Buffer, l_Count);
+  if (a_rStatus.isNotFatal()) {
+    a_pOut->m_Path[l_Count] = '\0';
+    a_pOut->m_Length = l_Count + 1;
+  }
+}
+
+}  // namespace nQVKORA000
+}  // namespace nQVZEL_15_0

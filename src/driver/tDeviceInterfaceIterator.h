@@ -1,0 +1,59 @@
+// tDeviceInterfaceIterator: walks the device interfaces of one interface class
+// that the kernel driver publishes under /proc/driver/qv/ and reads the bus and
+// device properties of the device owning the current interface.
+#pragma once
+
+#include "driver/sInterfacePath.h"
+#include "status/Status.h"
+
+#include <cstddef>
+#include <glob.h>
+
+namespace nQVZEL_15_0 {
+namespace nQVKORA000 {
+
+class tDeviceInterfaceIterator {
+ public:
+  // Size of the buffers that hold glob patterns and property file paths.
+  static constexpr size_t kPathBufferSize = 4096;
+
+  tDeviceInterfaceIterator();
+  // Ends the iteration, so the glob result is freed on every way out.
+  ~tDeviceInterfaceIterator();
+  tDeviceInterfaceIterator(const tDeviceInterfaceIterator&) = delete;
+  tDeviceInterfaceIterator& operator=(const tDeviceInterfaceIterator&) = delete;
+
+  // Finds every interface directory of a_pClassName, in ascending path order.
+  // Runs whatever the status holds; no match gives an empty iteration.
+  void startIteration(const char* a_pClassName, Status& a_rStatus);
+  bool atEnd() const;
+  void advance();
+  // Frees the glob result; the iterator is then at its end.
+  void endIteration();
+  // Full path of the current interface directory, null at the end.
+  const char* currentPath() const;
+
+  // Reads busProperties/<a_pName> (or deviceProperties/<a_pName>) of the
+  // current entry's device. The byte count goes to *a_pCount (when given);
+  // the bytes are copied only when they fit a_Capacity and a_pDestination is
+  // given, otherwise -52019 is recorded (a size probe).
+  void readBusProperty(const char* a_pName, void* a_pDestination, size_t a_Capacity,
+                       size_t* a_pCount, Status& a_rStatus);
+  void readDeviceProperty(const char* a_pName, void* a_pDestination, size_t a_Capacity,
+                          size_t* a_pCount, Status& a_rStatus);
+
+  // Reads the current entry's interfacePath file: at most 255 bytes, stored
+  // with a terminating NUL and its length plus 1.
+  void readInterfacePath(sInterfacePath* a_pOut, Status& a_rStatus);
+
+ private:
+  void readProperty(const char* a_pGroup, const char* a_pName, void* a_pDestination,
+                    size_t a_Capacity, size_t* a_pCount, Status& a_rStatus);
+
+  glob_t m_Glob;
+  char** m_pCurrent;
+  bool m_HoldsGlob;
+};
+
+}  // namespace nQVKORA000
+}  // namespace nQVZEL_15_0
