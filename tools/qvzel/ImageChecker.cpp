@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -13,13 +12,6 @@
 namespace nQvzelTool {
 
 namespace {
-
-constexpr const char* kSectionKey = "HeaderVersion::";
-constexpr const char* kSstType = "\"SSTFlashFWUpdate\"";
-constexpr const char* kIssiType = "\"ISSIFlashFWUpdate\"";
-constexpr uint32_t kFlashIdIssi = 0x9D17;
-constexpr uint32_t kFlashIdSst = 0xBF8E;
-constexpr long kHeaderVersion = 2;
 
 enum class eConversion { kText, kDecimalSigned, kDecimalUnsigned64, kHex32 };
 
@@ -58,26 +50,25 @@ sHeaderField readField(const std::vector<char>& a_rImage, const sSectionReport& 
     return l_Field;
   }
   l_Field.m_Present = true;
-  const char* l_pValue = l_Field.m_Text.c_str();
   switch (a_Conversion) {
     case eConversion::kText:
       break;
     case eConversion::kDecimalSigned:
-      l_Field.m_Value = static_cast<uint32_t>(std::strtol(l_pValue, nullptr, 10));
+      l_Field.m_Value = static_cast<uint32_t>(imageSignedValue(l_Field.m_Text, 10));
       if (!looksNumeric(l_Field.m_Text, 10)) {
         a_rProblems.push_back(std::string("the ") + a_pLabel + " value '" + l_Field.m_Text +
                               "' is not a decimal number");
       }
       break;
     case eConversion::kDecimalUnsigned64:
-      l_Field.m_Value = std::strtoull(l_pValue, nullptr, 10);
+      l_Field.m_Value = imageWideUnsignedValue(l_Field.m_Text, 10);
       if (!looksNumeric(l_Field.m_Text, 10)) {
         a_rProblems.push_back(std::string("the ") + a_pLabel + " value '" + l_Field.m_Text +
                               "' is not a decimal number");
       }
       break;
     case eConversion::kHex32:
-      l_Field.m_Value = static_cast<uint32_t>(std::strtoul(l_pValue, nullptr, 16));
+      l_Field.m_Value = imageUnsignedValue(l_Field.m_Text, 16);
       if (!looksNumeric(l_Field.m_Text, 16)) {
         a_rProblems.push_back(std::string("the ") + a_pLabel + " value '" + l_Field.m_Text +
                               "' is not a hexadecimal number");
@@ -88,18 +79,18 @@ sHeaderField readField(const std::vector<char>& a_rImage, const sSectionReport& 
 }
 
 void checkPayload(const std::vector<char>& a_rImage, sSectionReport& a_rSection) {
-  const char* l_pText = a_rImage.data() + a_rSection.m_Start;
-  const uint32_t l_TextLength = static_cast<uint32_t>(a_rImage.size()) - a_rSection.m_Start;
-  uint32_t l_HeaderLength = 0;
-  if (!imagePayloadOffset(l_pText, l_TextLength, l_HeaderLength) ||
-      l_HeaderLength >= a_rSection.m_End - a_rSection.m_Start) {
+  if (!imageSectionPayload(a_rImage.data(), static_cast<uint32_t>(a_rImage.size()),
+                           a_rSection.m_Start, a_rSection.m_End, a_rSection.m_PayloadStart,
+                           a_rSection.m_PayloadLength)) {
     a_rSection.m_Problems.push_back(
-        "the header does not end with an empty line followed by a payload inside the section");
+        "the header does not end with an empty line inside the section");
     return;
   }
   a_rSection.m_PayloadFound = true;
-  a_rSection.m_PayloadStart = a_rSection.m_Start + l_HeaderLength;
-  a_rSection.m_PayloadLength = a_rSection.m_End - a_rSection.m_PayloadStart;
+  if (a_rSection.m_PayloadLength == 0) {
+    a_rSection.m_Problems.push_back("the section has no payload after its header");
+    return;
+  }
   std::vector<uint8_t> l_Bytes(a_rSection.m_PayloadLength);
   a_rSection.m_DecodedLength = imageDecode(a_rImage.data() + a_rSection.m_PayloadStart,
                                            l_Bytes.data(), a_rSection.m_PayloadLength);
@@ -125,39 +116,39 @@ void checkPayload(const std::vector<char>& a_rImage, sSectionReport& a_rSection)
 
 void checkSection(const std::vector<char>& a_rImage, sSectionReport& a_rSection) {
   std::vector<std::string>& l_rProblems = a_rSection.m_Problems;
-  a_rSection.m_UpdateType = readField(a_rImage, a_rSection, "UpdateType::", "UpdateType::",
+  a_rSection.m_UpdateType = readField(a_rImage, a_rSection, kImageUpdateTypeKey, "UpdateType::",
                                       eConversion::kText, l_rProblems);
   if (a_rSection.m_UpdateType.m_Present) {
-    if (a_rSection.m_UpdateType.m_Text == kIssiType) {
-      a_rSection.m_FlashId = kFlashIdIssi;
-    } else if (a_rSection.m_UpdateType.m_Text == kSstType) {
-      a_rSection.m_FlashId = kFlashIdSst;
+    if (a_rSection.m_UpdateType.m_Text == kImageIssiType) {
+      a_rSection.m_FlashId = kImageIssiFlashId;
+    } else if (a_rSection.m_UpdateType.m_Text == kImageSstType) {
+      a_rSection.m_FlashId = kImageSstFlashId;
     } else {
       l_rProblems.push_back("the update type " + a_rSection.m_UpdateType.m_Text + " is not " +
-                            kSstType + " or " + kIssiType + " (double quotes included)");
+                            kImageSstType + " or " + kImageIssiType + " (double quotes included)");
     }
   }
-  a_rSection.m_HeaderVersion = readField(a_rImage, a_rSection, kSectionKey, "HeaderVersion::",
+  a_rSection.m_HeaderVersion = readField(a_rImage, a_rSection, kImageSectionKey, "HeaderVersion::",
                                          eConversion::kDecimalSigned, l_rProblems);
   if (a_rSection.m_HeaderVersion.m_Present &&
-      static_cast<int32_t>(a_rSection.m_HeaderVersion.m_Value) != kHeaderVersion) {
+      static_cast<int32_t>(a_rSection.m_HeaderVersion.m_Value) != kImageHeaderVersion) {
     l_rProblems.push_back("the header version is " +
                           std::to_string(static_cast<int32_t>(a_rSection.m_HeaderVersion.m_Value)) +
-                          "; the library accepts only version 2");
+                          "; the library accepts only version " + std::to_string(kImageHeaderVersion));
   }
-  a_rSection.m_SubsystemId = readField(a_rImage, a_rSection, "SubSystemID::", "SubSystemID::",
+  a_rSection.m_SubsystemId = readField(a_rImage, a_rSection, kImageSubsystemKey, "SubSystemID::",
                                        eConversion::kHex32, l_rProblems);
-  a_rSection.m_PinOutAddr = readField(a_rImage, a_rSection, "PinOutAddr::", "PinOutAddr::",
+  a_rSection.m_PinOutAddr = readField(a_rImage, a_rSection, kImagePinOutAddrKey, "PinOutAddr::",
                                       eConversion::kHex32, l_rProblems);
-  a_rSection.m_PinOutVer = readField(a_rImage, a_rSection, "PinOutVer::", "PinOutVer::",
+  a_rSection.m_PinOutVer = readField(a_rImage, a_rSection, kImagePinOutVerKey, "PinOutVer::",
                                      eConversion::kHex32, l_rProblems);
   a_rSection.m_Offset =
-      readField(a_rImage, a_rSection, "Offset::", "Offset::", eConversion::kHex32, l_rProblems);
+      readField(a_rImage, a_rSection, kImageOffsetKey, "Offset::", eConversion::kHex32, l_rProblems);
   a_rSection.m_Version =
-      readField(a_rImage, a_rSection, "\nVersion::", "Version::", eConversion::kHex32, l_rProblems);
-  a_rSection.m_ByteCount = readField(a_rImage, a_rSection, "ByteCount::", "ByteCount::",
+      readField(a_rImage, a_rSection, kImageVersionKey, "Version::", eConversion::kHex32, l_rProblems);
+  a_rSection.m_ByteCount = readField(a_rImage, a_rSection, kImageByteCountKey, "ByteCount::",
                                      eConversion::kDecimalSigned, l_rProblems);
-  a_rSection.m_Crc = readField(a_rImage, a_rSection, "CRC::", "CRC::",
+  a_rSection.m_Crc = readField(a_rImage, a_rSection, kImageCrcKey, "CRC::",
                                eConversion::kDecimalUnsigned64, l_rProblems);
   checkPayload(a_rImage, a_rSection);
 }
@@ -186,12 +177,12 @@ sImageReport checkImage(const std::vector<char>& a_rImage) {
     const uint32_t l_Length = static_cast<uint32_t>(a_rImage.size());
     uint32_t l_Start = 0;
     uint32_t l_Pos = 0;
-    while (l_Pos < l_Length && imageFindKey(a_rImage.data(), l_Length, l_Pos, kSectionKey, l_Start)) {
+    while (l_Pos < l_Length && imageFindKey(a_rImage.data(), l_Length, l_Pos, kImageSectionKey, l_Start)) {
       sSectionReport l_Section;
       l_Section.m_Number = static_cast<uint32_t>(l_Report.m_Sections.size() + 1);
       l_Section.m_Start = l_Start;
       uint32_t l_Next = 0;
-      if (imageFindKey(a_rImage.data(), l_Length, l_Start + 1, kSectionKey, l_Next)) {
+      if (imageFindKey(a_rImage.data(), l_Length, l_Start + 1, kImageSectionKey, l_Next)) {
         l_Section.m_End = l_Next - 1;
         l_Pos = l_Next;
       } else {
