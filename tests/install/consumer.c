@@ -2,7 +2,6 @@
  * and the status-name header, and checks what both answer. */
 #include <qvzelif.h>
 #include <qvzelif_status.h>
-
 #include <stdio.h>
 #include <string.h>
 

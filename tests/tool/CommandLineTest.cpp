@@ -1,10 +1,10 @@
-#include "CommandLine.h"
-#include "ItemSelector.h"
-#include "ToolTestItems.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "CommandLine.h"
+#include "ItemSelector.h"
+#include "ToolTestItems.h"
 
 namespace {
 

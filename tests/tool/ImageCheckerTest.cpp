@@ -1,9 +1,9 @@
-#include "ImageChecker.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "ImageChecker.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "cJsonWriter.h"
-
 #include <gtest/gtest.h>
+
+#include "cJsonWriter.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 // The status name table must name every code of the public header, under the
 // constant's own name, exactly once.
-#include "qvzelif_status.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,6 +7,8 @@
 #include <regex>
 #include <set>
 #include <string>
+
+#include "qvzelif_status.h"
 
 namespace {
 

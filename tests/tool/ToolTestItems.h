@@ -1,9 +1,9 @@
 // Hand-built item records for the tool's unit tests.
 #pragma once
 
-#include "sItemRecord.h"
-
 #include <string>
+
+#include "sItemRecord.h"
 
 namespace nQvzelToolTest {
 

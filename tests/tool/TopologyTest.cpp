@@ -1,7 +1,7 @@
-#include "Topology.h"
-#include "ToolTestItems.h"
-
 #include <gtest/gtest.h>
+
+#include "ToolTestItems.h"
+#include "Topology.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ TEST(Topology, ParsesTheHexTextForm) {
   EXPECT_EQ(l_Path.m_Codes, (std::vector<uint8_t>{0x00, 0xE0}));
   ASSERT_TRUE(parseSlotPath("MR00:", l_Path));
   EXPECT_TRUE(l_Path.m_Codes.empty());
-  for (const char* l_pBad : {"", "MR00", "XR00:00", "MR00:0", "MR00:00,", "MR00:00;E0", "MR0G:00"}) {
+  for (const char* l_pBad :
+       {"", "MR00", "XR00:00", "MR00:0", "MR00:00,", "MR00:00;E0", "MR0G:00"}) {
     EXPECT_FALSE(parseSlotPath(l_pBad, l_Path)) << l_pBad;
   }
 }

@@ -1,9 +1,9 @@
 // The tool's commands, one source file each. Each returns the exit status.
 #pragma once
 
-#include "CommandLine.h"
-
 #include <ostream>
+
+#include "CommandLine.h"
 
 namespace nQvzelTool {
 

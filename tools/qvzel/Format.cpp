@@ -1,8 +1,8 @@
 #include "Format.h"
 
-#include "qvzelif_status.h"
-
 #include <cstdio>
+
+#include "qvzelif_status.h"
 
 namespace nQvzelTool {
 
@@ -14,9 +14,12 @@ constexpr uint32_t kFlashIdSst = 0xBF8E;
 
 const char* kindName(eItemKind a_Kind) {
   switch (a_Kind) {
-    case eItemKind::kUpstream: return "upstream";
-    case eItemKind::kController: return "controller";
-    case eItemKind::kUnknown: break;
+    case eItemKind::kUpstream:
+      return "upstream";
+    case eItemKind::kController:
+      return "controller";
+    case eItemKind::kUnknown:
+      break;
   }
   return "unknown";
 }

@@ -1,10 +1,10 @@
 // Small text forms shared by the renderers and commands.
 #pragma once
 
-#include "sItemRecord.h"
-
 #include <cstdint>
 #include <string>
+
+#include "sItemRecord.h"
 
 namespace nQvzelTool {
 

@@ -1,13 +1,13 @@
 #include "ImageChecker.h"
 
-#include "Format.h"
-#include "ImageFormat.h"
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <limits>
+
+#include "Format.h"
+#include "ImageFormat.h"
 
 namespace nQvzelTool {
 
@@ -19,7 +19,8 @@ enum class eConversion { kText, kDecimalSigned, kDecimalUnsigned64, kHex32 };
 // digit of the base (the library converts anything else to 0).
 bool looksNumeric(const std::string& a_rText, int a_Base) {
   size_t l_Pos = 0;
-  while (l_Pos < a_rText.size() && std::isspace(static_cast<unsigned char>(a_rText[l_Pos]))) ++l_Pos;
+  while (l_Pos < a_rText.size() && std::isspace(static_cast<unsigned char>(a_rText[l_Pos])))
+    ++l_Pos;
   if (l_Pos < a_rText.size() && (a_rText[l_Pos] == '+' || a_rText[l_Pos] == '-')) ++l_Pos;
   if (a_Base == 16 && l_Pos + 1 < a_rText.size() && a_rText[l_Pos] == '0' &&
       (a_rText[l_Pos + 1] == 'x' || a_rText[l_Pos + 1] == 'X')) {
@@ -116,8 +117,8 @@ void checkPayload(const std::vector<char>& a_rImage, sSectionReport& a_rSection)
 
 void checkSection(const std::vector<char>& a_rImage, sSectionReport& a_rSection) {
   std::vector<std::string>& l_rProblems = a_rSection.m_Problems;
-  a_rSection.m_UpdateType = readField(a_rImage, a_rSection, kImageUpdateTypeKey, "UpdateType::",
-                                      eConversion::kText, l_rProblems);
+  a_rSection.m_UpdateType = readField(a_rImage, a_rSection, kImageUpdateTypeKey,
+                                      "UpdateType::", eConversion::kText, l_rProblems);
   if (a_rSection.m_UpdateType.m_Present) {
     if (a_rSection.m_UpdateType.m_Text == kImageIssiType) {
       a_rSection.m_FlashId = kImageIssiFlashId;
@@ -128,36 +129,37 @@ void checkSection(const std::vector<char>& a_rImage, sSectionReport& a_rSection)
                             kImageSstType + " or " + kImageIssiType + " (double quotes included)");
     }
   }
-  a_rSection.m_HeaderVersion = readField(a_rImage, a_rSection, kImageSectionKey, "HeaderVersion::",
-                                         eConversion::kDecimalSigned, l_rProblems);
+  a_rSection.m_HeaderVersion =
+      readField(a_rImage, a_rSection, kImageSectionKey,
+                "HeaderVersion::", eConversion::kDecimalSigned, l_rProblems);
   if (a_rSection.m_HeaderVersion.m_Present &&
       static_cast<int32_t>(a_rSection.m_HeaderVersion.m_Value) != kImageHeaderVersion) {
     l_rProblems.push_back("the header version is " +
                           std::to_string(static_cast<int32_t>(a_rSection.m_HeaderVersion.m_Value)) +
-                          "; the library accepts only version " + std::to_string(kImageHeaderVersion));
+                          "; the library accepts only version " +
+                          std::to_string(kImageHeaderVersion));
   }
-  a_rSection.m_SubsystemId = readField(a_rImage, a_rSection, kImageSubsystemKey, "SubSystemID::",
-                                       eConversion::kHex32, l_rProblems);
-  a_rSection.m_PinOutAddr = readField(a_rImage, a_rSection, kImagePinOutAddrKey, "PinOutAddr::",
-                                      eConversion::kHex32, l_rProblems);
-  a_rSection.m_PinOutVer = readField(a_rImage, a_rSection, kImagePinOutVerKey, "PinOutVer::",
-                                     eConversion::kHex32, l_rProblems);
-  a_rSection.m_Offset =
-      readField(a_rImage, a_rSection, kImageOffsetKey, "Offset::", eConversion::kHex32, l_rProblems);
-  a_rSection.m_Version =
-      readField(a_rImage, a_rSection, kImageVersionKey, "Version::", eConversion::kHex32, l_rProblems);
-  a_rSection.m_ByteCount = readField(a_rImage, a_rSection, kImageByteCountKey, "ByteCount::",
-                                     eConversion::kDecimalSigned, l_rProblems);
-  a_rSection.m_Crc = readField(a_rImage, a_rSection, kImageCrcKey, "CRC::",
-                               eConversion::kDecimalUnsigned64, l_rProblems);
+  a_rSection.m_SubsystemId = readField(a_rImage, a_rSection, kImageSubsystemKey,
+                                       "SubSystemID::", eConversion::kHex32, l_rProblems);
+  a_rSection.m_PinOutAddr = readField(a_rImage, a_rSection, kImagePinOutAddrKey,
+                                      "PinOutAddr::", eConversion::kHex32, l_rProblems);
+  a_rSection.m_PinOutVer = readField(a_rImage, a_rSection, kImagePinOutVerKey,
+                                     "PinOutVer::", eConversion::kHex32, l_rProblems);
+  a_rSection.m_Offset = readField(a_rImage, a_rSection, kImageOffsetKey,
+                                  "Offset::", eConversion::kHex32, l_rProblems);
+  a_rSection.m_Version = readField(a_rImage, a_rSection, kImageVersionKey,
+                                   "Version::", eConversion::kHex32, l_rProblems);
+  a_rSection.m_ByteCount = readField(a_rImage, a_rSection, kImageByteCountKey,
+                                     "ByteCount::", eConversion::kDecimalSigned, l_rProblems);
+  a_rSection.m_Crc = readField(a_rImage, a_rSection, kImageCrcKey,
+                               "CRC::", eConversion::kDecimalUnsigned64, l_rProblems);
   checkPayload(a_rImage, a_rSection);
 }
 
 // The library's own section scan, which rejects the whole image when any
 // section has an unknown update type.
 void checkLibraryScan(const std::vector<char>& a_rImage, sImageReport& a_rReport) {
-  const int32_t l_Code =
-      imageScanSections(a_rImage.data(), static_cast<uint32_t>(a_rImage.size()));
+  const int32_t l_Code = imageScanSections(a_rImage.data(), static_cast<uint32_t>(a_rImage.size()));
   if (l_Code >= 0) return;
   a_rReport.m_ImageProblems.push_back(
       "the library's section scan rejects the whole image (" + statusText(l_Code) +
@@ -172,12 +174,14 @@ sImageReport checkImage(const std::vector<char>& a_rImage) {
   if (a_rImage.empty()) {
     l_Report.m_ImageProblems.push_back("the file is empty");
   } else if (a_rImage.size() >= std::numeric_limits<uint32_t>::max()) {
-    l_Report.m_ImageProblems.push_back("the file is too large for a firmware image (4 GiB or more)");
+    l_Report.m_ImageProblems.push_back(
+        "the file is too large for a firmware image (4 GiB or more)");
   } else {
     const uint32_t l_Length = static_cast<uint32_t>(a_rImage.size());
     uint32_t l_Start = 0;
     uint32_t l_Pos = 0;
-    while (l_Pos < l_Length && imageFindKey(a_rImage.data(), l_Length, l_Pos, kImageSectionKey, l_Start)) {
+    while (l_Pos < l_Length &&
+           imageFindKey(a_rImage.data(), l_Length, l_Pos, kImageSectionKey, l_Start)) {
       sSectionReport l_Section;
       l_Section.m_Number = static_cast<uint32_t>(l_Report.m_Sections.size() + 1);
       l_Section.m_Start = l_Start;

@@ -12,15 +12,15 @@ namespace nQvzelTool {
 // One header value: present when its key occurs inside the section.
 struct sHeaderField {
   bool m_Present = false;
-  std::string m_Text;   // the value's text as written
-  uint64_t m_Value = 0; // converted as the library converts it
+  std::string m_Text;    // the value's text as written
+  uint64_t m_Value = 0;  // converted as the library converts it
 };
 
 struct sSectionReport {
-  uint32_t m_Number = 0;  // counts from 1 in image order
-  uint32_t m_Start = 0;   // offset of "HeaderVersion::"
-  uint32_t m_End = 0;     // offset one past the section's last byte
-  uint32_t m_FlashId = 0; // 0 for an unknown update type
+  uint32_t m_Number = 0;   // counts from 1 in image order
+  uint32_t m_Start = 0;    // offset of "HeaderVersion::"
+  uint32_t m_End = 0;      // offset one past the section's last byte
+  uint32_t m_FlashId = 0;  // 0 for an unknown update type
   sHeaderField m_UpdateType;
   sHeaderField m_HeaderVersion;  // signed, held in two's complement
   sHeaderField m_SubsystemId;
@@ -28,7 +28,7 @@ struct sSectionReport {
   sHeaderField m_PinOutVer;
   sHeaderField m_Offset;
   sHeaderField m_Version;
-  sHeaderField m_ByteCount;      // signed, held in two's complement
+  sHeaderField m_ByteCount;  // signed, held in two's complement
   sHeaderField m_Crc;
   bool m_PayloadFound = false;
   uint32_t m_PayloadStart = 0;
@@ -54,7 +54,8 @@ struct sImageReport {
 sImageReport checkImage(const std::vector<char>& a_rImage);
 
 // Reads a file whole; false with a sentence in a_rProblem when it cannot.
-bool readImageFile(const std::string& a_rPath, std::vector<char>& a_rBytes, std::string& a_rProblem);
+bool readImageFile(const std::string& a_rPath, std::vector<char>& a_rBytes,
+                   std::string& a_rProblem);
 
 // Reads and checks a file; an unreadable file gives an invalid report.
 sImageReport checkImageFile(const std::string& a_rPath);

@@ -25,7 +25,8 @@ void line(std::ostream& a_rOut, const char* a_pLabel, const std::string& a_rValu
 void renderSection(const sSectionReport& a_rSection, std::ostream& a_rOut) {
   a_rOut << "Section " << a_rSection.m_Number << " (bytes " << a_rSection.m_Start << " to "
          << a_rSection.m_End << ")\n";
-  std::string l_Type = a_rSection.m_UpdateType.m_Present ? a_rSection.m_UpdateType.m_Text : "missing";
+  std::string l_Type =
+      a_rSection.m_UpdateType.m_Present ? a_rSection.m_UpdateType.m_Text : "missing";
   const char* l_pFlash = flashTypeName(a_rSection.m_FlashId);
   if (l_pFlash != nullptr) {
     l_Type += " (flash ID " + hexText(a_rSection.m_FlashId, 4) + ", " + l_pFlash + ")";
@@ -39,9 +40,9 @@ void renderSection(const sSectionReport& a_rSection, std::ostream& a_rOut) {
   line(a_rOut, "Version:", hexField(a_rSection.m_Version));
   line(a_rOut, "Byte count:", signedField(a_rSection.m_ByteCount));
   if (a_rSection.m_PayloadFound) {
-    line(a_rOut, "Payload:", std::to_string(a_rSection.m_PayloadLength) +
-                                 " characters, decoding to " +
-                                 std::to_string(a_rSection.m_DecodedLength) + " bytes");
+    line(a_rOut, "Payload:",
+         std::to_string(a_rSection.m_PayloadLength) + " characters, decoding to " +
+             std::to_string(a_rSection.m_DecodedLength) + " bytes");
     line(a_rOut, "Checksum:",
          "declared " + (a_rSection.m_Crc.m_Present ? a_rSection.m_Crc.m_Text : "missing") +
              ", computed " + std::to_string(a_rSection.m_ComputedCrc));

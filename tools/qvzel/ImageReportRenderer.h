@@ -1,10 +1,10 @@
 // Renders the report of `check-image` as text or as one JSON document.
 #pragma once
 
-#include "ImageChecker.h"
-
 #include <ostream>
 #include <string>
+
+#include "ImageChecker.h"
 
 namespace nQvzelTool {
 

@@ -2,11 +2,11 @@
 // item the user named.
 #pragma once
 
-#include "cFinderList.h"
-#include "sItemRecord.h"
-
 #include <ostream>
 #include <string>
+
+#include "cFinderList.h"
+#include "sItemRecord.h"
 
 namespace nQvzelTool {
 

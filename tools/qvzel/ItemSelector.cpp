@@ -16,7 +16,8 @@ bool allDigits(const std::string& a_rText) {
 }
 
 std::string upper(std::string a_Text) {
-  for (char& l_rChar : a_Text) l_rChar = static_cast<char>(std::toupper(static_cast<unsigned char>(l_rChar)));
+  for (char& l_rChar : a_Text)
+    l_rChar = static_cast<char>(std::toupper(static_cast<unsigned char>(l_rChar)));
   return a_Text;
 }
 

@@ -5,9 +5,9 @@
 // reading, for instance for a serial number made of digits only.
 #pragma once
 
-#include "sItemRecord.h"
-
 #include <string>
+
+#include "sItemRecord.h"
 
 namespace nQvzelTool {
 

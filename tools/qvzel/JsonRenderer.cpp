@@ -105,7 +105,8 @@ void writeController(cJsonWriter& a_rJson, const sItemRecord& a_rItem,
     sTextValue l_Name;
     if (l_rAt.m_UpstreamIndex < a_rInventory.m_Items.size()) {
       const sItemRecord& l_rUp = a_rInventory.m_Items[l_rAt.m_UpstreamIndex];
-      if (l_rAt.m_PortIndex < l_rUp.m_Ports.size()) l_Name = l_rUp.m_Ports[l_rAt.m_PortIndex].m_Name;
+      if (l_rAt.m_PortIndex < l_rUp.m_Ports.size())
+        l_Name = l_rUp.m_Ports[l_rAt.m_PortIndex].m_Name;
     }
     writeText(a_rJson, "portName", l_Name);
     a_rJson.endObject();
@@ -123,7 +124,8 @@ void writeFirmware(cJsonWriter& a_rJson, const sItemRecord& a_rItem) {
   writeU32(a_rJson, "firmwareVersion", l_rFw.m_Version);
   writeU32(a_rJson, "flashId", l_rFw.m_FlashId);
   a_rJson.key("flashType");
-  const char* l_pType = l_rFw.m_FlashId.m_Present ? flashTypeName(l_rFw.m_FlashId.m_Value) : nullptr;
+  const char* l_pType =
+      l_rFw.m_FlashId.m_Present ? flashTypeName(l_rFw.m_FlashId.m_Value) : nullptr;
   a_rJson.value(l_pType);
   writeU32(a_rJson, "cardSubsystemId", l_rFw.m_CardSubsystemId);
   writeU32(a_rJson, "driverValueE0", l_rFw.m_DriverE0);

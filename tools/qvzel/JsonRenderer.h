@@ -3,11 +3,11 @@
 // always present, with null where the library gave no value.
 #pragma once
 
-#include "cJsonWriter.h"
-#include "sItemRecord.h"
-
 #include <cstdint>
 #include <string>
+
+#include "cJsonWriter.h"
+#include "sItemRecord.h"
 
 namespace nQvzelTool {
 

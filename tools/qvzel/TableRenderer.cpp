@@ -1,9 +1,9 @@
 #include "TableRenderer.h"
 
-#include "Format.h"
-
 #include <string>
 #include <vector>
+
+#include "Format.h"
 
 namespace nQvzelTool {
 
@@ -21,7 +21,8 @@ void printColumns(const std::vector<tRow>& a_rRows, std::ostream& a_rOut,
   for (const tRow& l_rRow : a_rRows) {
     if (l_Widths.size() < l_rRow.size()) l_Widths.resize(l_rRow.size(), 0);
     for (size_t l_Column = 0; l_Column < l_rRow.size(); ++l_Column) {
-      if (l_rRow[l_Column].size() > l_Widths[l_Column]) l_Widths[l_Column] = l_rRow[l_Column].size();
+      if (l_rRow[l_Column].size() > l_Widths[l_Column])
+        l_Widths[l_Column] = l_rRow[l_Column].size();
     }
   }
   for (size_t l_Index = 0; l_Index < a_rRows.size(); ++l_Index) {
@@ -56,7 +57,8 @@ std::string attachmentText(const sItemRecord& a_rItem, const sInventory& a_rInve
   std::string l_Port = std::to_string(l_rAt.m_PortIndex + 1);
   if (l_rAt.m_UpstreamIndex < a_rInventory.m_Items.size()) {
     const sItemRecord& l_rUp = a_rInventory.m_Items[l_rAt.m_UpstreamIndex];
-    if (l_rAt.m_PortIndex < l_rUp.m_Ports.size()) l_Port = portName(l_rUp.m_Ports[l_rAt.m_PortIndex]);
+    if (l_rAt.m_PortIndex < l_rUp.m_Ports.size())
+      l_Port = portName(l_rUp.m_Ports[l_rAt.m_PortIndex]);
   }
   return "item " + std::to_string(l_rAt.m_UpstreamIndex) + ", port " + l_Port;
 }
@@ -91,8 +93,8 @@ void renderTable(const sInventory& a_rInventory, std::ostream& a_rOut) {
   }
   std::vector<tRow> l_Rows;
   std::vector<std::vector<std::string>> l_Extras;
-  l_Rows.push_back({"#", "KIND", "VENDOR", "MODEL", "SLOT PATH", "PCI", "VEN:PROD", "SERIAL",
-                    "PART NO."});
+  l_Rows.push_back(
+      {"#", "KIND", "VENDOR", "MODEL", "SLOT PATH", "PCI", "VEN:PROD", "SERIAL", "PART NO."});
   l_Extras.push_back({});
   for (const sItemRecord& l_rItem : a_rInventory.m_Items) {
     l_Rows.push_back({std::to_string(l_rItem.m_Index), kindName(l_rItem.m_Kind),

@@ -1,9 +1,9 @@
 // Text renderers: the item table of `list` and the attribute block of `show`.
 #pragma once
 
-#include "sItemRecord.h"
-
 #include <ostream>
+
+#include "sItemRecord.h"
 
 namespace nQvzelTool {
 

@@ -77,7 +77,8 @@ int findPortBelow(const sItemRecord& a_rUpstream, const sItemRecord& a_rControll
   int l_PortIndex = -1;
   if (l_Bridge == l_First) {
     l_PortIndex = 0;
-  } else if (functionOf(l_Bridge) == functionOf(l_First) && deviceOf(l_Bridge) > deviceOf(l_First) &&
+  } else if (functionOf(l_Bridge) == functionOf(l_First) &&
+             deviceOf(l_Bridge) > deviceOf(l_First) &&
              static_cast<size_t>(deviceOf(l_Bridge) - deviceOf(l_First)) <
                  a_rUpstream.m_Ports.size()) {
     l_PortIndex = deviceOf(l_Bridge) - deviceOf(l_First);

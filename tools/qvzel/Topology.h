@@ -8,11 +8,11 @@
 // port when the port bridge's path is a strict tail of the controller's path.
 #pragma once
 
-#include "sItemRecord.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "sItemRecord.h"
 
 namespace nQvzelTool {
 

@@ -1,10 +1,10 @@
 #include "TreeRenderer.h"
 
-#include "Format.h"
-#include "TableRenderer.h"
-
 #include <string>
 #include <vector>
+
+#include "Format.h"
+#include "TableRenderer.h"
 
 namespace nQvzelTool {
 
@@ -56,8 +56,9 @@ void renderTree(const sInventory& a_rInventory, std::ostream& a_rOut) {
       const std::vector<const sItemRecord*> l_Below =
           controllersBelow(a_rInventory, l_rItem.m_Index, static_cast<uint32_t>(l_Port));
       for (size_t l_Child = 0; l_Child < l_Below.size(); ++l_Child) {
-        a_rOut << (l_LastPort ? "    " : "|   ") << (l_Child + 1 == l_Below.size() ? "`-- " : "|-- ")
-               << itemLine(*l_Below[l_Child]) << '\n';
+        a_rOut << (l_LastPort ? "    " : "|   ")
+               << (l_Child + 1 == l_Below.size() ? "`-- " : "|-- ") << itemLine(*l_Below[l_Child])
+               << '\n';
       }
     }
   }

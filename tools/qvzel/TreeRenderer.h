@@ -2,9 +2,9 @@
 // and, below each port, the controllers that hang there.
 #pragma once
 
-#include "sItemRecord.h"
-
 #include <ostream>
+
+#include "sItemRecord.h"
 
 namespace nQvzelTool {
 

@@ -9,11 +9,21 @@ std::string cJsonWriter::quote(const std::string& a_rText) {
   for (const char l_Char : a_rText) {
     const unsigned char l_Byte = static_cast<unsigned char>(l_Char);
     switch (l_Char) {
-      case '"': l_Out += "\\\""; break;
-      case '\\': l_Out += "\\\\"; break;
-      case '\n': l_Out += "\\n"; break;
-      case '\r': l_Out += "\\r"; break;
-      case '\t': l_Out += "\\t"; break;
+      case '"':
+        l_Out += "\\\"";
+        break;
+      case '\\':
+        l_Out += "\\\\";
+        break;
+      case '\n':
+        l_Out += "\\n";
+        break;
+      case '\r':
+        l_Out += "\\r";
+        break;
+      case '\t':
+        l_Out += "\\t";
+        break;
       default:
         if (l_Byte < 0x20 || l_Byte >= 0x7F) {
           // Control characters and bytes outside ASCII (texts from devices

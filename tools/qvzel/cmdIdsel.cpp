@@ -1,12 +1,12 @@
 // qvzel idsel ITEM [--json]
+#include <cstdio>
+
 #include "Commands.h"
 #include "ErrorReport.h"
 #include "Format.h"
 #include "ItemCommands.h"
 #include "JsonRenderer.h"
 #include "qvzelif.h"
-
-#include <cstdio>
 
 namespace nQvzelTool {
 

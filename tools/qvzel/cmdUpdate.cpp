@@ -1,4 +1,9 @@
 // qvzel update ITEM IMAGE [--force] [--yes]
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
 #include "Commands.h"
 #include "ErrorReport.h"
 #include "Format.h"
@@ -7,11 +12,6 @@
 #include "cDeviceSession.h"
 #include "cElapsedTicker.h"
 #include "qvzelif.h"
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <iostream>
 
 namespace nQvzelTool {
 
@@ -84,8 +84,8 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
   sImageReport l_Report = checkImage(l_Image);
   l_Report.m_Path = l_rPath;
   if (!l_Report.m_Valid) {
-    reportFailure(a_rErr, "the image is not valid: " + l_Report.m_Reason +
-                              ". 'qvzel check-image " + l_rPath + "' shows the details.");
+    reportFailure(a_rErr, "the image is not valid: " + l_Report.m_Reason + ". 'qvzel check-image " +
+                              l_rPath + "' shows the details.");
     return kExitFailure;
   }
 
@@ -135,14 +135,15 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
          << std::flush;
 
   if (l_ImageVersion <= l_Installed && !a_rOptions.m_Force) {
-    reportFailure(a_rErr,
-                  "the image is not newer than the installed version; use --force to reinstall it.");
+    reportFailure(
+        a_rErr, "the image is not newer than the installed version; use --force to reinstall it.");
     return kExitFailure;
   }
   if (!a_rOptions.m_Yes) {
     if (!isatty(STDIN_FILENO)) {
-      reportFailure(a_rErr, "nothing was written: confirmation is asked on a terminal, and the "
-                            "input is not one; add --yes to write without asking.");
+      reportFailure(a_rErr,
+                    "nothing was written: confirmation is asked on a terminal, and the "
+                    "input is not one; add --yes to write without asking.");
       return kExitFailure;
     }
     if (!confirm("Write firmware version " + hexText(l_ImageVersion) + " into item " +
@@ -155,9 +156,9 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
 
   cElapsedTicker l_Ticker(a_rErr, "qvzel: writing firmware, ");
   l_Ticker.start(isatty(STDERR_FILENO) != 0);
-  const int32_t l_Code =
-      nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Image.data(), static_cast<uint32_t>(l_Image.size()),
-                                       a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
+  const int32_t l_Code = nQVPXIKTFINDER100_updateFirmware(
+      l_pItem, l_Image.data(), static_cast<uint32_t>(l_Image.size()),
+      a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
   const double l_Seconds = l_Ticker.stop();
   if (l_Code < 0) {
     reportFailure(a_rErr, "the firmware update failed; the card may need the update again.",

@@ -1,10 +1,10 @@
 // qvzel: lists and services the PXI bus-extension link hardware that
 // libqvzelif finds. One source file per command (cmd*.cpp).
+#include <iostream>
+
 #include "CommandLine.h"
 #include "Commands.h"
 #include "HelpText.h"
-
-#include <iostream>
 
 int main(int a_Argc, char** a_ppArgv) {
   using namespace nQvzelTool;

@@ -15,6 +15,7 @@ int main() {
   const int32_t l_Item = nQVPXIFINDER100_getNthItem(nullptr, 0, nullptr);
   if (l_Item != QVZEL_ERR_INVALID_PARAMETER) return 1;
   if (std::strcmp(qvzel_status_text(l_Code), qvzel_status_find(l_Code)->text) != 0) return 1;
-  std::printf("find_package consumer: %d %s\n", static_cast<int>(l_Code), qvzel_status_name(l_Code));
+  std::printf("find_package consumer: %d %s\n", static_cast<int>(l_Code),
+              qvzel_status_name(l_Code));
   return 0;
 }
