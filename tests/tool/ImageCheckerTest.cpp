@@ -149,7 +149,10 @@ TEST(ImageChecker, UnknownUpdateTypeRejectsTheWholeImage) {
   EXPECT_FALSE(l_Report.m_Sections[1].valid());
   EXPECT_EQ(l_Report.m_Sections[1].m_FlashId, 0u);
   ASSERT_EQ(l_Report.m_ImageProblems.size(), 1u);
-  EXPECT_NE(l_Report.m_Reason.find("QVZEL_ERR_NOT_SUPPORTED"), std::string::npos)
+  EXPECT_NE(l_Report.m_ImageProblems[0].find("QVZEL_ERR_NOT_SUPPORTED"), std::string::npos)
+      << l_Report.m_ImageProblems[0];
+  EXPECT_NE(l_Report.m_Reason.find("section 2: the update type SSTFlashFWUpdate is not"),
+            std::string::npos)
       << l_Report.m_Reason;
 }
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <limits>
 
-#include "Format.h"
 #include "ImageFormat.h"
+#include "qvzelif_status.h"
 
 namespace nQvzelTool {
 
@@ -161,9 +161,12 @@ void checkSection(const std::vector<char>& a_rImage, sSectionReport& a_rSection)
 void checkLibraryScan(const std::vector<char>& a_rImage, sImageReport& a_rReport) {
   const int32_t l_Code = imageScanSections(a_rImage.data(), static_cast<uint32_t>(a_rImage.size()));
   if (l_Code >= 0) return;
-  a_rReport.m_ImageProblems.push_back(
-      "the library's section scan rejects the whole image (" + statusText(l_Code) +
-      "); every section needs a known update type and the keys the scan reads");
+  const std::string l_Why = l_Code == QVZEL_ERR_NOT_SUPPORTED
+                                ? "a section's update type is not one of the two known ones"
+                                : "a section lacks a key the scan needs";
+  a_rReport.m_ImageProblems.push_back("the library refuses the whole image because " + l_Why +
+                                      " (status " + std::to_string(l_Code) + ", " +
+                                      qvzel_status_name(l_Code) + ")");
 }
 
 }  // namespace
@@ -217,7 +220,9 @@ sImageReport checkImage(const std::vector<char>& a_rImage) {
           "section " + std::to_string(l_rSection.m_Number) + ": " + l_rSection.m_Problems.front();
     }
   }
-  if (!l_Report.m_ImageProblems.empty()) l_Report.m_Reason = l_Report.m_ImageProblems.front();
+  if (l_Report.m_Reason.empty() && !l_Report.m_ImageProblems.empty()) {
+    l_Report.m_Reason = l_Report.m_ImageProblems.front();
+  }
   l_Report.m_Valid = l_Report.m_Reason.empty();
   return l_Report;
 }

@@ -23,8 +23,8 @@ void line(std::ostream& a_rOut, const char* a_pLabel, const std::string& a_rValu
 }
 
 void renderSection(const sSectionReport& a_rSection, std::ostream& a_rOut) {
-  a_rOut << "Section " << a_rSection.m_Number << " (bytes " << a_rSection.m_Start << " to "
-         << a_rSection.m_End << ")\n";
+  a_rOut << "Section " << a_rSection.m_Number << " (offset " << a_rSection.m_Start << ", "
+         << a_rSection.m_End - a_rSection.m_Start << " bytes)\n";
   std::string l_Type =
       a_rSection.m_UpdateType.m_Present ? a_rSection.m_UpdateType.m_Text : "missing";
   const char* l_pFlash = flashTypeName(a_rSection.m_FlashId);
@@ -140,6 +140,9 @@ void renderImageReport(const sImageReport& a_rReport, std::ostream& a_rOut) {
     renderSection(l_rSection, a_rOut);
   }
   a_rOut << "\n";
+  for (const std::string& l_rProblem : a_rReport.m_ImageProblems) {
+    a_rOut << "Image problem: " << l_rProblem << ".\n";
+  }
   if (a_rReport.m_Valid) {
     a_rOut << "Verdict: the image is valid.\n";
   } else {
