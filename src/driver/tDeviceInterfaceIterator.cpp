@@ -50,10 +50,10 @@ void tDeviceInterfaceIterator::startIteration(const char* a_pClassName, Status& 
   endIteration();
   m_pCurrent = nullptr;
 
-  // Two backslashes in the format give one in the pattern: glob then matches
-  // a literal backslash between class name and instance.
+  // The pattern holds two backslashes: glob reads them as one literal
+  // backslash between class name and instance, then the instance wildcard.
   char l_Pattern[kPathBufferSize];
-  std::snprintf(l_Pattern, sizeof(l_Pattern), "/proc/driver/qv/*/deviceInterfaces/%s\\*",
+  std::snprintf(l_Pattern, sizeof(l_Pattern), "/proc/driver/qv/*/deviceInterfaces/%s\\\\*",
                 a_pClassName != nullptr ? a_pClassName : "");
 
   std::memset(&m_Glob, 0, sizeof(m_Glob));

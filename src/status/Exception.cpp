@@ -20,7 +20,8 @@ Exception::Exception() = default;
 
 Exception::Exception(JsonStatus& a_rSource) { m_Status.moveFrom(a_rSource); }
 
-Exception::Exception(const Exception& a_rOther) : ExceptionBase(a_rOther), std::exception(a_rOther) {}
+Exception::Exception(const Exception& a_rOther)
+    : ExceptionBase(a_rOther), std::exception(a_rOther) {}
 
 Exception::~Exception() = default;
 

@@ -57,7 +57,8 @@ bool JsonStatus::setCodeAt(int32_t a_Code, const ErrorSite& a_rSite, bool* a_pOk
   const jsonz_Grower l_Grower = grower();
   char* l_pPoint = setText(nullptr);
   if (a_rSite.m_pErrorConstant != nullptr) {
-    l_pPoint = jsonz_addStringGrowing(l_pPoint, "error_constant", a_rSite.m_pErrorConstant, l_Grower);
+    l_pPoint =
+        jsonz_addStringGrowing(l_pPoint, "error_constant", a_rSite.m_pErrorConstant, l_Grower);
   }
   l_pPoint = jsonz_addStringGrowing(l_pPoint, "file", a_rSite.m_pFile, l_Grower);
   l_pPoint = jsonz_addIntGrowing(l_pPoint, "line", a_rSite.m_Line, l_Grower);

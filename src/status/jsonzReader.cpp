@@ -166,25 +166,26 @@ sAttempt parseContainer(const char* a_p, int a_Depth, bool a_Object) {
   }
 }
 
+sAttempt parseStringAt(const char* a_p, int) { return parseString(a_p); }
+sAttempt parseNumberAt(const char* a_p, int) { return parseNumber(a_p); }
+sAttempt parseObjectAt(const char* a_p, int a_Depth) { return parseContainer(a_p, a_Depth, true); }
+sAttempt parseArrayAt(const char* a_p, int a_Depth) { return parseContainer(a_p, a_Depth, false); }
+sAttempt parseBooleanAt(const char* a_p, int) { return parseBoolean(a_p); }
+sAttempt parseNullAt(const char* a_p, int) { return parseNull(a_p); }
+
 // Tries the parsers in table order; the first success wins, otherwise the
 // error furthest into the text (the earlier parser on a tie).
 sAttempt parseAny(const char* a_p, int a_Depth) {
+  static constexpr sAttempt (*kParsers[])(const char*, int) = {
+      parseStringAt, parseNumberAt, parseObjectAt, parseArrayAt, parseBooleanAt, parseNullAt};
   a_p = skipWhiteSpace(a_p);
   sAttempt l_Best = failQuietly();
-  for (int l_Index = 0; l_Index < 6; ++l_Index) {
-    sAttempt l_Try;
-    switch (l_Index) {
-      case 0: l_Try = parseString(a_p); break;
-      case 1: l_Try = parseNumber(a_p); break;
-      case 2: l_Try = parseContainer(a_p, a_Depth, true); break;
-      case 3: l_Try = parseContainer(a_p, a_Depth, false); break;
-      case 4: l_Try = parseBoolean(a_p); break;
-      default: l_Try = parseNull(a_p); break;
-    }
+  for (const auto l_pParser : kParsers) {
+    const sAttempt l_Try = l_pParser(a_p, a_Depth);
     if (l_Try.m_pEnd != nullptr) return l_Try;
     const char* l_pAt = l_Try.m_Value.m_pPosition;
-    if (l_pAt != nullptr && (l_Best.m_Value.m_pPosition == nullptr ||
-                             l_pAt > l_Best.m_Value.m_pPosition)) {
+    if (l_pAt != nullptr &&
+        (l_Best.m_Value.m_pPosition == nullptr || l_pAt > l_Best.m_Value.m_pPosition)) {
       l_Best = l_Try;
     }
   }
@@ -207,16 +208,34 @@ int decodeNext(const char*& a_rp, size_t& a_rLeft, unsigned char* a_pOut) {
   if (l_Left < 2) return -1;
   char l_Simple = 0;
   switch (l_p[1]) {
-    case '"': l_Simple = '"'; break;
-    case '\\': l_Simple = '\\'; break;
-    case '/': l_Simple = '/'; break;
-    case 'b': l_Simple = '\b'; break;
-    case 'f': l_Simple = '\f'; break;
-    case 'n': l_Simple = '\n'; break;
-    case 'r': l_Simple = '\r'; break;
-    case 't': l_Simple = '\t'; break;
-    case 'u': break;
-    default: return -1;
+    case '"':
+      l_Simple = '"';
+      break;
+    case '\\':
+      l_Simple = '\\';
+      break;
+    case '/':
+      l_Simple = '/';
+      break;
+    case 'b':
+      l_Simple = '\b';
+      break;
+    case 'f':
+      l_Simple = '\f';
+      break;
+    case 'n':
+      l_Simple = '\n';
+      break;
+    case 'r':
+      l_Simple = '\r';
+      break;
+    case 't':
+      l_Simple = '\t';
+      break;
+    case 'u':
+      break;
+    default:
+      return -1;
   }
   if (l_Simple != 0) {
     a_pOut[0] = static_cast<unsigned char>(l_Simple);

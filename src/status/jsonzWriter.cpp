@@ -14,14 +14,22 @@ bool isWhiteSpace(char a_Char) {
 // The two-character escape letter for a byte, or 0 when it has none.
 char shortEscape(unsigned char a_Byte) {
   switch (a_Byte) {
-    case '\b': return 'b';
-    case '\t': return 't';
-    case '\n': return 'n';
-    case '\f': return 'f';
-    case '\r': return 'r';
-    case '"': return '"';
-    case '\\': return '\\';
-    default: return 0;
+    case '\b':
+      return 'b';
+    case '\t':
+      return 't';
+    case '\n':
+      return 'n';
+    case '\f':
+      return 'f';
+    case '\r':
+      return 'r';
+    case '"':
+      return '"';
+    case '\\':
+      return '\\';
+    default:
+      return 0;
   }
 }
 

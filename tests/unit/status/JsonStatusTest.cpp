@@ -64,7 +64,8 @@ TEST(JsonStatus, SetCodeFollowsFirstFailureRule) {
 TEST(JsonStatus, SetCodeAtWritesMembersInOrder) {
   JsonStatus l_Status;
   bool l_Ok = false;
-  EXPECT_TRUE(l_Status.setCodeAt(-52006, ErrorSite{"src/x.cpp", 42, "qvzelif", "err_const"}, &l_Ok));
+  EXPECT_TRUE(
+      l_Status.setCodeAt(-52006, ErrorSite{"src/x.cpp", 42, "qvzelif", "err_const"}, &l_Ok));
   EXPECT_TRUE(l_Ok);
   EXPECT_EQ(l_Status.code, -52006);
   EXPECT_EQ(textOf(l_Status),

@@ -145,7 +145,8 @@ struct sTestGrower {
 TEST(JsonzWriter, GrowingInsertsRetryUntilTheyFit) {
   sTestGrower l_Grower{std::vector<char>(4), 3, 1000};
   char* l_pPoint = jsonz_initBuffer(l_Grower.m_Bytes.data(), 4, "{}");
-  l_pPoint = jsonz_addStringGrowing(l_pPoint, "name", "a longer value", {&sTestGrower::grow, &l_Grower});
+  l_pPoint =
+      jsonz_addStringGrowing(l_pPoint, "name", "a longer value", {&sTestGrower::grow, &l_Grower});
   ASSERT_NE(l_pPoint, nullptr);
   EXPECT_GT(l_Grower.m_Calls, 1);
   EXPECT_EQ(std::string(l_Grower.m_Bytes.data()), R"({"name":"a longer value"})");
@@ -154,15 +155,16 @@ TEST(JsonzWriter, GrowingInsertsRetryUntilTheyFit) {
   l_pPoint = jsonz_addUnsignedGrowing(l_pPoint, "u", 7, {&sTestGrower::grow, &l_Grower});
   char* l_pInner = jsonz_enterObject(l_pPoint, "o", {&sTestGrower::grow, &l_Grower});
   ASSERT_NE(l_pInner, nullptr);
-  EXPECT_EQ(std::string(l_Grower.m_Bytes.data()), R"({"name":"a longer value","n":12,"u":7,"o":{}})");
+  EXPECT_EQ(std::string(l_Grower.m_Bytes.data()),
+            R"({"name":"a longer value","n":12,"u":7,"o":{}})");
   EXPECT_EQ(l_Grower.m_Bytes.back(), 'J');
 
   // A grower that gives up makes the insert fail; without one it fails at once.
   sTestGrower l_Limited{std::vector<char>(4), 3, 10};
   l_pPoint = jsonz_initBuffer(l_Limited.m_Bytes.data(), 4, "{}");
-  EXPECT_EQ(jsonz_addStringGrowing(l_pPoint, "name", "a longer value",
-                                   {&sTestGrower::grow, &l_Limited}),
-            nullptr);
+  EXPECT_EQ(
+      jsonz_addStringGrowing(l_pPoint, "name", "a longer value", {&sTestGrower::grow, &l_Limited}),
+      nullptr);
   EXPECT_EQ(std::string(l_Limited.m_Bytes.data()), "{}");
   char* l_pBrace = l_Limited.m_Bytes.data() + 1;  // the buffer has moved
   EXPECT_EQ(jsonz_addStringGrowing(l_pBrace, "name", "v", {nullptr, nullptr}), nullptr);

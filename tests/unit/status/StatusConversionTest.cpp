@@ -36,7 +36,8 @@ TEST(StatusConversion, StatusToJsonWritesFileLineComponent) {
 TEST(StatusConversion, JsonToStatusReadsBackAndCuts) {
   JsonStatus l_Json;
   l_Json.setCode(-52005);
-  l_Json.setText(R"({"error_constant":"e","file":"a\\b.cpp","line":12,"component":"0123456789xyz"})");
+  l_Json.setText(
+      R"({"error_constant":"e","file":"a\\b.cpp","line":12,"component":"0123456789xyz"})");
   Status l_Status;
   jsonToStatus(l_Json, l_Status);
   EXPECT_EQ(l_Status.code, -52005);

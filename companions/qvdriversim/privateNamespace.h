@@ -1,0 +1,15 @@
+// Gives the calling process a driver tree of its own: a private mount
+// namespace with an empty tmpfs over /proc/driver. The host's mounts are
+// untouched and the tree vanishes with the process.
+#pragma once
+
+#include <string>
+
+namespace nQvDriverSim_1_0 {
+
+// Enters the namespace (once per process; later calls only check it) and
+// mounts the tmpfs. Needs CAP_SYS_ADMIN; false with the reason otherwise.
+// Call it before the process starts threads: only the calling thread moves.
+bool enterPrivateNamespace(std::string& a_rReason);
+
+}  // namespace nQvDriverSim_1_0

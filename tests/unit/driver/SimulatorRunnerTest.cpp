@@ -1,0 +1,83 @@
+#include "TempDirectory.h"
+#include "driverLog.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Programs built beside this test program.
+std::string buildPath(const std::string& a_rRelative) {
+  char l_Self[PATH_MAX];
+  const ssize_t l_Length = ::readlink("/proc/self/exe", l_Self, sizeof(l_Self) - 1);
+  const std::string l_Exe(l_Self, l_Length > 0 ? static_cast<size_t>(l_Length) : 0);
+  return l_Exe.substr(0, l_Exe.rfind('/')) + "/" + a_rRelative;
+}
+
+// Runs a shell command line; its exit code, or -1 when it did not exit.
+int run(const std::string& a_rCommand) {
+  const int l_Result = std::system((a_rCommand + " 2>/dev/null").c_str());
+  return WIFEXITED(l_Result) ? WEXITSTATUS(l_Result) : -1;
+}
+
+constexpr int kSkipped = 77;
+
+class SimulatorRunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_System = m_Dir.write("system.ini",
+                           "[bridge b]\nanything = here\n"
+                           "[interface up0]\n"
+                           "pciVendorID = 0x1F3C\n"
+                           "attribute.0xF000F0D0 = 0xBF8E\n");
+    m_Runner = buildPath("../companions/qvdriversim/qvsim-run");
+  }
+
+  // Runs a command under the runner; skips the test where namespaces are refused.
+  int runUnder(const std::string& a_rArguments) {
+    return run(m_Runner + " " + m_System + " --log-dir " + m_Dir.file("logs") + " -- " +
+               a_rArguments);
+  }
+
+  cTempDirectory m_Dir;
+  std::string m_System;
+  std::string m_Runner;
+};
+
+TEST_F(SimulatorRunnerTest, CommandSeesTheSystemAndItsExitCodeComesBack) {
+  const int l_Code = runUnder(
+      "sh -c 'test -f /proc/driver/qv/up0/busProperties/pciVendorID && "
+      "test \"$QVPCIBRD_SYSTEM\" = " + m_System + " && exit 42'");
+  if (l_Code == kSkipped) GTEST_SKIP() << "the machine refuses a private mount namespace";
+  EXPECT_EQ(l_Code, 42);
+}
+
+TEST_F(SimulatorRunnerTest, PreloadedDriverAnswersAndLogsOutsideTheNamespace) {
+  const int l_Code = runUnder(buildPath("qvsim_probe") + " 0xF000F0D0 0xBF8E");
+  if (l_Code == kSkipped) GTEST_SKIP() << "the machine refuses a private mount namespace";
+  EXPECT_EQ(l_Code, 0);
+
+  std::vector<nQvDriverSim_1_0::sFirmwareWrite> l_Writes;
+  ASSERT_TRUE(nQvDriverSim_1_0::readWrites(m_Dir.file("logs"), "up0", l_Writes));
+  ASSERT_EQ(l_Writes.size(), 1u);
+  EXPECT_EQ(l_Writes[0].m_Bytes, (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(l_Writes[0].m_Offset, 0x20u);
+}
+
+TEST_F(SimulatorRunnerTest, RunnerFailuresHaveTheirOwnExitCodes) {
+  EXPECT_EQ(run(m_Runner), 125) << "usage";
+  EXPECT_EQ(run(m_Runner + " " + m_System + " --"), 125) << "no command";
+  EXPECT_EQ(run(m_Runner + " " + m_Dir.write("bad.ini", "[interface x]\nerrno = x\n") +
+                " -- true"),
+            125);
+  const int l_Missing = run(m_Runner + " " + m_System + " -- /nonexistent/command");
+  if (l_Missing == kSkipped) GTEST_SKIP() << "the machine refuses a private mount namespace";
+  EXPECT_EQ(l_Missing, 127);
+}
+
+}  // namespace
