@@ -38,8 +38,8 @@ bool copyFromCaller(void* a_pTo, uint64_t a_From, size_t a_Size) {
 }
 
 bool copyToCaller(uint64_t a_To, const void* a_pFrom, size_t a_Size) {
-  return copyChecked(const_cast<void*>(a_pFrom), reinterpret_cast<void*>(static_cast<uintptr_t>(a_To)),
-                     a_Size, true);
+  return copyChecked(const_cast<void*>(a_pFrom),
+                     reinterpret_cast<void*>(static_cast<uintptr_t>(a_To)), a_Size, true);
 }
 
 }  // namespace nQvDriverSim_1_0

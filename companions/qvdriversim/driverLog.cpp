@@ -25,7 +25,8 @@ void appendText(const std::string& a_rPath, const std::string& a_rText) {
 
 bool numberField(const std::string& a_rLine, const char* a_pKey, int64_t& a_rValue) {
   std::string l_Text;
-  return textFields::findField(a_rLine, a_pKey, l_Text) && textFields::parseNumber(l_Text, a_rValue);
+  return textFields::findField(a_rLine, a_pKey, l_Text) &&
+         textFields::parseNumber(l_Text, a_rValue);
 }
 
 template <typename tValue>

@@ -48,8 +48,8 @@ eFileKind readDeviceFile(int a_Fd, sDeviceSettings& a_rSettings) {
   std::string l_Text(static_cast<size_t>(l_Stat.st_size), '\0');
   size_t l_Done = 0;
   while (l_Done < l_Text.size()) {
-    const ssize_t l_Read = ::pread(a_Fd, &l_Text[l_Done], l_Text.size() - l_Done,
-                                   static_cast<off_t>(l_Done));
+    const ssize_t l_Read =
+        ::pread(a_Fd, &l_Text[l_Done], l_Text.size() - l_Done, static_cast<off_t>(l_Done));
     if (l_Read <= 0) break;
     l_Done += static_cast<size_t>(l_Read);
   }

@@ -11,7 +11,9 @@ namespace nQvDriverSim_1_0 {
 
 namespace {
 
-std::string failure(const char* a_pWhat) { return std::string(a_pWhat) + ": " + std::strerror(errno); }
+std::string failure(const char* a_pWhat) {
+  return std::string(a_pWhat) + ": " + std::strerror(errno);
+}
 
 }  // namespace
 

@@ -8,10 +8,10 @@
 
 #include <string>
 
-#define QVSIM_ENTER_OR_SKIP()                                                       \
-  do {                                                                              \
-    std::string l_QvsimReason;                                                      \
-    if (!::nQvDriverSim_1_0::enterPrivateDriverTree(l_QvsimReason)) {               \
+#define QVSIM_ENTER_OR_SKIP()                                                            \
+  do {                                                                                   \
+    std::string l_QvsimReason;                                                           \
+    if (!::nQvDriverSim_1_0::enterPrivateDriverTree(l_QvsimReason)) {                    \
       GTEST_SKIP() << "no private /proc/driver tree on this machine: " << l_QvsimReason; \
-    }                                                                               \
+    }                                                                                    \
   } while (0)

@@ -117,7 +117,8 @@ int main(int a_Argc, char** a_ppArgv) {
   prependEnv("LD_PRELOAD", l_Interposer, ":");
   // A preloaded library ahead of the sanitizer runtime is fine here.
   const char* l_pAsan = std::getenv("ASAN_OPTIONS");
-  std::string l_AsanOptions = (l_pAsan != nullptr && *l_pAsan != '\0') ? l_pAsan + std::string(":") : "";
+  std::string l_AsanOptions =
+      (l_pAsan != nullptr && *l_pAsan != '\0') ? l_pAsan + std::string(":") : "";
   ::setenv("ASAN_OPTIONS", (l_AsanOptions + "verify_asan_link_order=0").c_str(), 1);
   for (auto l_Dir = l_LibDirs.rbegin(); l_Dir != l_LibDirs.rend(); ++l_Dir) {
     std::string l_Absolute;

@@ -6,7 +6,6 @@
 
 namespace nQvDriverSim_1_0 {
 
-
 namespace {
 
 // "attribute.0xF000F0C0" -> 0xF000F0C0 when a_rKey starts with a_pPrefix.
@@ -51,7 +50,8 @@ eSettingResult applyDeviceSetting(sDeviceSettings& a_rSettings, const std::strin
     return fromBool(textFields::parseI32(a_rValue, a_rSettings.m_FirmwareStatus));
   }
   if (a_rKey == "errno") return fromBool(parseErrno(a_rValue, a_rSettings.m_Errno));
-  if (a_rKey == "attributeErrno") return fromBool(parseErrno(a_rValue, a_rSettings.m_AttributeErrno));
+  if (a_rKey == "attributeErrno")
+    return fromBool(parseErrno(a_rValue, a_rSettings.m_AttributeErrno));
   if (a_rKey == "firmwareErrno") return fromBool(parseErrno(a_rValue, a_rSettings.m_FirmwareErrno));
   if (a_rKey.compare(0, 10, "attribute.") == 0) {
     if (!keyWithId(a_rKey, "attribute.", l_Id)) return eSettingResult::kBadValue;

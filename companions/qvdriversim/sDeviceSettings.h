@@ -10,12 +10,12 @@
 namespace nQvDriverSim_1_0 {
 
 struct sDeviceSettings {
-  std::string m_Name;    // the interface's section name; names its log files
-  std::string m_LogDir;  // where the request and write logs go
+  std::string m_Name;                         // the interface's section name; names its log files
+  std::string m_LogDir;                       // where the request and write logs go
   std::map<uint32_t, uint32_t> m_Attributes;  // attribute identifier -> value
   int32_t m_AttributeStatus = 0;              // answered for every attribute read...
   std::map<uint32_t, int32_t> m_AttributeStatusById;  // ...unless named here
-  bool m_HasAttributeByteCount = false;  // report this count instead of the true one
+  bool m_HasAttributeByteCount = false;               // report this count instead of the true one
   uint32_t m_AttributeByteCount = 0;
   int32_t m_FirmwareStatus = 0;
   int m_Errno = 0;           // fail every request with this errno (0: none)

@@ -137,8 +137,8 @@ int answerRequest(const sDeviceSettings& a_rSettings, unsigned long a_Code, void
   }
   if (l_Errno == 0) {
     const uint64_t l_BytesReturned = l_Descriptor.m_BytesReturned;
-    const uint64_t l_Field = reinterpret_cast<uintptr_t>(a_pArgument) +
-                             offsetof(sWireDescriptor, m_BytesReturned);
+    const uint64_t l_Field =
+        reinterpret_cast<uintptr_t>(a_pArgument) + offsetof(sWireDescriptor, m_BytesReturned);
     if (!copyToCaller(l_Field, &l_BytesReturned, sizeof(l_BytesReturned))) l_Errno = EFAULT;
   }
   l_Log.m_Errno = l_Errno;

@@ -12,8 +12,8 @@ namespace {
 
 // The seven bus properties the driver publishes as 4-byte values.
 const char* const kBusPropertyKeys[] = {
-    "pciVendorID",    "pciDeviceID",     "pciSubsystemVendorID", "pciSubsystemID",
-    "pciBusNumber",   "pciDeviceNumber", "pciFunctionNumber",
+    "pciVendorID",  "pciDeviceID",     "pciSubsystemVendorID", "pciSubsystemID",
+    "pciBusNumber", "pciDeviceNumber", "pciFunctionNumber",
 };
 
 // Names that become one path component: no slash, not "." or "..".
@@ -53,8 +53,9 @@ bool applyInterfaceKey(sInterfaceSpec& a_rSpec, const std::string& a_rKey,
       a_rReason = a_rKey + " must be a non-empty name without '/'";
       return false;
     }
-    (a_rKey == "class" ? a_rSpec.m_Class
-                       : a_rKey == "instance" ? a_rSpec.m_Instance : a_rSpec.m_Directory) = a_rValue;
+    (a_rKey == "class"      ? a_rSpec.m_Class
+     : a_rKey == "instance" ? a_rSpec.m_Instance
+                            : a_rSpec.m_Directory) = a_rValue;
     return true;
   }
   if (a_rKey == "interfacePath") {

@@ -66,7 +66,9 @@ void tDeviceInterfaceIterator::startIteration(const char* a_pClassName, Status& 
   }
 }
 
-bool tDeviceInterfaceIterator::atEnd() const { return m_pCurrent == nullptr || *m_pCurrent == nullptr; }
+bool tDeviceInterfaceIterator::atEnd() const {
+  return m_pCurrent == nullptr || *m_pCurrent == nullptr;
+}
 
 void tDeviceInterfaceIterator::advance() {
   if (!atEnd()) ++m_pCurrent;
@@ -79,7 +81,9 @@ void tDeviceInterfaceIterator::endIteration() {
   m_pCurrent = nullptr;
 }
 
-const char* tDeviceInterfaceIterator::currentPath() const { return atEnd() ? nullptr : *m_pCurrent; }
+const char* tDeviceInterfaceIterator::currentPath() const {
+  return atEnd() ? nullptr : *m_pCurrent;
+}
 
 void tDeviceInterfaceIterator::readBusProperty(const char* a_pName, void* a_pDestination,
                                                size_t a_Capacity, size_t* a_pCount,
@@ -104,9 +108,9 @@ void tDeviceInterfaceIterator::readProperty(const char* a_pGroup, const char* a_
   }
 
   char l_Path[kPathBufferSize];
-  const int l_Wanted = std::snprintf(l_Path, sizeof(l_Path), "%.*s/%s/%s",
-                                     static_cast<int>(l_DeviceLength), *m_pCurrent, a_pGroup,
-                                     a_pName);
+  const int l_Wanted =
+      std::snprintf(l_Path, sizeof(l_Path), "%.*s/%s/%s", static_cast<int>(l_DeviceLength),
+                    *m_pCurrent, a_pGroup, a_pName);
   // A cut path would name some other file: treat it as one that is not there.
   if (l_Wanted < 0 || static_cast<size_t>(l_Wanted) >= sizeof(l_Path)) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);

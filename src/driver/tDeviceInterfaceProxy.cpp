@@ -31,9 +31,8 @@ void tDeviceInterfaceProxy::close() {
   m_Fd = -1;
 }
 
-uint32_t tDeviceInterfaceProxy::request(uint32_t a_Code, const void* a_pInput,
-                                        uint32_t a_InputSize, void* a_pOutput,
-                                        uint32_t a_OutputSize, Status& a_rStatus) {
+uint32_t tDeviceInterfaceProxy::request(uint32_t a_Code, const void* a_pInput, uint32_t a_InputSize,
+                                        void* a_pOutput, uint32_t a_OutputSize, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return 0;
   sRequestDescriptor l_Descriptor;
   l_Descriptor.m_InputAddress = reinterpret_cast<uintptr_t>(a_pInput);

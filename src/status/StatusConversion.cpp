@@ -60,11 +60,12 @@ void jsonToStatus(const JsonStatus& a_rJson, Status& a_rStatus) {
       if (l_Length > kFileTail) {
         l_pRaw += l_Length - kFileTail;
         l_Length = kFileTail;
-      }
-      // A cut through an escape must not leave a stray backslash in front.
-      while (l_Length > 0 && *l_pRaw == '\\') {
-        ++l_pRaw;
-        --l_Length;
+        // A cut through an escape must not leave a stray backslash in front;
+        // an uncut path keeps its leading backslashes.
+        while (l_Length > 0 && *l_pRaw == '\\') {
+          ++l_pRaw;
+          --l_Length;
+        }
       }
       jsonz_unescape(l_pRaw, l_Length, l_File);
     }

@@ -13,12 +13,12 @@
 
 namespace {
 
-using nQVZEL_15_0::iInterfaceProxy_Cyclone4UpstreamZEL;
-using nQVZEL_15_0::tInterfaceProxy_Cyclone4UpstreamZEL;
-using nQVZEL_15_0::nQVKORA000::iInterfaceProxy;
 using nQvDriverSim_1_0::sDeviceSettings;
 using nQvDriverSim_1_0::sDriverRequest;
 using nQvDriverSim_1_0::sFirmwareWrite;
+using nQVZEL_15_0::iInterfaceProxy_Cyclone4UpstreamZEL;
+using nQVZEL_15_0::tInterfaceProxy_Cyclone4UpstreamZEL;
+using nQVZEL_15_0::nQVKORA000::iInterfaceProxy;
 
 // One base object shared by the typed interface and the implementation.
 static_assert(std::is_convertible<tInterfaceProxy_Cyclone4UpstreamZEL*, iInterfaceProxy*>::value,
@@ -189,8 +189,8 @@ TEST_F(Cyclone4UpstreamProxyTest, FirmwareBytesAndHeaderReachTheDriver) {
   for (size_t l_Index = 0; l_Index < l_Image.size(); ++l_Index) {
     l_Image[l_Index] = static_cast<uint8_t>(l_Index * 7);
   }
-  m_Proxy.updateFirmware(l_Image.data(), static_cast<uint32_t>(l_Image.size()), 0x40, 0x2,
-                         0x100000, m_Status);
+  m_Proxy.updateFirmware(l_Image.data(), static_cast<uint32_t>(l_Image.size()), 0x40, 0x2, 0x100000,
+                         m_Status);
   EXPECT_EQ(m_Status.code, 0);
 
   const std::vector<sFirmwareWrite> l_Writes = writes();

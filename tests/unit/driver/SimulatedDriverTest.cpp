@@ -67,8 +67,9 @@ TEST_F(SimulatedDriverTest, BuildsTheDriverTree) {
   EXPECT_EQ(readFile(l_Device + "/busProperties/pciDeviceID"), std::string("\x30\x5A\0\0", 4));
   EXPECT_EQ(readFile(l_Device + "/busProperties/pciBusNumber"), std::string("\x05\0\0\0", 4));
   EXPECT_EQ(readFile(l_Device + "/deviceProperties/serialNumber"), std::string("01A2B3C4\0", 9));
-  EXPECT_EQ(readFile(l_Device + "/deviceInterfaces/nQVZEL_1_0_Cyclone4UpstreamZEL\\0/interfacePath"),
-            sim::deviceFile("up0"));
+  EXPECT_EQ(
+      readFile(l_Device + "/deviceInterfaces/nQVZEL_1_0_Cyclone4UpstreamZEL\\0/interfacePath"),
+      sim::deviceFile("up0"));
 
   const std::string l_Bare = "/proc/driver/qv/bare";
   EXPECT_TRUE(exists(l_Bare + "/deviceInterfaces/nQVZEL_1_0_Zel7Device\\0/interfacePath"));
@@ -163,8 +164,8 @@ TEST_F(SimulatedDriverTest, DriverRejectsMalformedRequestsLikeAKernelDriver) {
 TEST_F(SimulatedDriverTest, BrokenDeviceFileFailsWithIoError) {
   std::string l_Error;
   const std::string l_Broken = "#qvdriversim-device 1\nattribute.0x1 = nonsense\n";
-  ASSERT_TRUE(sim::writeWholeFile(sim::deviceFile("up0"), l_Broken.data(), l_Broken.size(),
-                                  l_Error));
+  ASSERT_TRUE(
+      sim::writeWholeFile(sim::deviceFile("up0"), l_Broken.data(), l_Broken.size(), l_Error));
   tInterfaceProxy_Cyclone4UpstreamZEL l_Proxy;
   Status l_Status;
   l_Proxy.open(sim::deviceFile("up0").c_str(), l_Status);

@@ -52,7 +52,8 @@ class SimulatorRunnerTest : public ::testing::Test {
 TEST_F(SimulatorRunnerTest, CommandSeesTheSystemAndItsExitCodeComesBack) {
   const int l_Code = runUnder(
       "sh -c 'test -f /proc/driver/qv/up0/busProperties/pciVendorID && "
-      "test \"$QVPCIBRD_SYSTEM\" = " + m_System + " && exit 42'");
+      "test \"$QVPCIBRD_SYSTEM\" = " +
+      m_System + " && exit 42'");
   if (l_Code == kSkipped) GTEST_SKIP() << "the machine refuses a private mount namespace";
   EXPECT_EQ(l_Code, 42);
 }
@@ -72,8 +73,7 @@ TEST_F(SimulatorRunnerTest, PreloadedDriverAnswersAndLogsOutsideTheNamespace) {
 TEST_F(SimulatorRunnerTest, RunnerFailuresHaveTheirOwnExitCodes) {
   EXPECT_EQ(run(m_Runner), 125) << "usage";
   EXPECT_EQ(run(m_Runner + " " + m_System + " --"), 125) << "no command";
-  EXPECT_EQ(run(m_Runner + " " + m_Dir.write("bad.ini", "[interface x]\nerrno = x\n") +
-                " -- true"),
+  EXPECT_EQ(run(m_Runner + " " + m_Dir.write("bad.ini", "[interface x]\nerrno = x\n") + " -- true"),
             125);
   const int l_Missing = run(m_Runner + " " + m_System + " -- /nonexistent/command");
   if (l_Missing == kSkipped) GTEST_SKIP() << "the machine refuses a private mount namespace";

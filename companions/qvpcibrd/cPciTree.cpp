@@ -1,0 +1,157 @@
+#include "cPciTree.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace qvpcibrd {
+
+const char* const kEntryPointNames[18] = {
+    "OpenSession",         "CloseSession",         "FindBridgesByPciIds",
+    "FindBridgeByAddress", "FindBridgeBySlotPath", "FindParentBridgeForBus",
+    "GetBridgeParent",     "GetBridgeChildren",    "GetBusChildren",
+    "GetRootBuses",        "GetBridgeAddress",     "GetBridgeSlotPath",
+    "GetBridgeIds",        "SetAttributeU32",      "GetAttributeU32",
+    "OpenBridge",          "CloseBridge",          "EepromUpdate"};
+
+// References start well away from 0 so that a caller confusing a reference
+// with an index is noticed.
+constexpr uint32_t kFirstRef = 0x1000;
+
+bool isEntryPointName(const std::string& a_rName) {
+  return std::find(std::begin(kEntryPointNames), std::end(kEntryPointNames), a_rName) !=
+         std::end(kEntryPointNames);
+}
+
+std::string attributeQualifier(uint32_t a_AttributeId) {
+  char l_Text[16];
+  std::snprintf(l_Text, sizeof l_Text, "0x%08X", a_AttributeId);
+  return l_Text;
+}
+
+bool cPciTree::finish(std::string& a_rError) {
+  for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
+    sBridge& l_rBridge = m_Bridges[l_Index];
+    l_rBridge.m_Ref = kFirstRef + static_cast<uint32_t>(l_Index);
+    if (l_rBridge.m_ParentName.empty()) continue;
+    auto l_It = std::find_if(m_Bridges.begin(), m_Bridges.end(), [&](const sBridge& a_rOther) {
+      return a_rOther.m_Name == l_rBridge.m_ParentName;
+    });
+    if (l_It == m_Bridges.end()) {
+      a_rError = "bridge " + l_rBridge.m_Name + ": unknown parent " + l_rBridge.m_ParentName;
+      return false;
+    }
+    l_rBridge.m_Parent = static_cast<int>(l_It - m_Bridges.begin());
+  }
+  for (sBridge& l_rBridge : m_Bridges) {
+    // A chain longer than the number of bridges must contain a cycle.
+    int l_Parent = l_rBridge.m_Parent;
+    for (size_t l_Steps = 0; l_Parent >= 0; ++l_Steps) {
+      if (l_Steps > m_Bridges.size()) {
+        a_rError = "bridge " + l_rBridge.m_Name + ": its parents form a cycle";
+        return false;
+      }
+      l_Parent = m_Bridges[l_Parent].m_Parent;
+    }
+    if (l_rBridge.m_Parent >= 0) {
+      const sBridge& l_rParent = m_Bridges[l_rBridge.m_Parent];
+      if (!l_rParent.m_HasSecondary) {
+        a_rError = "bridge " + l_rParent.m_Name + ": has children but no secondary bus";
+        return false;
+      }
+      l_rBridge.m_Bus = l_rParent.m_Secondary;
+    } else {
+      m_RootBuses.push_back(l_rBridge.m_Bus);
+    }
+  }
+  std::sort(m_RootBuses.begin(), m_RootBuses.end());
+  m_RootBuses.erase(std::unique(m_RootBuses.begin(), m_RootBuses.end()), m_RootBuses.end());
+  return true;
+}
+
+int cPciTree::findByRef(uint32_t a_Ref) const {
+  if (a_Ref < kFirstRef || a_Ref - kFirstRef >= m_Bridges.size()) return -1;
+  return static_cast<int>(a_Ref - kFirstRef);
+}
+
+int cPciTree::findByAddress(uint8_t a_Bus, uint8_t a_Device, uint8_t a_Function) const {
+  for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
+    const sBridge& l_rBridge = m_Bridges[l_Index];
+    if (l_rBridge.m_Bus == a_Bus && l_rBridge.m_Device == a_Device &&
+        l_rBridge.m_Function == a_Function) {
+      return static_cast<int>(l_Index);
+    }
+  }
+  return -1;
+}
+
+int cPciTree::findParentOfBus(uint8_t a_Bus) const {
+  for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
+    if (m_Bridges[l_Index].m_HasSecondary && m_Bridges[l_Index].m_Secondary == a_Bus) {
+      return static_cast<int>(l_Index);
+    }
+  }
+  return -1;
+}
+
+std::string cPciTree::slotPathText(int a_Index) const {
+  std::string l_Codes;
+  int l_Root = a_Index;
+  for (int l_Index = a_Index; l_Index >= 0; l_Index = m_Bridges[l_Index].m_Parent) {
+    const sBridge& l_rBridge = m_Bridges[l_Index];
+    char l_Code[4];
+    std::snprintf(l_Code, sizeof l_Code, "%02X",
+                  static_cast<unsigned>((l_rBridge.m_Device << 3) | l_rBridge.m_Function));
+    if (!l_Codes.empty()) l_Codes += ",";
+    l_Codes += l_Code;
+    l_Root = l_Index;
+  }
+  char l_Prefix[8];
+  std::snprintf(l_Prefix, sizeof l_Prefix,
+                "MR%02X:", static_cast<unsigned>(m_Bridges[l_Root].m_Bus));
+  return l_Prefix + l_Codes;
+}
+
+int cPciTree::findBySlotPath(const char* a_pText) const {
+  // Accepts the hex form "MRrr:cc,cc,..." in either case and compares it
+  // with the normalised form of every bridge's path.
+  std::string l_Text(a_pText);
+  auto l_IsHexPair = [&](size_t a_Pos) {
+    return a_Pos + 2 <= l_Text.size() && std::isxdigit(static_cast<unsigned char>(l_Text[a_Pos])) &&
+           std::isxdigit(static_cast<unsigned char>(l_Text[a_Pos + 1]));
+  };
+  if (l_Text.size() < 5 || l_Text.compare(0, 2, "MR") != 0 || !l_IsHexPair(2) || l_Text[4] != ':') {
+    return -2;
+  }
+  for (size_t l_Pos = 5; l_Pos < l_Text.size(); l_Pos += 3) {
+    if (!l_IsHexPair(l_Pos)) return -2;
+    if (l_Pos + 2 < l_Text.size() && (l_Text[l_Pos + 2] != ',' || l_Pos + 3 == l_Text.size())) {
+      return -2;
+    }
+  }
+  for (char& l_rChar : l_Text)
+    l_rChar = static_cast<char>(std::toupper(static_cast<unsigned char>(l_rChar)));
+  for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
+    if (slotPathText(static_cast<int>(l_Index)) == l_Text) return static_cast<int>(l_Index);
+  }
+  return -1;
+}
+
+const int32_t* cPciTree::fault(const std::string& a_rCall, int a_Index,
+                               const std::string& a_rQualifier) const {
+  const std::string l_Qualified = a_rCall + "." + a_rQualifier;
+  const std::map<std::string, int32_t>* l_Tables[2] = {
+      a_Index >= 0 ? &m_Bridges[a_Index].m_Faults : nullptr, &m_Faults};
+  for (const auto* l_pTable : l_Tables) {
+    if (!l_pTable) continue;
+    if (!a_rQualifier.empty()) {
+      auto l_It = l_pTable->find(l_Qualified);
+      if (l_It != l_pTable->end()) return &l_It->second;
+    }
+    auto l_It = l_pTable->find(a_rCall);
+    if (l_It != l_pTable->end()) return &l_It->second;
+  }
+  return nullptr;
+}
+
+}  // namespace qvpcibrd

@@ -1,0 +1,216 @@
+#include "cSimBackend.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "qvpcibrd.h"
+
+namespace qvpcibrd {
+namespace {
+
+std::string at(int a_Line) { return "line " + std::to_string(a_Line) + ": "; }
+
+bool numberIn(const sSystemEntry& a_rEntry, int64_t a_Min, int64_t a_Max, int64_t& a_rValue,
+              std::string& a_rError) {
+  if (!parseSystemNumber(a_rEntry.m_Value, a_rValue) || a_rValue < a_Min || a_rValue > a_Max) {
+    a_rError = at(a_rEntry.m_Line) + a_rEntry.m_Key + ": expected a number from " +
+               std::to_string(a_Min) + " to " + std::to_string(a_Max) + ", got '" +
+               a_rEntry.m_Value + "'";
+    return false;
+  }
+  return true;
+}
+
+// "fail.Call" or "fail.Call.Qualifier" into the fault table; the qualifier
+// is "count", "fill" or an attribute identifier (normalised to 0x%08X).
+bool addFault(const sSystemEntry& a_rEntry, std::map<std::string, int32_t>& a_rFaults,
+              std::string& a_rError) {
+  const std::string l_Rest = a_rEntry.m_Key.substr(5);
+  const size_t l_Dot = l_Rest.find('.');
+  const std::string l_Call = l_Rest.substr(0, l_Dot);
+  if (!isEntryPointName(l_Call)) {
+    a_rError = at(a_rEntry.m_Line) + a_rEntry.m_Key + ": unknown entry point '" + l_Call + "'";
+    return false;
+  }
+  std::string l_Key = l_Call;
+  if (l_Dot != std::string::npos) {
+    const std::string l_Qualifier = l_Rest.substr(l_Dot + 1);
+    int64_t l_Attribute = 0;
+    if (l_Qualifier == "count" || l_Qualifier == "fill") {
+      l_Key += "." + l_Qualifier;
+    } else if (parseSystemNumber(l_Qualifier, l_Attribute) && l_Attribute >= 0 &&
+               l_Attribute <= 0xFFFFFFFF) {
+      l_Key += "." + attributeQualifier(static_cast<uint32_t>(l_Attribute));
+    } else {
+      a_rError = at(a_rEntry.m_Line) + a_rEntry.m_Key +
+                 ": the qualifier is 'count', 'fill' or an attribute identifier";
+      return false;
+    }
+  }
+  int64_t l_Code = 0;
+  if (!numberIn(a_rEntry, INT32_MIN, INT32_MAX, l_Code, a_rError)) return false;
+  a_rFaults[l_Key] = static_cast<int32_t>(l_Code);
+  return true;
+}
+
+bool readBridge(const sSystemSection& a_rSection, sBridge& a_rBridge, std::string& a_rError) {
+  a_rBridge.m_Name = a_rSection.m_Name;
+  if (a_rBridge.m_Name.empty()) {
+    a_rError = at(a_rSection.m_Line) + "a bridge section needs a name: [bridge NAME]";
+    return false;
+  }
+  bool l_HasBus = false, l_HasDevice = false, l_HasFunction = false;
+  for (const sSystemEntry& l_rEntry : a_rSection.m_Entries) {
+    const std::string& l_rKey = l_rEntry.m_Key;
+    int64_t l_Value = 0;
+    if (l_rKey == "parent") {
+      a_rBridge.m_ParentName = l_rEntry.m_Value;
+    } else if (l_rKey == "bus") {
+      if (!numberIn(l_rEntry, 0, 255, l_Value, a_rError)) return false;
+      a_rBridge.m_Bus = static_cast<uint8_t>(l_Value);
+      l_HasBus = true;
+    } else if (l_rKey == "device") {
+      if (!numberIn(l_rEntry, 0, 31, l_Value, a_rError)) return false;
+      a_rBridge.m_Device = static_cast<uint8_t>(l_Value);
+      l_HasDevice = true;
+    } else if (l_rKey == "function") {
+      if (!numberIn(l_rEntry, 0, 7, l_Value, a_rError)) return false;
+      a_rBridge.m_Function = static_cast<uint8_t>(l_Value);
+      l_HasFunction = true;
+    } else if (l_rKey == "secondary") {
+      if (!numberIn(l_rEntry, 0, 255, l_Value, a_rError)) return false;
+      a_rBridge.m_Secondary = static_cast<uint8_t>(l_Value);
+      a_rBridge.m_HasSecondary = true;
+    } else if (l_rKey == "vendor_id" || l_rKey == "device_id" || l_rKey == "subsystem_vendor_id" ||
+               l_rKey == "subsystem_id") {
+      if (!numberIn(l_rEntry, 0, 0xFFFF, l_Value, a_rError)) return false;
+      const uint16_t l_Id = static_cast<uint16_t>(l_Value);
+      if (l_rKey == "vendor_id") a_rBridge.m_VendorId = l_Id;
+      if (l_rKey == "device_id") a_rBridge.m_DeviceId = l_Id;
+      if (l_rKey == "subsystem_vendor_id") a_rBridge.m_SubsystemVendorId = l_Id;
+      if (l_rKey == "subsystem_id") a_rBridge.m_SubsystemId = l_Id;
+    } else if (l_rKey.compare(0, 5, "attr.") == 0) {
+      int64_t l_Id = 0;
+      if (!parseSystemNumber(l_rKey.substr(5), l_Id) || l_Id < 0 || l_Id > 0xFFFFFFFF) {
+        a_rError = at(l_rEntry.m_Line) + l_rKey + ": expected attr.<identifier>";
+        return false;
+      }
+      if (!numberIn(l_rEntry, 0, 0xFFFFFFFF, l_Value, a_rError)) return false;
+      a_rBridge.m_Attributes[static_cast<uint32_t>(l_Id)] = static_cast<uint32_t>(l_Value);
+    } else if (l_rKey.compare(0, 5, "fail.") == 0) {
+      if (!addFault(l_rEntry, a_rBridge.m_Faults, a_rError)) return false;
+    }
+    // Other keys are left to other readers of the description.
+  }
+  const std::string l_Where = at(a_rSection.m_Line) + "bridge " + a_rBridge.m_Name + ": ";
+  if (!l_HasDevice || !l_HasFunction) {
+    a_rError = l_Where + "needs 'device' and 'function'";
+    return false;
+  }
+  if (l_HasBus == !a_rBridge.m_ParentName.empty()) {
+    a_rError = l_Where + "needs exactly one of 'parent' and 'bus'";
+    return false;
+  }
+  return true;
+}
+
+bool readGlobal(const sSystemSection& a_rSection, cPciTree& a_rTree, std::string& a_rError) {
+  for (const sSystemEntry& l_rEntry : a_rSection.m_Entries) {
+    const std::string& l_rKey = l_rEntry.m_Key;
+    if (l_rKey == "root_buses") {
+      std::istringstream l_List(l_rEntry.m_Value);
+      std::string l_Item;
+      while (std::getline(l_List, l_Item, ',')) {
+        sSystemEntry l_One{l_rKey, l_Item, l_rEntry.m_Line};
+        l_One.m_Value.erase(0, l_One.m_Value.find_first_not_of(" \t"));
+        l_One.m_Value.erase(l_One.m_Value.find_last_not_of(" \t") + 1);
+        int64_t l_Bus = 0;
+        if (!numberIn(l_One, 0, 255, l_Bus, a_rError)) return false;
+        a_rTree.m_RootBuses.push_back(static_cast<uint8_t>(l_Bus));
+      }
+    } else if (l_rKey == "quirk.GetBridgeSlotPath") {
+      const std::string& l_rValue = l_rEntry.m_Value;
+      if (l_rValue == "zero-size") {
+        a_rTree.m_SlotPathQuirk = eSlotPathQuirk::kZeroSize;
+      } else if (l_rValue == "no-nul") {
+        a_rTree.m_SlotPathQuirk = eSlotPathQuirk::kNoNul;
+      } else if (l_rValue == "junk") {
+        a_rTree.m_SlotPathQuirk = eSlotPathQuirk::kJunk;
+      } else {
+        a_rError = at(l_rEntry.m_Line) + l_rKey + ": expected zero-size, no-nul or junk";
+        return false;
+      }
+    } else if (l_rKey == "quirk.lists") {
+      if (l_rEntry.m_Value == "grow-count") {
+        a_rTree.m_ListQuirk = eListQuirk::kGrowCount;
+      } else if (l_rEntry.m_Value == "huge-count") {
+        a_rTree.m_ListQuirk = eListQuirk::kHugeCount;
+      } else {
+        a_rError = at(l_rEntry.m_Line) + l_rKey + ": expected grow-count or huge-count";
+        return false;
+      }
+    } else if (l_rKey.compare(0, 5, "fail.") == 0) {
+      if (!addFault(l_rEntry, a_rTree.m_Faults, a_rError)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool cSimBackend::buildTree(const cSystemFile& a_rFile, cPciTree& a_rTree, std::string& a_rError) {
+  for (const sSystemSection& l_rSection : a_rFile.sections()) {
+    if (l_rSection.m_Kind == "bridge") {
+      sBridge l_Bridge;
+      if (!readBridge(l_rSection, l_Bridge, a_rError)) return false;
+      for (const sBridge& l_rOther : a_rTree.m_Bridges) {
+        if (l_rOther.m_Name == l_Bridge.m_Name) {
+          a_rError = at(l_rSection.m_Line) + "bridge " + l_Bridge.m_Name + " is described twice";
+          return false;
+        }
+      }
+      a_rTree.m_Bridges.push_back(l_Bridge);
+    } else if (l_rSection.m_Kind == "pcibrd") {
+      if (!readGlobal(l_rSection, a_rTree, a_rError)) return false;
+    }
+  }
+  return a_rTree.finish(a_rError);
+}
+
+int32_t cSimBackend::loadTree(cPciTree& a_rTree) {
+  const char* l_pPath = std::getenv(kSystemVariable);
+  if (!l_pPath || !*l_pPath) return QVPCIBRD_SUCCESS;  // no description: an empty machine
+  cSystemFile l_File;
+  std::string l_Error;
+  if (!l_File.load(l_pPath, l_Error)) {
+    std::fprintf(stderr, "qvpcibrd: %s\n", l_Error.c_str());
+    return QVPCIBRD_ERR_SYSTEM_DESCRIPTION;
+  }
+  if (!buildTree(l_File, a_rTree, l_Error)) {
+    std::fprintf(stderr, "qvpcibrd: %s: %s\n", l_pPath, l_Error.c_str());
+    return QVPCIBRD_ERR_SYSTEM_DESCRIPTION;
+  }
+  return QVPCIBRD_SUCCESS;
+}
+
+int32_t cSimBackend::readAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,
+                                   uint32_t& a_rValue) {
+  const auto& l_rAttributes = a_rTree.m_Bridges[a_Index].m_Attributes;
+  auto l_It = l_rAttributes.find(a_AttributeId);
+  if (l_It == l_rAttributes.end()) return QVPCIBRD_ERR_ATTR_NOT_SERVED;
+  a_rValue = l_It->second;
+  return QVPCIBRD_SUCCESS;
+}
+
+int32_t cSimBackend::writeAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,
+                                    uint32_t a_Value) {
+  a_rTree.m_Bridges[a_Index].m_Attributes[a_AttributeId] = a_Value;
+  return QVPCIBRD_SUCCESS;
+}
+
+int32_t cSimBackend::updateEeprom(cPciTree&, int, uint32_t, uint32_t, const uint8_t*, uint32_t) {
+  return QVPCIBRD_SUCCESS;
+}
+
+}  // namespace qvpcibrd

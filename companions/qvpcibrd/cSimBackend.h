@@ -1,0 +1,32 @@
+// The simulated backend: builds the bridge tree from the [bridge NAME] and
+// [pcibrd] sections of the system description named by QVPCIBRD_SYSTEM
+// (read when a session opens). Attributes live in the tree; EEPROM updates
+// are checked and then accepted without effect.
+#pragma once
+
+#include <string>
+
+#include "cSystemFile.h"
+#include "iPciBrdBackend.h"
+
+namespace qvpcibrd {
+
+constexpr const char* kSystemVariable = "QVPCIBRD_SYSTEM";
+
+class cSimBackend : public iPciBrdBackend {
+ public:
+  int32_t loadTree(cPciTree& a_rTree) override;
+  int32_t readAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,
+                        uint32_t& a_rValue) override;
+  int32_t writeAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,
+                         uint32_t a_Value) override;
+  int32_t updateEeprom(cPciTree& a_rTree, int a_Index, uint32_t a_AlwaysOverwrite,
+                       uint32_t a_UpdateMethod, const uint8_t* a_pImage,
+                       uint32_t a_ByteCount) override;
+
+  // Builds a tree from an already parsed description; false with a message
+  // when a section is inconsistent.
+  static bool buildTree(const cSystemFile& a_rFile, cPciTree& a_rTree, std::string& a_rError);
+};
+
+}  // namespace qvpcibrd

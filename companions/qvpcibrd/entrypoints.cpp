@@ -1,0 +1,416 @@
+// The eighteen exported entry points: session table, argument checks, the
+// count-then-fill and size-then-fill protocols, and injected failures. The
+// bridge tree itself comes from the session's backend.
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cPciTree.h"
+#include "iPciBrdBackend.h"
+#include "qvpcibrd.h"
+
+using namespace qvpcibrd;
+
+namespace {
+
+struct sSession {
+  std::unique_ptr<iPciBrdBackend> m_pBackend;
+  cPciTree m_Tree;
+};
+
+std::mutex g_Mutex;
+std::map<int32_t, sSession> g_Sessions;
+int32_t g_NextSession = 1;
+std::map<std::string, uint32_t> g_CallCounts;
+
+// An injected result: an error or 0 is answered at once, before anything
+// is written; a warning is answered after the call did its work.
+struct sInjected {
+  bool m_AtOnce;
+  int32_t m_Code;
+};
+
+// Holds the library's lock for one entry point call and counts the call.
+class cCall {
+ public:
+  explicit cCall(const char* a_pName) : m_Lock(g_Mutex), m_pName(a_pName) {
+    ++g_CallCounts[a_pName];
+  }
+  // The session's tree, or null when the handle names no open session.
+  sSession* session(tQvPciBrdSession a_Session) {
+    auto l_It = g_Sessions.find(a_Session);
+    return l_It == g_Sessions.end() ? nullptr : &l_It->second;
+  }
+  sInjected fault(const cPciTree& a_rTree, int a_Index, const std::string& a_rQualifier = "") {
+    const int32_t* l_pCode = a_rTree.fault(m_pName, a_Index, a_rQualifier);
+    if (!l_pCode) return sInjected{false, QVPCIBRD_SUCCESS};
+    return sInjected{*l_pCode <= 0, *l_pCode};
+  }
+
+ private:
+  std::lock_guard<std::mutex> m_Lock;
+  const char* m_pName;
+};
+
+// Count-then-fill: a null array (or one too small) gets the count needed;
+// an array large enough is filled. An injected warning is returned after a
+// successful call, an injected error before anything is written.
+int32_t answerList(cCall& a_rCall, const cPciTree& a_rTree, int a_Index,
+                   const std::vector<uint32_t>& a_rEntries, uint32_t* a_pArray,
+                   uint32_t* a_pCount) {
+  if (!a_pCount) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = a_rCall.fault(a_rTree, a_Index, a_pArray ? "fill" : "count");
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  const uint32_t l_Needed = static_cast<uint32_t>(a_rEntries.size());
+  if (!a_pArray && a_rTree.m_ListQuirk == eListQuirk::kHugeCount) {
+    *a_pCount = UINT32_MAX;
+    return QVPCIBRD_ERR_BUFFER_TOO_SMALL;
+  }
+  if (!a_pArray || *a_pCount < l_Needed) {
+    *a_pCount = l_Needed;
+    return l_Needed ? QVPCIBRD_ERR_BUFFER_TOO_SMALL : l_Fault.m_Code;
+  }
+  std::copy(a_rEntries.begin(), a_rEntries.end(), a_pArray);
+  *a_pCount = l_Needed + (a_rTree.m_ListQuirk == eListQuirk::kGrowCount ? 1 : 0);
+  return l_Fault.m_Code;
+}
+
+std::vector<uint32_t> refsWhere(const cPciTree& a_rTree,
+                                bool (*a_pTest)(const sBridge&, const void*),
+                                const void* a_pContext) {
+  std::vector<uint32_t> l_Refs;
+  for (const sBridge& l_rBridge : a_rTree.m_Bridges) {
+    if (a_pTest(l_rBridge, a_pContext)) l_Refs.push_back(l_rBridge.m_Ref);
+  }
+  return l_Refs;
+}
+
+// A found bridge (or none, -1) with its injected result applied.
+int32_t answerLookup(cCall& a_rCall, const cPciTree& a_rTree, int a_Index,
+                     tQvPciBrdBridgeRef* a_pBridge) {
+  const sInjected l_Fault = a_rCall.fault(a_rTree, a_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  if (a_Index < 0) return QVPCIBRD_ERR_NOT_FOUND;
+  *a_pBridge = a_rTree.m_Bridges[a_Index].m_Ref;
+  return l_Fault.m_Code;
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t QvPciBrd_OpenSession(uint32_t /*a_Flags*/, tQvPciBrdSession* a_pSession) {
+  cCall l_Call("OpenSession");
+  if (!a_pSession) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  *a_pSession = QVPCIBRD_NO_SESSION;
+  sSession l_Session;
+  l_Session.m_pBackend = createBackend();
+  const int32_t l_Result = l_Session.m_pBackend->loadTree(l_Session.m_Tree);
+  if (l_Result < 0) return l_Result;
+  const sInjected l_Fault = l_Call.fault(l_Session.m_Tree, -1);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  while (g_Sessions.count(g_NextSession) || g_NextSession <= 0) {
+    g_NextSession = g_NextSession <= 0 ? 1 : g_NextSession + 1;
+  }
+  *a_pSession = g_NextSession++;
+  g_Sessions[*a_pSession] = std::move(l_Session);
+  return l_Fault.m_Code ? l_Fault.m_Code : l_Result;
+}
+
+int32_t QvPciBrd_CloseSession(tQvPciBrdSession a_Session) {
+  cCall l_Call("CloseSession");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  // The session ends even when a failure is injected.
+  const sInjected l_Fault = l_Call.fault(l_pSession->m_Tree, -1);
+  g_Sessions.erase(a_Session);
+  return l_Fault.m_Code;
+}
+
+int32_t QvPciBrd_FindBridgesByPciIds(tQvPciBrdSession a_Session, const uint16_t* a_pVendorId,
+                                     const uint16_t* a_pDeviceId,
+                                     const uint16_t* a_pSubsystemVendorId,
+                                     const uint16_t* a_pSubsystemId, tQvPciBrdBridgeRef* a_pBridges,
+                                     uint32_t* a_pCount) {
+  cCall l_Call("FindBridgesByPciIds");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  // A null identifier matches every bridge.
+  const uint16_t* l_Ids[4] = {a_pVendorId, a_pDeviceId, a_pSubsystemVendorId, a_pSubsystemId};
+  auto l_Matches = [](const sBridge& a_rBridge, const void* a_pContext) {
+    const uint16_t* const* l_pIds = static_cast<const uint16_t* const*>(a_pContext);
+    const uint16_t l_Have[4] = {a_rBridge.m_VendorId, a_rBridge.m_DeviceId,
+                                a_rBridge.m_SubsystemVendorId, a_rBridge.m_SubsystemId};
+    for (int l_Index = 0; l_Index < 4; ++l_Index) {
+      if (l_pIds[l_Index] && *l_pIds[l_Index] != l_Have[l_Index]) return false;
+    }
+    return true;
+  };
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  return answerList(l_Call, l_rTree, -1, refsWhere(l_rTree, l_Matches, l_Ids), a_pBridges,
+                    a_pCount);
+}
+
+int32_t QvPciBrd_FindBridgeByAddress(tQvPciBrdSession a_Session, uint8_t a_Bus, uint8_t a_Device,
+                                     uint8_t a_Function, tQvPciBrdBridgeRef* a_pBridge) {
+  cCall l_Call("FindBridgeByAddress");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  if (!a_pBridge) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  return answerLookup(l_Call, l_rTree, l_rTree.findByAddress(a_Bus, a_Device, a_Function),
+                      a_pBridge);
+}
+
+int32_t QvPciBrd_FindBridgeBySlotPath(tQvPciBrdSession a_Session, const char* a_pSlotPath,
+                                      tQvPciBrdBridgeRef* a_pBridge) {
+  cCall l_Call("FindBridgeBySlotPath");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  if (!a_pSlotPath || !a_pBridge) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findBySlotPath(a_pSlotPath);
+  if (l_Index == -2) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  return answerLookup(l_Call, l_rTree, l_Index, a_pBridge);
+}
+
+int32_t QvPciBrd_FindParentBridgeForBus(tQvPciBrdSession a_Session, uint8_t a_Bus,
+                                        tQvPciBrdBridgeRef* a_pBridge) {
+  cCall l_Call("FindParentBridgeForBus");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  if (!a_pBridge) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  return answerLookup(l_Call, l_rTree, l_rTree.findParentOfBus(a_Bus), a_pBridge);
+}
+
+int32_t QvPciBrd_GetBridgeParent(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Child,
+                                 tQvPciBrdBridgeRef* a_pParent) {
+  cCall l_Call("GetBridgeParent");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Child);
+  if (l_Index < 0 || !a_pParent) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  const int l_Parent = l_rTree.m_Bridges[l_Index].m_Parent;
+  if (l_Parent < 0) return QVPCIBRD_ERR_NOT_FOUND;
+  *a_pParent = l_rTree.m_Bridges[l_Parent].m_Ref;
+  return l_Fault.m_Code;
+}
+
+int32_t QvPciBrd_GetBridgeChildren(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Parent,
+                                   tQvPciBrdBridgeRef* a_pChildren, uint32_t* a_pCount) {
+  cCall l_Call("GetBridgeChildren");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  int l_Index = l_rTree.findByRef(a_Parent);
+  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  auto l_IsChild = [](const sBridge& a_rBridge, const void* a_pContext) {
+    return a_rBridge.m_Parent == *static_cast<const int*>(a_pContext);
+  };
+  return answerList(l_Call, l_rTree, l_Index, refsWhere(l_rTree, l_IsChild, &l_Index), a_pChildren,
+                    a_pCount);
+}
+
+int32_t QvPciBrd_GetBusChildren(tQvPciBrdSession a_Session, uint8_t a_Bus,
+                                tQvPciBrdBridgeRef* a_pChildren, uint32_t* a_pCount) {
+  cCall l_Call("GetBusChildren");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  auto l_OnBus = [](const sBridge& a_rBridge, const void* a_pContext) {
+    return a_rBridge.m_Bus == *static_cast<const uint8_t*>(a_pContext);
+  };
+  return answerList(l_Call, l_rTree, -1, refsWhere(l_rTree, l_OnBus, &a_Bus), a_pChildren,
+                    a_pCount);
+}
+
+int32_t QvPciBrd_GetRootBuses(tQvPciBrdSession a_Session, uint32_t* a_pBuses, uint32_t* a_pCount) {
+  cCall l_Call("GetRootBuses");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  const std::vector<uint32_t> l_Buses(l_rTree.m_RootBuses.begin(), l_rTree.m_RootBuses.end());
+  return answerList(l_Call, l_rTree, -1, l_Buses, a_pBuses, a_pCount);
+}
+
+int32_t QvPciBrd_GetBridgeAddress(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
+                                  uint8_t* a_pBus, uint8_t* a_pDevice, uint8_t* a_pFunction) {
+  cCall l_Call("GetBridgeAddress");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
+  if (a_pBus) *a_pBus = l_rBridge.m_Bus;
+  if (a_pDevice) *a_pDevice = l_rBridge.m_Device;
+  if (a_pFunction) *a_pFunction = l_rBridge.m_Function;
+  return l_Fault.m_Code;
+}
+
+int32_t QvPciBrd_GetBridgeSlotPath(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
+                                   char* a_pBuffer, uint32_t* a_pSize) {
+  cCall l_Call("GetBridgeSlotPath");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0 || !a_pSize) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, a_pBuffer ? "fill" : "count");
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  std::string l_Text = l_rTree.slotPathText(l_Index);
+  uint32_t l_Needed = static_cast<uint32_t>(l_Text.size()) + 1;
+  switch (l_rTree.m_SlotPathQuirk) {
+    case eSlotPathQuirk::kZeroSize:
+      if (!a_pBuffer) {
+        *a_pSize = 0;
+        return QVPCIBRD_ERR_BUFFER_TOO_SMALL;
+      }
+      break;
+    case eSlotPathQuirk::kNoNul:
+      --l_Needed;  // the text is handed over without its terminating NUL
+      break;
+    case eSlotPathQuirk::kJunk:
+      l_Text = "not a slot path";
+      l_Needed = static_cast<uint32_t>(l_Text.size()) + 1;
+      break;
+    case eSlotPathQuirk::kNone:
+      break;
+  }
+  if (!a_pBuffer || *a_pSize < l_Needed) {
+    *a_pSize = l_Needed;
+    return QVPCIBRD_ERR_BUFFER_TOO_SMALL;
+  }
+  std::memcpy(a_pBuffer, l_Text.c_str(), l_Needed);
+  *a_pSize = l_Needed;
+  return l_Fault.m_Code;
+}
+
+#ifndef QVPCIBRD_WITHOUT_GETBRIDGEIDS
+int32_t QvPciBrd_GetBridgeIds(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
+                              uint16_t* a_pVendorId, uint16_t* a_pDeviceId,
+                              uint16_t* a_pSubsystemVendorId, uint16_t* a_pSubsystemId) {
+  cCall l_Call("GetBridgeIds");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  const cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
+  if (a_pVendorId) *a_pVendorId = l_rBridge.m_VendorId;
+  if (a_pDeviceId) *a_pDeviceId = l_rBridge.m_DeviceId;
+  if (a_pSubsystemVendorId) *a_pSubsystemVendorId = l_rBridge.m_SubsystemVendorId;
+  if (a_pSubsystemId) *a_pSubsystemId = l_rBridge.m_SubsystemId;
+  return l_Fault.m_Code;
+}
+#endif
+
+int32_t QvPciBrd_SetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
+                                 uint32_t a_AttributeId, uint32_t a_Value) {
+  cCall l_Call("SetAttributeU32");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  const int32_t l_Result =
+      l_pSession->m_pBackend->writeAttribute(l_rTree, l_Index, a_AttributeId, a_Value);
+  return l_Result ? l_Result : l_Fault.m_Code;
+}
+
+int32_t QvPciBrd_GetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
+                                 uint32_t a_AttributeId, uint32_t* a_pValue) {
+  cCall l_Call("GetAttributeU32");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0 || !a_pValue) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  const int32_t l_Result =
+      l_pSession->m_pBackend->readAttribute(l_rTree, l_Index, a_AttributeId, *a_pValue);
+  return l_Result ? l_Result : l_Fault.m_Code;
+}
+
+int32_t QvPciBrd_OpenBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge) {
+  cCall l_Call("OpenBridge");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  l_rTree.m_Bridges[l_Index].m_Open = true;
+  return l_Fault.m_Code;
+}
+
+int32_t QvPciBrd_CloseBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge) {
+  cCall l_Call("CloseBridge");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0 || !l_rTree.m_Bridges[l_Index].m_Open) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  l_rTree.m_Bridges[l_Index].m_Open = false;
+  return l_Fault.m_Code;
+}
+
+#ifndef QVPCIBRD_WITHOUT_EEPROMUPDATE
+int32_t QvPciBrd_EepromUpdate(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
+                              uint16_t a_VendorId, uint16_t a_DeviceId, uint32_t a_AlwaysOverwrite,
+                              uint32_t a_UpdateMethod, uint32_t a_ByteCount,
+                              const uint8_t* a_pImage) {
+  cCall l_Call("EepromUpdate");
+  sSession* l_pSession = l_Call.session(a_Session);
+  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+  cPciTree& l_rTree = l_pSession->m_Tree;
+  const int l_Index = l_rTree.findByRef(a_Bridge);
+  if (l_Index < 0 || (a_ByteCount && !a_pImage)) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (l_Fault.m_AtOnce) return l_Fault.m_Code;
+  // An image is only written into the bridge it was made for.
+  const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
+  if (a_VendorId != l_rBridge.m_VendorId || a_DeviceId != l_rBridge.m_DeviceId) {
+    return QVPCIBRD_ERR_INVALID_PARAMETER;
+  }
+  const int32_t l_Result = l_pSession->m_pBackend->updateEeprom(
+      l_rTree, l_Index, a_AlwaysOverwrite, a_UpdateMethod, a_pImage, a_ByteCount);
+  return l_Result ? l_Result : l_Fault.m_Code;
+}
+#endif
+
+uint32_t QvPciBrdSim_GetCallCount(const char* a_pEntryPoint) {
+  std::lock_guard<std::mutex> l_Lock(g_Mutex);
+  if (!a_pEntryPoint) return 0;
+  auto l_It = g_CallCounts.find(a_pEntryPoint);
+  return l_It == g_CallCounts.end() ? 0 : l_It->second;
+}
+
+void QvPciBrdSim_ResetCallCounts(void) {
+  std::lock_guard<std::mutex> l_Lock(g_Mutex);
+  g_CallCounts.clear();
+}
+
+uint32_t QvPciBrdSim_GetSessionCount(void) {
+  std::lock_guard<std::mutex> l_Lock(g_Mutex);
+  return static_cast<uint32_t>(g_Sessions.size());
+}
+
+}  // extern "C"
