@@ -1,9 +1,8 @@
 #include "ImageMaker.h"
 
+#include <array>
 #include <cstdio>
 #include <stdexcept>
-
-#include "device/ImagePayload.h"
 
 namespace nQvBench {
 
@@ -25,9 +24,26 @@ std::string pseudoRandomBytes(uint32_t a_Count, uint64_t a_Seed) {
   return l_Bytes;
 }
 
+// The image checksum (polynomial 0x1EDC6F41, most significant bit first,
+// initial value and result complemented), kept apart from the library's so
+// that an image the library accepts is a check of both.
 uint32_t crcOf(const std::string& a_rBytes) {
-  return nQVZEL_15_0::computeImageCrc(reinterpret_cast<const uint8_t*>(a_rBytes.data()),
-                                      static_cast<uint32_t>(a_rBytes.size()));
+  static const auto s_Table = [] {
+    std::array<uint32_t, 256> l_Table{};
+    for (uint32_t l_Index = 0; l_Index < 256; ++l_Index) {
+      uint32_t l_Value = l_Index << 24;
+      for (int l_Bit = 0; l_Bit < 8; ++l_Bit) {
+        l_Value = (l_Value << 1) ^ ((l_Value & 0x80000000u) ? 0x1EDC6F41u : 0u);
+      }
+      l_Table[l_Index] = l_Value;
+    }
+    return l_Table;
+  }();
+  uint32_t l_Crc = 0xFFFFFFFFu;
+  for (const char l_Byte : a_rBytes) {
+    l_Crc = (l_Crc << 8) ^ s_Table[((l_Crc >> 24) ^ static_cast<uint8_t>(l_Byte)) & 0xFFu];
+  }
+  return ~l_Crc;
 }
 
 std::string header(const char* a_pUpdateType, uint32_t a_ByteCount, uint32_t a_Crc) {

@@ -6,12 +6,12 @@
 // outside it.
 #pragma once
 
-#include "device/ImagePayload.h"
-#include "status/Status.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "device/ImagePayload.h"
+#include "status/Status.h"
 
 namespace nQVZEL_15_0 {
 
@@ -71,8 +71,7 @@ void scanImageSections(const char* a_pImage, uint32_t a_Length,
 // overflow and writes nothing; a section outside the image records invalid
 // parameter. The payload may be empty (length 0).
 void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSection& a_rSection,
-                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength,
-                        Status& a_rStatus);
+                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength, Status& a_rStatus);
 
 // Header value conversions (strtol / strtoul rules: leading white space, a
 // sign, an optional 0x for base 16; no digits gives 0).

@@ -9,10 +9,17 @@ namespace nQVZEL_15_0 {
 
 namespace {
 
-bool isBase64Character(unsigned char a_Char) {
-  return (a_Char >= 'A' && a_Char <= 'Z') || (a_Char >= 'a' && a_Char <= 'z') ||
-         (a_Char >= '0' && a_Char <= '9') || a_Char == '+' || a_Char == '/';
+// 1 for the 64 characters of the Base64 alphabet, 0 for every other byte.
+constexpr std::array<uint8_t, 256> makeAlphabetTable() {
+  std::array<uint8_t, 256> l_Table{};
+  for (int l_Char = 0; l_Char < 256; ++l_Char) {
+    l_Table[l_Char] = (l_Char >= 'A' && l_Char <= 'Z') || (l_Char >= 'a' && l_Char <= 'z') ||
+                      (l_Char >= '0' && l_Char <= '9') || l_Char == '+' || l_Char == '/';
+  }
+  return l_Table;
 }
+
+constexpr std::array<uint8_t, 256> kIsBase64Character = makeAlphabetTable();
 
 // Characters handed to the block decoder per call; the filter buffer lives on
 // the stack, so decoding never allocates.
@@ -45,9 +52,12 @@ size_t decodePayload(const char* a_pText, uint8_t* a_pOut, size_t a_Count, Statu
   size_t l_Position = 0;
   while (l_Position < a_Count) {
     size_t l_Filled = 0;
+    // Branch-free filter: every byte is stored, only alphabet bytes advance.
+    // Payload text is random letters, on which range tests mispredict.
     for (; l_Position < a_Count && l_Filled < kDecodeChunk; ++l_Position) {
       const unsigned char l_Char = static_cast<unsigned char>(a_pText[l_Position]);
-      if (isBase64Character(l_Char)) l_Chunk[l_Filled++] = static_cast<char>(l_Char);
+      l_Chunk[l_Filled] = static_cast<char>(l_Char);
+      l_Filled += kIsBase64Character[l_Char];
     }
     if (l_Filled == 0) continue;
     // The decoder writes at most one byte per character consumed so far, so

@@ -2,11 +2,11 @@
 // payload and the image checksum over the decoded bytes.
 #pragma once
 
-#include "status/Status.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
+
+#include "status/Status.h"
 
 namespace nQVZEL_15_0 {
 

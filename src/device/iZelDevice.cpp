@@ -43,12 +43,12 @@ void iZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rS
   splitAttributeId(a_Id, &l_Id, nullptr);
   switch (l_Id) {
     case QVZEL_ATTR_VENDOR_ID:
-      *a_pValue = (m_Model == nullptr)                 ? 0u
+      *a_pValue = (m_Model == nullptr)                  ? 0u
                   : (m_Model->m_SubsystemVendorId != 0) ? m_Model->m_SubsystemVendorId
                                                         : m_Model->m_VendorId;
       return;
     case QVZEL_ATTR_PRODUCT_ID:
-      *a_pValue = (m_Model == nullptr)           ? 0u
+      *a_pValue = (m_Model == nullptr)            ? 0u
                   : (m_Model->m_SubsystemId != 0) ? m_Model->m_SubsystemId
                                                   : m_Model->m_DeviceId;
       return;

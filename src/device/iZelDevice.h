@@ -2,14 +2,13 @@
 // devices share and fixes the attribute identifier rule.
 #pragma once
 
+#include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <string>
+
 #include "device/sCommonDeviceInfo.h"
 #include "device/sModelEntry.h"
 #include "status/Status.h"
-
-#include <boost/shared_ptr.hpp>
-
-#include <cstdint>
-#include <string>
 
 namespace nQVZEL_15_0 {
 

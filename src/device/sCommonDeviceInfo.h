@@ -2,11 +2,11 @@
 // slot paths it reports (the first one is the device's own).
 #pragma once
 
-#include "config/cSlotPath.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "config/cSlotPath.h"
 
 namespace nQVZEL_15_0 {
 

@@ -12,6 +12,7 @@ constexpr const char* kIdtInterface = "nQVZEL_1_0_IdtUpstreamZEL";
 
 // Constant-initialised: the table is complete before any code of the library
 // runs and is never written afterwards.
+// clang-format off
 const sModelEntry g_ModelTable[kModelTableRowCount] = {
     // Controllers found by PCI IDs or through their driver interfaces.
     {"QV PXI-2250 Integrated ZEL Express", 1, "", 1, 1, 0x104C, 0x8231, 0x1F3C, 0x5A21, nullptr, 0,
@@ -48,6 +49,6 @@ const sModelEntry g_ModelTable[kModelTableRowCount] = {
     // Terminating row: walked like the others (a PCI ID search for IDs 0).
     {nullptr, 0, nullptr, 0, 1, 0, 0, 0, 0, nullptr, 0,
      0, {nullptr, nullptr, nullptr, nullptr}, 0, {nullptr, nullptr, nullptr, nullptr}},
-};
+};  // clang-format on
 
 }  // namespace nQVZEL_15_0

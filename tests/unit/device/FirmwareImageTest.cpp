@@ -1,5 +1,3 @@
-#include "device/FirmwareImage.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +5,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "device/FirmwareImage.h"
 
 using namespace nQVZEL_15_0;
 
@@ -237,9 +237,11 @@ TEST(FindSectionPayload, PayloadRangeAndBlankLinePastSectionEnd) {
   ASSERT_EQ(l_Sections.size(), 2u);
   uint32_t l_Start = 0;
   uint32_t l_Length = 0;
-  findSectionPayload(l_Image.data(), l_Image.length(), l_Sections[0], &l_Start, &l_Length, l_Status);
+  findSectionPayload(l_Image.data(), l_Image.length(), l_Sections[0], &l_Start, &l_Length,
+                     l_Status);
   EXPECT_EQ(std::string(l_Image.data() + l_Start, l_Length), "QUJD\r");
-  findSectionPayload(l_Image.data(), l_Image.length(), l_Sections[1], &l_Start, &l_Length, l_Status);
+  findSectionPayload(l_Image.data(), l_Image.length(), l_Sections[1], &l_Start, &l_Length,
+                     l_Status);
   EXPECT_EQ(std::string(l_Image.data() + l_Start, l_Length), "RA==\r\n");
   EXPECT_EQ(l_Status.code, qvstatus::kSuccess);
 
@@ -294,7 +296,8 @@ int64_t parseEverything(const std::string& a_rText, size_t* a_pSectionCount = nu
     if (l_SectionStatus.isFatal()) continue;
     EXPECT_LE(uint64_t(l_Start) + l_Length, l_Image.length());
     std::unique_ptr<uint8_t[]> l_Out(new uint8_t[l_Length == 0 ? 1 : l_Length]);
-    const size_t l_Decoded = decodePayload(l_Image.data() + l_Start, l_Out.get(), l_Length, l_SectionStatus);
+    const size_t l_Decoded =
+        decodePayload(l_Image.data() + l_Start, l_Out.get(), l_Length, l_SectionStatus);
     EXPECT_LE(l_Decoded, l_Length);
     computeImageCrc(l_Out.get(), static_cast<uint32_t>(l_Decoded));
   }
@@ -312,10 +315,24 @@ TEST(HostileImages, EveryPrefixOfAValidImage) {
 }
 
 TEST(HostileImages, RandomMixturesOfImageFragments) {
-  const std::vector<std::string> l_Fragments = {
-      "HeaderVersion::2\r\n", "UpdateType::" + kSst + "\r\n", "UpdateType::" + kIssi + "\r\n",
-      "HeaderVersion::", "UpdateType::", kSst, "\r\n", "\r", "\n", "\r\n\r\n", "\r\n\r\n",
-      "Version::", "\nVersion::", "CRC::", "ByteCount::", "QUJD", "=", std::string("\0\xff", 2)};
+  const std::vector<std::string> l_Fragments = {"HeaderVersion::2\r\n",
+                                                "UpdateType::" + kSst + "\r\n",
+                                                "UpdateType::" + kIssi + "\r\n",
+                                                "HeaderVersion::",
+                                                "UpdateType::",
+                                                kSst,
+                                                "\r\n",
+                                                "\r",
+                                                "\n",
+                                                "\r\n\r\n",
+                                                "\r\n\r\n",
+                                                "Version::",
+                                                "\nVersion::",
+                                                "CRC::",
+                                                "ByteCount::",
+                                                "QUJD",
+                                                "=",
+                                                std::string("\0\xff", 2)};
   std::mt19937 l_Random(12345);
   size_t l_SectionCount = 0;
   for (int l_Round = 0; l_Round < 2000; ++l_Round) {

@@ -1,11 +1,11 @@
-#include "device/ImagePayload.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "device/ImagePayload.h"
 
 using namespace nQVZEL_15_0;
 
@@ -37,7 +37,8 @@ std::string encode(const std::string& a_rBytes) {
   for (; l_Index + 3 <= a_rBytes.size(); l_Index += 3) {
     const uint32_t l_Group = (uint8_t(a_rBytes[l_Index]) << 16) |
                              (uint8_t(a_rBytes[l_Index + 1]) << 8) | uint8_t(a_rBytes[l_Index + 2]);
-    for (int l_Shift = 18; l_Shift >= 0; l_Shift -= 6) l_Out += l_Alphabet[(l_Group >> l_Shift) & 63];
+    for (int l_Shift = 18; l_Shift >= 0; l_Shift -= 6)
+      l_Out += l_Alphabet[(l_Group >> l_Shift) & 63];
   }
   const size_t l_Rest = a_rBytes.size() - l_Index;
   if (l_Rest == 1) {
@@ -46,7 +47,8 @@ std::string encode(const std::string& a_rBytes) {
     l_Out += l_Alphabet[(l_Group >> 12) & 63];
     l_Out += "==";
   } else if (l_Rest == 2) {
-    const uint32_t l_Group = (uint8_t(a_rBytes[l_Index]) << 16) | (uint8_t(a_rBytes[l_Index + 1]) << 8);
+    const uint32_t l_Group =
+        (uint8_t(a_rBytes[l_Index]) << 16) | (uint8_t(a_rBytes[l_Index + 1]) << 8);
     l_Out += l_Alphabet[(l_Group >> 18) & 63];
     l_Out += l_Alphabet[(l_Group >> 12) & 63];
     l_Out += l_Alphabet[(l_Group >> 6) & 63];
@@ -124,7 +126,8 @@ TEST(DecodePayload, EachCallStartsFresh) {
 
 TEST(DecodePayload, LargeNoisyPayloadRoundTrips) {
   std::string l_Bytes;
-  for (int l_Index = 0; l_Index < 30001; ++l_Index) l_Bytes += static_cast<char>((l_Index * 7919) & 0xFF);
+  for (int l_Index = 0; l_Index < 30001; ++l_Index)
+    l_Bytes += static_cast<char>((l_Index * 7919) & 0xFF);
   const std::string l_Encoded = encode(l_Bytes);
   // Line breaks every 76 characters, as image files carry them.
   std::string l_Text;

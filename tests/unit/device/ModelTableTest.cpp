@@ -1,9 +1,9 @@
-#include "device/sModelEntry.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "device/sModelEntry.h"
 
 using namespace nQVZEL_15_0;
 
@@ -29,6 +29,7 @@ struct sExpectedRow {
 
 const char* const kNull = "<null>";
 
+// clang-format off
 const std::vector<sExpectedRow> kExpected = {
     {"QV PXI-2250 Integrated ZEL Express", 1, "", 1, 1, 0x104C, 0x8231, 0x1F3C, 0x5A21, kNull, 0,
      {"1"}, {}},
@@ -52,7 +53,7 @@ const std::vector<sExpectedRow> kExpected = {
      "nQVZEL_1_0_Cyclone4UpstreamZEL", 4, {"1", "2", "3", "4"},
      {"-,-,d0f0", "-,-,d1f0", "-,-,d2f0", "-,-,d3f0"}},
     {kNull, 0, kNull, 0, 1, 0, 0, 0, 0, kNull, 0, {}, {}},
-};
+};  // clang-format on
 
 std::string textOf(const char* a_pText) { return a_pText == nullptr ? kNull : a_pText; }
 

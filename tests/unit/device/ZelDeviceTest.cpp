@@ -1,12 +1,10 @@
-#include "device/iZelDevice.h"
-
-#include "qvzelif.h"
-
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
-
 #include <cstring>
+
+#include "device/iZelDevice.h"
+#include "qvzelif.h"
 
 using namespace nQVZEL_15_0;
 using nQvPxiDriverTools_1_0::cSlotPath;
@@ -48,9 +46,9 @@ TEST(AttributeIdRule, SplitsIndexOnlyWhenBits12To15AreSet) {
     uint32_t m_Id, m_Base, m_Index;
   };
   const sCase l_Cases[] = {
-      {0xF000F023u, 0xF000F020u, 3},  {0x1F02Au, 0x1F020u, 10}, {0x10001u, 0x10001u, 0},
-      {0xF000F830u, 0xF000F830u, 0},  {0xF00Fu, 0xF000u, 15},   {0x1E00Fu, 0x1E00Fu, 0},
-      {0x0000000Fu, 0x0000000Fu, 0},  {0xFFFFFFFFu, 0xFFFFFFF0u, 15},
+      {0xF000F023u, 0xF000F020u, 3}, {0x1F02Au, 0x1F020u, 10},       {0x10001u, 0x10001u, 0},
+      {0xF000F830u, 0xF000F830u, 0}, {0xF00Fu, 0xF000u, 15},         {0x1E00Fu, 0x1E00Fu, 0},
+      {0x0000000Fu, 0x0000000Fu, 0}, {0xFFFFFFFFu, 0xFFFFFFF0u, 15},
   };
   for (const sCase& l_rCase : l_Cases) {
     uint32_t l_Base = 0;

@@ -1,0 +1,244 @@
+#!/usr/bin/env python3
+"""Summarises one run of scripts/bench.sh and checks the performance targets.
+
+  bench-report.py DIR
+
+reads the JSON and text files that scripts/bench.sh left in DIR, prints the
+figures and one line per target (PASS, MISS, or SKIP when a figure is
+missing) and writes DIR/growth.dat and DIR/growth.gp (a gnuplot script that
+draws DIR/growth.png). Exits 0 even when a target is missed: the summary
+says so.
+"""
+
+import json
+import math
+import os
+import re
+import sys
+
+# How far a growth exponent may exceed 1 before the growth counts as more
+# than linear (timing noise on a shared machine).
+LINEAR_TOLERANCE = 0.15
+
+
+def load(directory, name):
+    path = os.path.join(directory, name)
+    if not os.path.exists(path):
+        return None
+    with open(path) as handle:
+        return json.load(handle)
+
+
+def benchmarks(data):
+    """{name: entry} of a Google Benchmark JSON file, without aggregates."""
+    if not data:
+        return {}
+    return {b["name"]: b for b in data.get("benchmarks", [])
+            if b.get("run_type", "iteration") == "iteration" and not b.get("error_occurred")}
+
+
+def seconds(entry):
+    scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[entry.get("time_unit", "ns")]
+    return entry["real_time"] * scale
+
+
+def find(entries, pattern):
+    regex = re.compile(pattern)
+    return [(name, entry) for name, entry in entries.items() if regex.search(name)]
+
+
+class Report:
+    def __init__(self):
+        self.lines = []
+        self.targets = []
+
+    def out(self, text=""):
+        self.lines.append(text)
+
+    def target(self, name, ok, detail):
+        verdict = "SKIP" if ok is None else ("PASS" if ok else "MISS")
+        self.targets.append("%-4s %s: %s" % (verdict, name, detail))
+
+
+def growth_section(report, directory, entries):
+    report.out("Discovery (simulated systems, four-port cards, 4 chassis per card)")
+    report.out("%-22s %8s %8s %6s %12s %12s" % ("benchmark", "chassis", "bridges", "items",
+                                               "ms / list", "us / bridge"))
+    curves = {}
+    for kind in ("BM_OpenCloseList", "BM_OpenReadAllClose"):
+        points = []
+        for name, entry in find(entries, r"^%s/chassis:\d+" % kind):
+            points.append((int(entry["chassis"]), int(entry["bridges"]), int(entry["items"]),
+                           seconds(entry)))
+        points.sort()
+        curves[kind] = points
+        for chassis, bridges, items, secs in points:
+            report.out("%-22s %8d %8d %6d %12.3f %12.2f" % (kind[3:], chassis, bridges, items,
+                                                           secs * 1e3, secs * 1e6 / bridges))
+    report.out()
+    report.out("Growth from one size to the next (exponent 1 = linear in the bridges):")
+    worst = None
+    for kind, points in curves.items():
+        for (c1, b1, _, t1), (c2, b2, _, t2) in zip(points, points[1:]):
+            exponent = math.log(t2 / t1) / math.log(b2 / b1)
+            report.out("  %-20s %2d -> %2d chassis: bridges x%.2f, time x%.2f, exponent %.2f"
+                       % (kind[3:], c1, c2, b2 / b1, t2 / t1, exponent))
+            worst = exponent if worst is None else max(worst, exponent)
+    report.out()
+    if worst is None:
+        report.target("discovery grows at most linearly", None, "no discovery figures")
+    else:
+        report.target("discovery grows at most linearly", worst <= 1 + LINEAR_TOLERANCE,
+                      "largest growth exponent %.2f (limit %.2f)" % (worst, 1 + LINEAR_TOLERANCE))
+
+    with open(os.path.join(directory, "growth.dat"), "w") as handle:
+        for kind, points in curves.items():
+            handle.write("# %s: bridges ms\n" % kind[3:])
+            for _, bridges, _, secs in points:
+                handle.write("%d %.4f\n" % (bridges, secs * 1e3))
+            handle.write("\n\n")
+    with open(os.path.join(directory, "growth.gp"), "w") as handle:
+        handle.write("""set terminal pngcairo size 640,400 noenhanced
+set output '%s/growth.png'
+set title 'List opening cost against system size'
+set xlabel 'PCI bridges in the system'
+set ylabel 'ms per list'
+set key top left
+set grid
+plot '%s/growth.dat' index 0 with linespoints title 'open + close', \\
+     '%s/growth.dat' index 1 with linespoints title 'open + read every attribute + close'
+""" % (directory, directory, directory))
+
+
+def threads_section(report, entries):
+    report.out("Attribute reads, one open list, N threads at once (total reads per second)")
+    single = {}
+    for kind in ("BM_ReadU32Attribute", "BM_ReadStringAttribute"):
+        rows = []
+        for name, entry in find(entries, r"^%s/.*threads:\d+$" % kind):
+            threads = int(re.search(r"threads:(\d+)$", name).group(1))
+            rows.append((threads, entry["items_per_second"], seconds(entry)))
+        rows.sort()
+        for threads, rate, secs in rows:
+            report.out("  %-24s threads %d: %12.0f reads/s" % (kind[3:], threads, rate))
+            if threads == 1:
+                report.out("  %-24s one read, single thread: %.0f ns" % (kind[3:], 1e9 / rate))
+        rates = dict((t, r) for t, r, _ in rows)
+        single[kind] = rates
+    report.out()
+    rates = single.get("BM_ReadU32Attribute", {})
+    if 1 in rates and 8 in rates:
+        ratio = rates[8] / rates[1]
+        report.target("8-thread attribute throughput >= half the single-thread one", ratio >= 0.5,
+                      "8 threads give %.2f x the single-thread rate" % ratio)
+    else:
+        report.target("8-thread attribute throughput >= half the single-thread one", None,
+                      "no figures")
+
+
+def image_section(report, directory, entries, module_entries):
+    base64 = load(directory, "base64.json") or {}
+    report.out("Image validation (everything an update does before the driver request)")
+    report.out("%-8s %12s %10s %16s" % ("image", "ms", "MB/s", "base64 -d MB/s"))
+    sixteen = None
+    for name, entry in sorted(find(entries, r"^BM_ValidateImage/MiB:\d+"),
+                              key=lambda item: int(re.search(r"MiB:(\d+)", item[0]).group(1))):
+        mib = int(re.search(r"MiB:(\d+)", name).group(1))
+        secs = seconds(entry)
+        rate = (mib << 20) / secs / 1e6
+        other = base64.get(str(mib))
+        other_rate = (mib << 20) / other["seconds"] / 1e6 if other else float("nan")
+        report.out("%-8s %12.1f %10.1f %16.1f" % ("%d MiB" % mib, secs * 1e3, rate, other_rate))
+        if mib == 16:
+            sixteen = secs
+    if module_entries:
+        report.out("  by operation (MB/s of the text or bytes each one reads):")
+        for name, entry in sorted(module_entries.items()):
+            if "bytes_per_second" in entry:
+                report.out("    %-32s %10.1f" % (name, entry["bytes_per_second"] / 1e6))
+    report.out()
+    if sixteen is None:
+        report.target("16 MiB image validates in < 0.25 s", None, "no figure")
+    else:
+        report.target("16 MiB image validates in < 0.25 s", sixteen < 0.25,
+                      "%.3f s" % sixteen)
+
+
+def share_section(report, directory):
+    data = load(directory, "callgrind.json")
+    if not data:
+        report.target("library's own share of a list opening <= 10%", None, "no profile")
+        return
+    report.out("Instructions inside nQVPXIFINDER100_openList by object (callgrind):")
+    for name, cost in sorted(data["objects"].items(), key=lambda item: -item[1]):
+        report.out("  %-34s %6.2f%%" % (name, 100.0 * cost / data["total"]))
+    report.out()
+    share = data["library_own_share"]
+    report.target("library's own share of a list opening <= 10%", share <= 0.10,
+                  "%.2f%% of the instructions are in libqvzelif.so.1" % (100 * share))
+
+
+def memory_section(report, directory):
+    path = os.path.join(directory, "memory.txt")
+    if not os.path.exists(path):
+        report.target("10,000 list openings leave memory flat", None, "no figures")
+        return
+    text = open(path).read().strip()
+    report.out("Memory: " + text)
+    report.out()
+    match = re.search(r"\(([+-]\d+) KiB\)", text)
+    if match:
+        growth = int(match.group(1))
+        report.target("10,000 list openings leave memory flat", growth <= 1024,
+                      "RSS changed by %+d KiB after the warm-up" % growth)
+
+
+def sysfs_section(report, directory):
+    data = load(directory, "sysfs.json")
+    if not data:
+        report.target("sysfs list opening no slower than lspci -t", None, "no figures")
+        return
+    report.out("sysfs backend against lspci -t (ms, median of the runs)")
+    report.out("%-30s %14s %14s %14s" % ("tree", "list opening", "qvzel process",
+                                         "lspci -t"))
+    worst = None
+    for tree, figures in data.items():
+        report.out("%-30s %14.3f %14.3f %14.3f" % (
+            tree, figures.get("list_ms", float("nan")), figures.get("process_ms", float("nan")),
+            figures.get("lspci_ms", float("nan"))))
+        if "list_ms" in figures and "lspci_ms" in figures:
+            ratio = figures["list_ms"] / figures["lspci_ms"]
+            worst = ratio if worst is None else max(worst, ratio)
+    report.out()
+    if worst is None:
+        report.target("sysfs list opening no slower than lspci -t", None, "no figures")
+    else:
+        report.target("sysfs list opening no slower than lspci -t", worst <= 1.0,
+                      "list opening takes at most %.2f x the time of lspci -t" % worst)
+
+
+def main(argv):
+    if len(argv) != 2:
+        sys.stderr.write(__doc__)
+        return 2
+    directory = argv[1]
+    report = Report()
+    machine = os.path.join(directory, "machine.txt")
+    if os.path.exists(machine):
+        report.out(open(machine).read().strip())
+        report.out()
+    discovery = benchmarks(load(directory, "discovery.json"))
+    growth_section(report, directory, discovery)
+    threads_section(report, discovery)
+    image_section(report, directory, benchmarks(load(directory, "image.json")),
+                  benchmarks(load(directory, "image_modules.json")))
+    share_section(report, directory)
+    memory_section(report, directory)
+    sysfs_section(report, directory)
+    report.out("Targets:")
+    print("\n".join(report.lines + report.targets))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Runs every benchmark of the library and writes the figures of one run to
+# build/bench/ (JSON per benchmark, summary.txt, growth.png when gnuplot is
+# present). Never part of the test command. Takes a few minutes; run it when
+# the machine is quiet (the load is recorded with the figures).
+#
+#   scripts/bench.sh [--quick] [--plot]
+#     --quick  shorter measuring times (figures less steady), for trying out
+#     --plot   installs gnuplot-nox (Debian) if missing and draws growth.png
+#
+# Needs root or CAP_SYS_ADMIN for the simulated driver's private /proc tree.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build/normal
+out=$root/build/bench
+min_time=0.5
+plot=0
+for arg in "$@"; do
+  case $arg in
+    --quick) min_time=0.1 ;;
+    --plot) plot=1 ;;
+    *) echo "usage: $0 [--quick] [--plot]" >&2; exit 2 ;;
+  esac
+done
+
+bash scripts/setup.sh
+for tool in lspci valgrind base64 python3; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing" >&2; exit 1; }
+done
+if [ "$plot" = 1 ] && ! command -v gnuplot >/dev/null; then
+  echo "bench: installing gnuplot-nox for the growth plot"
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq gnuplot-nox >/dev/null
+fi
+
+echo "== build (RelWithDebInfo) =="
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j 2 >/dev/null
+bench_bin=$build/bench
+export LD_LIBRARY_PATH=$build/companions${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+
+rm -rf "$out"
+mkdir -p "$out/systems" "$out/images"
+started=$(date +%s)
+
+echo "== machine =="
+{
+  echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "cpu: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores"
+  echo "memory: $(awk '/MemTotal/ {printf "%.1f GiB", $2/1048576}' /proc/meminfo)"
+  echo "kernel: $(uname -r)"
+  echo "compiler: $(c++ --version | head -1)"
+  echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "git: $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
+} | tee "$out/machine.txt"
+
+echo "== simulated systems =="
+for n in 1 8 32; do
+  python3 scripts/gen-bench-system.py system "$n" "$out/systems/chassis-$n.ini"
+  echo "chassis-$n: $(python3 scripts/gen-bench-system.py count "$n")"
+done | tee "$out/systems.txt"
+python3 scripts/gen-bench-system.py sysfs 32 "$out/sysfs-large"
+export QVZ_BENCH_SYSTEM_DIR=$out/systems
+
+echo "== image validation =="
+for mib in 1 16 64; do
+  "$bench_bin/image/qvz_bench_make_image" "${mib}M" "$out/images/image-$mib.img" \
+    "$out/images/payload-$mib.b64" >"$out/images/image-$mib.txt"
+done
+# base64 -d of the same payloads (-i: the payload's carriage returns are
+# outside the alphabet), best of five runs.
+python3 - "$out/images" >"$out/base64.json" <<'EOF'
+import json, subprocess, sys, time
+d = sys.argv[1]
+result = {}
+for mib in (1, 16, 64):
+    payload = "%s/payload-%d.b64" % (d, mib)
+    info = open("%s/image-%d.txt" % (d, mib)).read().split()
+    decoded = int(info[info.index("decoded") + 1])
+    best = None
+    for _ in range(5):
+        with open(payload, "rb") as src:
+            t = time.perf_counter()
+            out = subprocess.run(["base64", "-d", "-i"], stdin=src, stdout=subprocess.PIPE,
+                                 check=True).stdout
+            elapsed = time.perf_counter() - t
+        if len(out) != decoded:
+            sys.exit("base64 -d gave %d bytes instead of %d" % (len(out), decoded))
+        best = elapsed if best is None else min(best, elapsed)
+    result[str(mib)] = {"seconds": best, "image_bytes": mib << 20}
+json.dump(result, sys.stdout, indent=1)
+EOF
+"$bench_bin/image/bench_image" --benchmark_min_time="$min_time" \
+  --benchmark_out="$out/image.json" --benchmark_out_format=json
+"$bench_bin/image/bench_image_modules" --benchmark_min_time="$min_time" \
+  --benchmark_out="$out/image_modules.json" --benchmark_out_format=json
+
+echo "== discovery and attribute reads =="
+"$bench_bin/discovery/bench_discovery" --benchmark_min_time="$min_time" \
+  --benchmark_out="$out/discovery.json" --benchmark_out_format=json
+
+echo "== memory: 10,000 list openings and closings in one process =="
+"$bench_bin/discovery/qvz_bench_list_loop" "$out/systems/chassis-8.ini" 10000 | tee "$out/memory.txt"
+
+echo "== instructions by object (callgrind, inside nQVPXIFINDER100_openList) =="
+valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.out" \
+  --toggle-collect=nQVPXIFINDER100_openList \
+  "$bench_bin/discovery/qvz_bench_list_loop" "$out/systems/chassis-32.ini" 5 \
+  --max-growth-kib 1000000 >/dev/null 2>"$out/callgrind.log"
+python3 scripts/callgrind-by-object.py "$out/callgrind.out" --json "$out/callgrind.json" |
+  tee "$out/callgrind.txt"
+
+echo "== sysfs companion against lspci -t =="
+bash scripts/bench-sysfs.sh "$out" "$min_time"
+
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)" | tee -a "$out/machine.txt"
+echo "== summary =="
+python3 scripts/bench-report.py "$out" | tee "$out/summary.txt"
+if command -v gnuplot >/dev/null; then
+  gnuplot "$out/growth.gp" && echo "plot: $out/growth.png"
+fi
+echo "bench: done in $(( $(date +%s) - started )) s; figures in $out"

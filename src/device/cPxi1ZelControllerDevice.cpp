@@ -1,0 +1,129 @@
+#include "device/cPxi1ZelControllerDevice.h"
+
+#include "qvzelif.h"
+#include "status/JsonStatus.h"
+
+namespace nQVZEL_15_0 {
+
+using nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc;
+
+namespace {
+
+// PCI bridge attribute the controller reports as its port value.
+constexpr uint32_t kBridgeAttr300 = 0x20000300u;
+// Constant answers of every controller.
+constexpr uint32_t kControllerDeviceClass = 1;
+constexpr uint32_t kControllerType = 2;
+
+}  // namespace
+
+const uint8_t kIdselMap[kIdselMapSize] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
+};
+
+cPxi1ZelControllerDevice::cPxi1ZelControllerDevice(
+    iPciBrdWrapper_sc* a_pPciBrd, const sModelEntry* a_pModel,
+    const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, Status& a_rStatus)
+    : iZelDevice(a_pModel, a_rInfo, a_rStatus), m_BridgeBus(0), m_BridgeAttr300(0) {
+  if (a_rStatus.isFatal()) return;
+  if (a_pPciBrd == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;
+  }
+  // The base construction has checked that a first slot path exists.
+  uint32_t l_Bridge = 0;
+  {
+    JsonStatusScope l_Scope(a_rStatus);
+    a_pPciBrd->FindBridgeBySlotPath(m_Info->m_SlotPaths[0], l_Bridge, l_Scope);
+  }
+  {
+    JsonStatusScope l_Scope(a_rStatus);
+    a_pPciBrd->GetBridgeAddress(l_Bridge, &m_BridgeBus, nullptr, nullptr, l_Scope);
+  }
+  readBridgeAttr300(a_pPciBrd, l_Bridge, a_rStatus);
+}
+
+cPxi1ZelControllerDevice::cPxi1ZelControllerDevice(
+    iPciBrdWrapper_sc* a_pPciBrd, const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo,
+    const std::string& a_rVendor, const std::string& a_rModelName, uint32_t a_BridgeRef,
+    Status& a_rStatus)
+    : iZelDevice(nullptr, a_rInfo, a_rStatus),
+      m_BridgeBus(0),
+      m_BridgeAttr300(0),
+      m_Vendor(a_rVendor),
+      m_ModelNameText(a_rModelName) {
+  if (m_Info) m_BridgeBus = m_Info->m_Bus;
+  if (a_rStatus.isFatal()) return;
+  if (a_pPciBrd == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;
+  }
+  readBridgeAttr300(a_pPciBrd, a_BridgeRef, a_rStatus);
+}
+
+cPxi1ZelControllerDevice::~cPxi1ZelControllerDevice() = default;
+
+void cPxi1ZelControllerDevice::readBridgeAttr300(iPciBrdWrapper_sc* a_pPciBrd, uint32_t a_BridgeRef,
+                                                 Status& a_rStatus) {
+  JsonStatusScope l_Scope(a_rStatus);
+  a_pPciBrd->GetAttributeU32(a_BridgeRef, kBridgeAttr300, m_BridgeAttr300, l_Scope);
+}
+
+void cPxi1ZelControllerDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue,
+                                               Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  if (a_pValue == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return;
+  }
+  uint32_t l_Id = 0;
+  splitAttributeId(a_Id, &l_Id, nullptr);
+  switch (l_Id) {
+    case QVZEL_ATTR_DEVICE_CLASS:
+      *a_pValue = kControllerDeviceClass;
+      return;
+    case QVZEL_ATTR_CONTROLLER_TYPE:
+      *a_pValue = kControllerType;
+      return;
+    case QVZEL_ATTR_CONTROLLER_PORT:
+      *a_pValue = m_BridgeAttr300;
+      return;
+    case QVZEL_ATTR_CONTROLLER_BRIDGE_BUS:
+      *a_pValue = m_BridgeBus;
+      return;
+    case QVZEL_ATTR_IS_INTEGRATED:
+      *a_pValue = (m_Model != nullptr && m_Model->m_Integrated == 1) ? 1u : 0u;
+      return;
+    default:
+      iZelDevice::getU32Attribute(a_Id, a_pValue, a_rStatus);
+      return;
+  }
+}
+
+void cPxi1ZelControllerDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValue,
+                                                  Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  if (a_ppValue == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return;
+  }
+  uint32_t l_Id = 0;
+  splitAttributeId(a_Id, &l_Id, nullptr);
+  if (l_Id == QVZEL_ATTR_VENDOR_NAME && !m_Vendor.empty()) {
+    *a_ppValue = m_Vendor.c_str();
+    return;
+  }
+  if (l_Id == QVZEL_ATTR_MODEL_NAME && !m_ModelNameText.empty()) {
+    *a_ppValue = m_ModelNameText.c_str();
+    return;
+  }
+  iZelDevice::getStringAttribute(a_Id, a_ppValue, a_rStatus);
+}
+
+void cPxi1ZelControllerDevice::getIDSELMap(const uint8_t** a_ppMap, Status& a_rStatus) {
+  if (a_rStatus.isFatal() || a_ppMap == nullptr) return;
+  *a_ppMap = kIdselMap;
+}
+
+}  // namespace nQVZEL_15_0

@@ -1,0 +1,374 @@
+#include "device/cUpstreamZelDevice.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "device/FirmwareImage.h"
+#include "driver/tDeviceInterfaceIterator.h"
+#include "status/Allocation.h"
+#include "status/JsonStatus.h"
+#include "status/StatusCodes.h"
+
+namespace nQVZEL_15_0 {
+
+namespace {
+
+// Attribute identifiers, after the index bits are cleared.
+constexpr uint32_t kAttrKind = 0;
+constexpr uint32_t kKindUpstream = 0xF000;
+
+// Bridge attributes read above the device's bus.
+constexpr uint32_t kBridgeAttrLinkStatus = 0x20000A00;
+constexpr uint32_t kBridgeAttrLinkSpeed = 0x20000C00;
+
+// The row whose link attributes sit three bridge levels up.
+constexpr const char kThreeLevelModel[] = "QV PXIe-6550";
+constexpr const char kDeviceDescription[] = "PXI Bus Extension Module";
+// Every upstream device is opened through this interface class.
+constexpr const char kUpstreamInterfaceClass[] = "nQVZEL_1_0_Cyclone4UpstreamZEL";
+
+struct sArrayDeleter {
+  void operator()(uint8_t* a_pBytes) const { delete[] reinterpret_cast<char*>(a_pBytes); }
+};
+
+// Reads one 4-byte bus property of the current interface into a zeroed value.
+uint32_t readBusNumber(nQVKORA000::tDeviceInterfaceIterator& a_rIterator, const char* a_pName,
+                       Status& a_rStatus) {
+  uint32_t l_Value = 0;
+  size_t l_Count = 0;
+  a_rIterator.readBusProperty(a_pName, &l_Value, sizeof(l_Value), &l_Count, a_rStatus);
+  return l_Value;
+}
+
+}  // namespace
+
+cUpstreamZelDevice::cUpstreamZelDevice(
+    nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd, const sModelEntry* a_pModel,
+    const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, const tPortList& a_rPorts,
+    const std::string& a_rSerialNumber,
+    const boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL>& a_rProxy, Status& a_rStatus)
+    : iZelDevice(a_pModel, a_rInfo, a_rStatus),
+      m_Ports(a_rPorts),
+      m_PortWidth(0),
+      m_SerialNumber(a_rSerialNumber),
+      m_PciBrd(a_pPciBrd),
+      m_Proxy(a_rProxy) {
+  if (a_rStatus.isNotFatal() && a_pModel != nullptr) {
+    m_PortWidth = a_pModel->m_PortWidth;
+  }
+}
+
+// The proxy closes its file when its last owner lets go of it.
+cUpstreamZelDevice::~cUpstreamZelDevice() = default;
+
+const sPortInfo* cUpstreamZelDevice::portAt(uint32_t a_Index, Status& a_rStatus) const {
+  if (a_Index >= m_Ports.size()) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return nullptr;
+  }
+  return &m_Ports[a_Index];
+}
+
+void cUpstreamZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValue,
+                                            Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  if (a_ppValue == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return;
+  }
+  uint32_t l_Base = 0;
+  uint32_t l_Index = 0;
+  splitAttributeId(a_Id, &l_Base, &l_Index);
+
+  switch (l_Base) {
+    case QVZEL_ATTR_SERIAL_NUMBER:
+      // The empty text is handed out too, with "not supported".
+      *a_ppValue = m_SerialNumber.c_str();
+      if (m_SerialNumber.empty()) QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+      return;
+    case QVZEL_ATTR_PORT_NAME: {
+      const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
+      if (l_pPort != nullptr) *a_ppValue = l_pPort->m_Name.c_str();
+      return;
+    }
+    case QVZEL_ATTR_PART_NUMBER:
+      if (m_Model == nullptr || m_Model->m_PartNumber == nullptr) {
+        QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+        return;
+      }
+      *a_ppValue = m_Model->m_PartNumber;
+      return;
+    case QVZEL_ATTR_DEVICE_DESCRIPTION:
+      *a_ppValue = kDeviceDescription;
+      return;
+    default:
+      iZelDevice::getStringAttribute(a_Id, a_ppValue, a_rStatus);
+      return;
+  }
+}
+
+void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  if (a_pValue == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return;
+  }
+  uint32_t l_Base = 0;
+  uint32_t l_Index = 0;
+  splitAttributeId(a_Id, &l_Base, &l_Index);
+
+  switch (l_Base) {
+    case kAttrKind:
+      *a_pValue = kKindUpstream;
+      return;
+    case QVZEL_ATTR_PORT_COUNT:
+      *a_pValue = static_cast<uint32_t>(m_Ports.size());
+      return;
+    case QVZEL_ATTR_PORT_NUMBER: {
+      const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
+      if (l_pPort != nullptr) *a_pValue = l_pPort->m_BridgeAttr300;
+      return;
+    }
+    case QVZEL_ATTR_LINK_STATUS:
+      *a_pValue = readLinkAttribute(kBridgeAttrLinkStatus, a_rStatus);
+      return;
+    case QVZEL_ATTR_LINK_SPEED:
+      *a_pValue = readLinkAttribute(kBridgeAttrLinkSpeed, a_rStatus);
+      return;
+    case QVZEL_ATTR_PORT_LINK_WIDTH:
+    case QVZEL_ATTR_PORT_LINK_SPEED: {
+      const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
+      if (l_pPort == nullptr) return;
+      const uint32_t l_Value = (l_Base == QVZEL_ATTR_PORT_LINK_WIDTH) ? l_pPort->m_BridgeAttrB00
+                                                                      : l_pPort->m_BridgeAttrC00;
+      if (l_Value == 0) {
+        QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+        return;
+      }
+      *a_pValue = l_Value;
+      return;
+    }
+    case QVZEL_ATTR_PORT_WIDTH:
+      if (m_PortWidth == 0) {
+        QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+        return;
+      }
+      *a_pValue = m_PortWidth;
+      return;
+    case QVZEL_ATTR_FIRMWARE_VERSION:
+    case QVZEL_ATTR_FLASH_ID:
+    case QVZEL_ATTR_DRIVER_E0:
+    case QVZEL_ATTR_DRIVER_F0:
+    case QVZEL_ATTR_CARD_SUBSYSTEM_ID:
+      readDriverAttribute(l_Base, a_pValue, a_rStatus);
+      return;
+    default:
+      iZelDevice::getU32Attribute(a_Id, a_pValue, a_rStatus);
+      return;
+  }
+}
+
+void cUpstreamZelDevice::readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  uint32_t l_Size = sizeof(uint32_t);
+  if (!m_Proxy) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+  if (!m_Proxy->isOpen()) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;
+  }
+  m_Proxy->getAttribute(a_Id, a_pValue, &l_Size, a_rStatus);
+}
+
+uint32_t cUpstreamZelDevice::readLinkAttribute(uint32_t a_BridgeAttribute, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return 0;
+  if (m_PciBrd == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return 0;
+  }
+  uint32_t l_Bridge = 0;
+  {
+    JsonStatusScope l_Scope(a_rStatus);
+    m_PciBrd->FindParentBridgeForBus(m_Info->m_Bus, l_Bridge, l_Scope.json());
+  }
+  if (m_Model != nullptr && m_Model->m_ModelName != nullptr &&
+      std::strcmp(m_Model->m_ModelName, kThreeLevelModel) == 0) {
+    for (int l_Level = 0; l_Level < 2; ++l_Level) {
+      uint32_t l_Parent = 0;
+      JsonStatusScope l_Scope(a_rStatus);
+      m_PciBrd->GetBridgeParent(l_Bridge, l_Parent, l_Scope.json());
+      l_Bridge = l_Parent;
+    }
+  }
+  uint32_t l_Value = 0;
+  {
+    JsonStatusScope l_Scope(a_rStatus);
+    m_PciBrd->GetAttributeU32(l_Bridge, a_BridgeAttribute, l_Value, l_Scope.json());
+  }
+  if (a_rStatus.code == qvstatus::kPciBrdAttrNotServed) {
+    a_rStatus.clear();
+    return 0;
+  }
+  return l_Value;
+}
+
+void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  if (m_Proxy && m_Proxy->isOpen()) return;
+
+  Status l_Local;
+  nQVKORA000::tDeviceInterfaceIterator l_Iterator;
+  l_Iterator.startIteration(kUpstreamInterfaceClass, l_Local);
+  if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
+
+  bool l_Found = false;
+  while (!l_Iterator.atEnd()) {
+    // The local status is sticky: after one failed read the rest read as 0.
+    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Local);
+    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Local);
+    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Local);
+    if ((l_Bus & 0xFF) == m_Info->m_Bus && (l_Device & 0xFF) == m_Info->m_Device &&
+        (l_Function & 0xFF) == m_Info->m_Function) {
+      l_Found = true;
+      break;
+    }
+    l_Iterator.advance();
+  }
+  if (!l_Found) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+
+  nQVKORA000::sInterfacePath l_Path;
+  l_Iterator.readInterfacePath(&l_Path, l_Local);
+  if (!m_Proxy) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+  m_Proxy->open(l_Path, l_Local);
+  if (l_Local.isFatal()) {
+    closeDevice();
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+  }
+}
+
+void cUpstreamZelDevice::closeDevice() {
+  if (m_Proxy && m_Proxy->isOpen()) m_Proxy->close();
+}
+
+void cUpstreamZelDevice::updateFirmware(const void* a_pImage, uint32_t a_Length, uint32_t a_Force,
+                                        Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  const char* l_pImage = static_cast<const char*>(a_pImage);
+
+  std::vector<sImageSection> l_Sections;
+  scanImageSections(l_pImage, a_Length, l_Sections, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+  if (l_Sections.empty()) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+
+  // The flash identifier is read once per section; a later match wins.
+  const sImageSection* l_pSelected = nullptr;
+  for (const sImageSection& l_rSection : l_Sections) {
+    uint32_t l_FlashId = 0;
+    getU32Attribute(QVZEL_ATTR_FLASH_ID, &l_FlashId, a_rStatus);
+    if (a_rStatus.isFatal()) return;
+    if (l_FlashId == l_rSection.m_FlashId) l_pSelected = &l_rSection;
+  }
+  if (l_pSelected == nullptr) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+
+  // Header keys are searched from the section's start to the image's end.
+  const char* l_pText = l_pImage + l_pSelected->m_Start;
+  const uint32_t l_TextLength = a_Length - l_pSelected->m_Start;
+  std::string l_Value;
+
+  getKeyValue(l_pText, l_TextLength, kHeaderVersionKey, l_Value, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+  if (toSignedKeyValue(l_Value, 10) != kSupportedHeaderVersion) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+    return;
+  }
+
+  getKeyValue(l_pText, l_TextLength, kSubSystemIdKey, l_Value, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+  const uint32_t l_ImageSubsystemId = toUnsignedKeyValue(l_Value, 16);
+  uint32_t l_CardSubsystemId = 0;
+  getU32Attribute(QVZEL_ATTR_CARD_SUBSYSTEM_ID, &l_CardSubsystemId, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+  if (l_ImageSubsystemId != l_CardSubsystemId) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+    return;
+  }
+
+  getKeyValue(l_pText, l_TextLength, kPinOutAddrKey, l_Value, a_rStatus);
+  const uint32_t l_PinOutAddr = toUnsignedKeyValue(l_Value, 16);
+  getKeyValue(l_pText, l_TextLength, kPinOutVerKey, l_Value, a_rStatus);
+  const uint32_t l_PinOutVer = toUnsignedKeyValue(l_Value, 16);
+  getKeyValue(l_pText, l_TextLength, kOffsetKey, l_Value, a_rStatus);
+  const uint32_t l_FlashOffset = toUnsignedKeyValue(l_Value, 16);
+  getKeyValue(l_pText, l_TextLength, kVersionKey, l_Value, a_rStatus);
+  const uint32_t l_ImageVersion = toUnsignedKeyValue(l_Value, 16);
+  if (a_rStatus.isFatal()) return;
+
+  uint32_t l_InstalledVersion = 0;
+  getU32Attribute(QVZEL_ATTR_FIRMWARE_VERSION, &l_InstalledVersion, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+  if (!(l_ImageVersion > l_InstalledVersion) && (a_Force & QVZEL_FORCE_UPDATE) == 0) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
+    return;
+  }
+
+  getKeyValue(l_pText, l_TextLength, kByteCountKey, l_Value, a_rStatus);
+  const uint32_t l_ByteCount = static_cast<uint32_t>(toSignedKeyValue(l_Value, 10));
+  getKeyValue(l_pText, l_TextLength, kCrcKey, l_Value, a_rStatus);
+  const uint64_t l_Crc = toWideUnsignedKeyValue(l_Value, 10);
+  if (a_rStatus.isFatal()) return;
+
+  // A blank line at or past the section's end is refused here, before any
+  // byte outside the section is looked at.
+  uint32_t l_PayloadStart = 0;
+  uint32_t l_PayloadLength = 0;
+  findSectionPayload(l_pImage, a_Length, *l_pSelected, &l_PayloadStart, &l_PayloadLength,
+                     a_rStatus);
+  if (a_rStatus.isFatal()) return;
+
+  std::unique_ptr<uint8_t, sArrayDeleter> l_Buffer(
+      static_cast<uint8_t*>(allocateArray(l_PayloadLength, a_rStatus)));
+  if (a_rStatus.isFatal()) return;
+  const size_t l_Decoded =
+      decodePayload(l_pImage + l_PayloadStart, l_Buffer.get(), l_PayloadLength, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+
+  // An image whose payload decodes to nothing is refused like a wrong count:
+  // it would ask the driver to program an empty firmware.
+  if (l_Decoded != l_ByteCount || l_Decoded == 0) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;
+  }
+  const uint32_t l_Length = static_cast<uint32_t>(l_Decoded);
+  if (static_cast<uint64_t>(computeImageCrc(l_Buffer.get(), l_Length)) != l_Crc) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;
+  }
+
+  if (!m_Proxy) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return;
+  }
+  if (!m_Proxy->isOpen()) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;
+  }
+  m_Proxy->updateFirmware(l_Buffer.get(), l_Length, l_PinOutAddr, l_PinOutVer, l_FlashOffset,
+                          a_rStatus);
+}
+
+}  // namespace nQVZEL_15_0

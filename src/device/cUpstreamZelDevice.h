@@ -1,0 +1,58 @@
+// The upstream link device: the card on the host side of a link. Reports its
+// ports, serial and part numbers and live link values, and writes firmware
+// images into the card's flash through the kernel driver.
+#pragma once
+
+#include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <string>
+
+#include "device/iZelDevice.h"
+#include "device/sPortInfo.h"
+#include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
+#include "pcibridge/cPciBrdWrapper_sc.h"
+#include "status/Status.h"
+
+namespace nQVZEL_15_0 {
+
+class cUpstreamZelDevice : public iZelDevice {
+ public:
+  cUpstreamZelDevice(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd,
+                     const sModelEntry* a_pModel,
+                     const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, const tPortList& a_rPorts,
+                     const std::string& a_rSerialNumber,
+                     const boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL>& a_rProxy,
+                     Status& a_rStatus);
+  ~cUpstreamZelDevice() override;
+
+  void getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) override;
+  void getStringAttribute(uint32_t a_Id, const char** a_ppValue, Status& a_rStatus) override;
+
+  // Finds the driver interface with this device's bus, device and function
+  // numbers and opens it; an open device stays as it is.
+  virtual void openDevice(Status& a_rStatus);
+  virtual void closeDevice();
+  // Checks a firmware image against the card and hands its decoded bytes to
+  // the driver. Only bit 0 of a_Force counts: write even when not newer.
+  virtual void updateFirmware(const void* a_pImage, uint32_t a_Length, uint32_t a_Force,
+                              Status& a_rStatus);
+
+  const tPortList& ports() const { return m_Ports; }
+
+ private:
+  // A 32-bit attribute read from the card through the open driver interface.
+  void readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus);
+  // A bridge attribute read now above the device's bus; an attribute the
+  // bridge library does not serve reads as 0 with success.
+  uint32_t readLinkAttribute(uint32_t a_BridgeAttribute, Status& a_rStatus);
+  // The port addressed by a_Index, or null after recording invalid parameter.
+  const sPortInfo* portAt(uint32_t a_Index, Status& a_rStatus) const;
+
+  tPortList m_Ports;
+  uint32_t m_PortWidth;
+  std::string m_SerialNumber;
+  nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* m_PciBrd;
+  boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL> m_Proxy;
+};
+
+}  // namespace nQVZEL_15_0
