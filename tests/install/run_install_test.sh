@@ -25,8 +25,9 @@ done
 
 # The installed tool finds the installed library on its own.
 "$prefix/bin/qvzel" --version | grep -q '^qvzel [0-9]' || fail "installed qvzel does not run"
-ldd "$prefix/bin/qvzel" | grep -q "$prefix/$libdir/libqvzelif.so.1" ||
-  fail "installed qvzel does not use the installed library"
+used=$(ldd "$prefix/bin/qvzel" | awk '$1 == "libqvzelif.so.1" {print $3}')
+[ "$(readlink -f "$used")" = "$(readlink -f "$prefix/$libdir/libqvzelif.so.1")" ] ||
+  fail "installed qvzel uses '$used', not the installed library"
 
 # pkg-config consumer, written in C.
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig

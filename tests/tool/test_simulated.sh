@@ -90,8 +90,8 @@ json_is itemCount 0
 status=0
 QVPCIBRD_SYSTEM=$topology LD_LIBRARY_PATH=/nonexistent "$QVZEL" list >"$work/out" 2>"$work/err" || status=$?
 [ "$status" -eq 1 ] || fail "list without libqvpcibrd.so.1 exited with $status"
-contains err "qvzel: cannot list the link devices."
-contains err "status -313008 (QVZEL_ERR_PCIBRD_UNAVAILABLE)"
+contains err "qvzel: cannot list the link devices; the PCI bridge library libqvpcibrd.so.1 is"
+contains err "qvzel: status -52005 (QVZEL_ERR_INVALID_PARAMETER)"
 
 # --- show and idsel --------------------------------------------------------
 sim "$topology" 0 show serial:01A2B3C4

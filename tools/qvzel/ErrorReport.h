@@ -11,4 +11,7 @@ namespace nQvzelTool {
 // status code, its symbolic name and its meaning.
 void reportFailure(std::ostream& a_rErr, const std::string& a_rSentence, int32_t a_Code = 0);
 
+// Reports a failed list opening, with a hint where the code tells the cause.
+void reportListFailure(std::ostream& a_rErr, int32_t a_Code);
+
 }  // namespace nQvzelTool

@@ -10,7 +10,7 @@ bool openAndSelect(cFinderList& a_rList, sInventory& a_rInventory, const std::st
                    void*& a_rpItem, uint32_t& a_rIndex, std::ostream& a_rErr) {
   const int32_t l_Code = a_rList.open();
   if (l_Code < 0) {
-    reportFailure(a_rErr, "cannot list the link devices.", l_Code);
+    reportListFailure(a_rErr, l_Code);
     return false;
   }
   a_rInventory = readInventory(a_rList);

@@ -76,7 +76,7 @@ std::vector<std::string> extraLines(const sItemRecord& a_rItem, const sInventory
     if (a_rItem.m_Integrated.m_Present) l_Integrated = a_rItem.m_Integrated.m_Value ? "yes" : "no";
     l_Lines.push_back("controller type " + decimalOrDash(a_rItem.m_ControllerType) +
                       ", bridge bus " + decimalOrDash(a_rItem.m_BridgeBus) + ", bridge port " +
-                      decimalOrDash(a_rItem.m_ControllerPort) + ", integrated " + l_Integrated);
+                      hexOrDash(a_rItem.m_ControllerPort) + ", integrated " + l_Integrated);
     l_Lines.push_back("below: " + attachmentText(a_rItem, a_rInventory));
   } else if (!a_rItem.m_DeviceClass.m_Present) {
     l_Lines.push_back("not readable: " + statusText(a_rItem.m_DeviceClass.m_Code));
@@ -154,7 +154,7 @@ void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
     if (a_rItem.m_Integrated.m_Present) l_Integrated = a_rItem.m_Integrated.m_Value ? "yes" : "no";
     l_Rows.push_back({"Controller type:", decimalOrDash(a_rItem.m_ControllerType)});
     l_Rows.push_back({"Bridge bus:", decimalOrDash(a_rItem.m_BridgeBus)});
-    l_Rows.push_back({"Bridge port:", decimalOrDash(a_rItem.m_ControllerPort)});
+    l_Rows.push_back({"Bridge port:", hexOrDash(a_rItem.m_ControllerPort)});
     l_Rows.push_back({"Integrated:", l_Integrated});
     l_Rows.push_back({"Below:", attachmentText(a_rItem, a_rInventory)});
   }

@@ -25,7 +25,7 @@ int runList(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rE
     }
   }
   if (l_Code < 0) {
-    reportFailure(a_rErr, "cannot list the link devices.", l_Code);
+    reportListFailure(a_rErr, l_Code);
     return kExitFailure;
   }
   if (l_Code > 0) reportFailure(a_rErr, "warning: the library reported a warning.", l_Code);
