@@ -4,6 +4,7 @@
 
   check_json.py validate FILE        exact keys, key order and value types
   check_json.py get FILE PATH        prints the value at PATH (a.b.0.c)
+  check_json.py documented DOC       every key above is named in DOC as `key`
 """
 import json
 import sys
@@ -104,8 +105,33 @@ def semantic(document):
             raise ValueError("valid disagrees with the sections")
 
 
+def keys_of(schema, found):
+    """Collects every key of a layout, nested ones included."""
+    if isinstance(schema, tuple):
+        for choice in schema:
+            keys_of(choice, found)
+    elif isinstance(schema, list):
+        keys_of(schema[0], found)
+    elif isinstance(schema, dict):
+        for key, sub in schema.items():
+            found.add(key)
+            keys_of(sub, found)
+    return found
+
+
 def main():
     command, path = sys.argv[1], sys.argv[2]
+    if command == "documented":
+        with open(path, encoding="utf-8") as stream:
+            text = stream.read()
+        keys = set()
+        for layout in DOCUMENTS.values():
+            keys_of(layout, keys)
+        missing = sorted(key for key in keys if f"`{key}`" not in text)
+        missing += sorted(f for f in DOCUMENTS if f'"{f}"' not in text)
+        if missing:
+            sys.exit(f"{path} does not document: {', '.join(missing)}")
+        return
     with open(path, encoding="utf-8") as stream:
         document = json.load(stream)
     if command == "validate":

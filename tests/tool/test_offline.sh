@@ -6,6 +6,9 @@ QVZEL=$1 CHECK_JSON=$2
 # shellcheck source=testlib.sh
 . "$(dirname "$0")/testlib.sh"
 
+# The JSON layouts this test checks are the ones docs/tool.md documents.
+python3 "$CHECK_JSON" documented "$(dirname "$0")/../../docs/tool.md" || fail "docs/tool.md misses JSON keys"
+
 # Help and version.
 run 0 --version
 contains out "qvzel 1."
