@@ -1,5 +1,7 @@
 #include "ImageChecker.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -229,6 +231,21 @@ sImageReport checkImage(const std::vector<char>& a_rImage) {
 
 bool readImageFile(const std::string& a_rPath, std::vector<char>& a_rBytes,
                    std::string& a_rProblem) {
+  struct stat l_Info;
+  if (stat(a_rPath.c_str(), &l_Info) != 0) {
+    a_rProblem = "cannot open the image file " + a_rPath + ": " + std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(l_Info.st_mode)) {
+    a_rProblem = "cannot read the image file " + a_rPath + ": it is a directory";
+    return false;
+  }
+  // Refuse before reading: an image is addressed with 32-bit offsets.
+  if (S_ISREG(l_Info.st_mode) &&
+      static_cast<uint64_t>(l_Info.st_size) >= std::numeric_limits<uint32_t>::max()) {
+    a_rProblem = "the image file " + a_rPath + " is too large for a firmware image (4 GiB or more)";
+    return false;
+  }
   std::ifstream l_File(a_rPath, std::ios::binary);
   if (!l_File) {
     a_rProblem = "cannot open the image file " + a_rPath + ": " + std::strerror(errno);
