@@ -36,7 +36,7 @@ QVPCIBRD_SYSFS_ROOT=$large QVZ_BENCH_EXPECT_ITEMS=32 \
   QVZ_BENCH_DRIVER_SYSTEM=$out/systems/chassis-32.ini \
   "$bin/bench_sysfs" --benchmark_min_time="$min_time" \
   --benchmark_out="$out/sysfs-large.json" --benchmark_out_format=json
-env -u QVPCIBRD_SYSFS_ROOT "$bin/bench_sysfs" --benchmark_filter='Sysfs$' \
+env -u QVPCIBRD_SYSFS_ROOT "$bin/bench_sysfs" --benchmark_filter='BM_OpenCloseListSysfs/' \
   --benchmark_min_time="$min_time" \
   --benchmark_out="$out/sysfs-own.json" --benchmark_out_format=json
 
