@@ -41,10 +41,12 @@ env -u QVPCIBRD_SYSFS_ROOT "$bin/bench_sysfs" --benchmark_filter='BM_OpenCloseLi
   --benchmark_out="$out/sysfs-own.json" --benchmark_out_format=json
 
 # Whole processes, alternating, median of the runs: a list opening in a
-# fresh process against lspci -t.
-python3 - "$out" "$bin/qvz_bench_list_once" "$large" <<'EOF'
+# fresh process, and the qvzel tool's tree of every item with its
+# attributes, against lspci -t.
+python3 - "$out" "$bin/qvz_bench_list_once" "$large" "$PWD/build/normal/tools/qvzel/qvzel" <<'EOF'
 import json, os, statistics, subprocess, sys, time
-out, once, large = sys.argv[1:4]
+out, once, large, qvzel = sys.argv[1:5]
+have_tool = os.access(qvzel, os.X_OK)
 runs = 40
 
 def timed(command, env):
@@ -70,13 +72,17 @@ trees = {
 result = {}
 for tree, (extra, lspci, json_name) in trees.items():
     env = dict(base, **extra)
-    ours, theirs = [], []
+    ours, theirs, tool = [], [], []
     for _ in range(runs):
         ours.append(timed([once], env))
         theirs.append(timed(lspci, base))
+        if have_tool:
+            tool.append(timed([qvzel, "list", "--tree"], env))
     list_ms, items = in_process(json_name)
     result[tree] = {"process_ms": 1e3 * statistics.median(ours),
                     "lspci_ms": 1e3 * statistics.median(theirs), "items": items}
+    if tool:
+        result[tree]["qvzel_ms"] = 1e3 * statistics.median(tool)
     if list_ms is not None:
         result[tree]["list_ms"] = list_ms
     print("%s: list opening %s ms in process (%s items), %.3f ms as a process; lspci -t %.3f ms"
