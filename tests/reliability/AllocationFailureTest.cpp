@@ -5,27 +5,27 @@
 // update on a simulated system. Every call must return 0 or an error code,
 // nothing may crash or leak, an update may reach the driver only whole, and
 // afterwards the finder must be idle and work as before.
-#include "ImageBuilder.h"
-#include "SimMachine.h"
-#include "allocFailureInjector.h"
-
-#include "qvsimSupport.h"
-
 #include <sanitizer/lsan_interface.h>
 
 #include <functional>
+
+#include "ImageBuilder.h"
+#include "SimMachine.h"
+#include "allocFailureInjector.h"
+#include "qvsimSupport.h"
 
 namespace systest {
 namespace {
 
 using namespace qvzreliability;
 
-const uint32_t kNumberIds[] = {
-    0, 0x10000, 0x10001, 0x1F010, 0x1F020, 0x1F030, 0x1F040, 0xF000F010, 0xF000F020, 0xF000F030,
-    0xF000F040, 0xF000F050, 0xF000F053, 0xF000F054, 0xF000F060, 0xF000F070, 0xF000F090, 0xF000F0A1,
-    0xF000F0B0, 0xF000F0C0, 0xF000F0D0, 0xF000F0E0, 0xF000F0F0, 0xF000F100, 0x12345};
-const uint32_t kTextIds[] = {0, 1, 0x1F810, 0xF000F820, 0xF000F810, 0xF000F830, 0xF000F833,
-                             0xF000F834, 0xF000F840, 0xF000F860, 0x777};
+const uint32_t kNumberIds[] = {0,          0x10000,    0x10001,    0x1F010,    0x1F020,
+                               0x1F030,    0x1F040,    0xF000F010, 0xF000F020, 0xF000F030,
+                               0xF000F040, 0xF000F050, 0xF000F053, 0xF000F054, 0xF000F060,
+                               0xF000F070, 0xF000F090, 0xF000F0A1, 0xF000F0B0, 0xF000F0C0,
+                               0xF000F0D0, 0xF000F0E0, 0xF000F0F0, 0xF000F100, 0x12345};
+const uint32_t kTextIds[] = {0,          1,          0x1F810,    0xF000F820, 0xF000F810, 0xF000F830,
+                             0xF000F833, 0xF000F834, 0xF000F840, 0xF000F860, 0x777};
 
 class AllocationFailures : public SystemTest {
  protected:
@@ -46,8 +46,9 @@ class AllocationFailures : public SystemTest {
     m_System = fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) +
                bridgeText(l_Controller) + "[pcibrd]\nfail.GetAttributeU32.0x20000A00 = -313006\n";
     load(m_System);
-    writeControllerFile("[Chassis]\nVendorName = Quovex\nModelName = QV PXI-8370\n"
-                        "SlotPath = MR00:E0\n");
+    writeControllerFile(
+        "[Chassis]\nVendorName = Quovex\nModelName = QV PXI-8370\n"
+        "SlotPath = MR00:E0\n");
     ASSERT_TRUE(injectorStart("libqvzelif.so")) << "the library's code was not found";
 
     // Two warm-up rounds settle what the runtimes keep after a first use.
@@ -121,7 +122,8 @@ class AllocationFailures : public SystemTest {
   }
 
   static void expectCode(int32_t a_Code, const char* a_pWhat, std::string& a_rBad) {
-    if (a_Code > 0 && a_rBad.empty()) a_rBad = std::string(a_pWhat) + " answered " + std::to_string(a_Code);
+    if (a_Code > 0 && a_rBad.empty())
+      a_rBad = std::string(a_pWhat) + " answered " + std::to_string(a_Code);
   }
 
   std::string m_System;
@@ -145,20 +147,23 @@ TEST_F(AllocationFailures, ListOpening) {
 }
 
 TEST_F(AllocationFailures, AttributeReads) {
-  forEveryFailure([&](uint64_t a_N, std::string& a_rBad) {
-    uint32_t l_Count = 0;
-    void* l_pList = nullptr;
-    ASSERT_EQ(nQVPXIFINDER100_openList(&l_Count, &l_pList), 0);
-    // The card open, so that its driver attributes answer too.
-    void* l_pCard = nullptr;
-    ASSERT_EQ(nQVPXIFINDER100_getNthItem(l_pList, 1, &l_pCard), 0);
-    ASSERT_EQ(nQVPXIKTFINDER100_openDevice(l_pCard), 0);
-    injectorArm(a_N);
-    readEverything(l_pList, l_Count,
-                   [&](int32_t a_Code, const char* a_pWhat) { expectCode(a_Code, a_pWhat, a_rBad); });
-    injectorDisarm();
-    nQVPXIFINDER100_closeList(l_pList);
-  }, 2);
+  forEveryFailure(
+      [&](uint64_t a_N, std::string& a_rBad) {
+        uint32_t l_Count = 0;
+        void* l_pList = nullptr;
+        ASSERT_EQ(nQVPXIFINDER100_openList(&l_Count, &l_pList), 0);
+        // The card open, so that its driver attributes answer too.
+        void* l_pCard = nullptr;
+        ASSERT_EQ(nQVPXIFINDER100_getNthItem(l_pList, 1, &l_pCard), 0);
+        ASSERT_EQ(nQVPXIKTFINDER100_openDevice(l_pCard), 0);
+        injectorArm(a_N);
+        readEverything(l_pList, l_Count, [&](int32_t a_Code, const char* a_pWhat) {
+          expectCode(a_Code, a_pWhat, a_rBad);
+        });
+        injectorDisarm();
+        nQVPXIFINDER100_closeList(l_pList);
+      },
+      2);
 }
 
 TEST_F(AllocationFailures, FirmwareUpdate) {

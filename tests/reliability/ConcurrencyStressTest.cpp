@@ -4,15 +4,14 @@
 // lists that are closed meanwhile). Run under ThreadSanitizer it shows races;
 // in every build it checks that each call answers as the handle rules say,
 // that nothing deadlocks and that every accepted update reached the driver.
-#include "ImageBuilder.h"
-#include "SimMachine.h"
-
-#include "qvsimSupport.h"
-
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+
+#include "ImageBuilder.h"
+#include "SimMachine.h"
+#include "qvsimSupport.h"
 
 namespace systest {
 namespace {
@@ -63,7 +62,8 @@ void worker(int a_Thread, int a_Iterations, const std::string& a_rImage, sTally&
     void* l_pList = nullptr;
     const int32_t l_Open = nQVPXIFINDER100_openList(&l_Count, &l_pList);
     if (l_Open != 0 || l_Count != 2 || l_pList == nullptr) {
-      a_rTally.wrong(l_Who + "openList " + std::to_string(l_Open) + " count " + std::to_string(l_Count));
+      a_rTally.wrong(l_Who + "openList " + std::to_string(l_Open) + " count " +
+                     std::to_string(l_Count));
       continue;
     }
     for (uint32_t l_Index = 0; l_Index < l_Count; ++l_Index) {
@@ -102,7 +102,8 @@ void worker(int a_Thread, int a_Iterations, const std::string& a_rImage, sTally&
       void* l_pForeign = g_SharedItem.exchange(l_pItem);
       if (l_pForeign != nullptr) {
         uint32_t l_Bus = 0;
-        const int32_t l_Code = nQVPXIFINDER100_getU32Attribute(l_pForeign, QVZEL_ATTR_PCI_BUS, &l_Bus);
+        const int32_t l_Code =
+            nQVPXIFINDER100_getU32Attribute(l_pForeign, QVZEL_ATTR_PCI_BUS, &l_Bus);
         if (l_Code != 0 && l_Code != QVZEL_ERR_INVALID_PARAMETER) {
           a_rTally.wrong(l_Who + "foreign item " + std::to_string(l_Code));
         }

@@ -3,15 +3,14 @@
 // oracle decides for each one whether the driver must receive a write and
 // with which bytes. The driver must get a write exactly for the fully valid
 // images, and then exactly the decoded bytes with the header's values.
-#include "SimMachine.h"
-#include "imageGenerator.h"
-#include "imageOracle.h"
-
-#include "qvsimSupport.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <random>
+
+#include "SimMachine.h"
+#include "imageGenerator.h"
+#include "imageOracle.h"
+#include "qvsimSupport.h"
 
 namespace systest {
 namespace {
@@ -22,7 +21,8 @@ using qvzreliability::sExpectedWrite;
 // Images per run and the generator's seed; both can be set from outside.
 uint32_t settingOr(const char* a_pName, uint32_t a_Default) {
   const char* l_pValue = std::getenv(a_pName);
-  return l_pValue != nullptr ? static_cast<uint32_t>(std::strtoul(l_pValue, nullptr, 0)) : a_Default;
+  return l_pValue != nullptr ? static_cast<uint32_t>(std::strtoul(l_pValue, nullptr, 0))
+                             : a_Default;
 }
 
 std::string hex(uint32_t a_Value) {
@@ -118,10 +118,11 @@ TEST_F(FirmwareWriteProperty, TheDriverIsWrittenExactlyForValidImages) {
         m_pCard, l_Bytes.get(), static_cast<uint32_t>(l_Image.size()), l_Force);
     const auto l_Writes = nQvDriverSim_1_0::firmwareWrites("card0");
 
-    const std::string l_Context = "image " + std::to_string(l_Index) + " (seed " +
-                                  std::to_string(l_Seed) + ", force " + std::to_string(l_Force) +
-                                  ", oracle: " + (l_Expected.m_Writes ? "write" : l_Expected.m_Reason) +
-                                  "):\n" + printable(l_Image);
+    const std::string l_Context =
+        "image " + std::to_string(l_Index) + " (seed " + std::to_string(l_Seed) + ", force " +
+        std::to_string(l_Force) +
+        ", oracle: " + (l_Expected.m_Writes ? "write" : l_Expected.m_Reason) + "):\n" +
+        printable(l_Image);
     if (l_Expected.m_Writes) {
       ++l_Valid;
       ASSERT_EQ(l_Code, 0) << l_Context;

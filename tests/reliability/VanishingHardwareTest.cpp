@@ -3,17 +3,16 @@
 // between sessions, a device whose driver entry goes away before it is
 // opened. The affected candidates are skipped, the rest still listed, and
 // nothing crashes.
-#include "ImageBuilder.h"
-#include "SimMachine.h"
-
-#include "qvsimSupport.h"
-
 #include <dlfcn.h>
 #include <glob.h>
 
 #include <cstring>
 #include <filesystem>
 #include <functional>
+
+#include "ImageBuilder.h"
+#include "SimMachine.h"
+#include "qvsimSupport.h"
 
 namespace {
 
@@ -27,8 +26,8 @@ std::function<void(const char*)> g_AfterGlob;
 extern "C" int glob(const char* a_pPattern, int a_Flags, int (*a_pError)(const char*, int),
                     glob_t* a_pGlob) {
   using tGlob = int (*)(const char*, int, int (*)(const char*, int), glob_t*);
-  static const tGlob s_pReal = reinterpret_cast<tGlob>(dlsym(RTLD_NEXT, "glob"));
-  const int l_Result = s_pReal(a_pPattern, a_Flags, a_pError, a_pGlob);
+  static const tGlob l_pReal = reinterpret_cast<tGlob>(dlsym(RTLD_NEXT, "glob"));
+  const int l_Result = l_pReal(a_pPattern, a_Flags, a_pError, a_pGlob);
   if (g_AfterGlob) g_AfterGlob(a_pPattern);
   return l_Result;
 }
@@ -59,8 +58,8 @@ std::string secondHost() {
     l_Port.m_Parent = "upB";
     l_Port.m_Device = l_Index;
     l_Port.m_Secondary = 12 + l_Index;
-    l_Port.m_Attributes = {{0x20000300, static_cast<uint32_t>(l_Index + 1)}, {0x20000C00, 2},
-                           {0x20000B00, 4}};
+    l_Port.m_Attributes = {
+        {0x20000300, static_cast<uint32_t>(l_Index + 1)}, {0x20000C00, 2}, {0x20000B00, 4}};
     l_Text += bridgeText(l_Port);
   }
   return l_Text;
@@ -135,8 +134,9 @@ TEST_F(VanishingHardware, AVanishedSerialNumberLeavesTheCardListedWithoutOne) {
   ASSERT_EQ(l_List.code(), 0);
   ASSERT_EQ(buses(l_List), (std::vector<uint32_t>{3, 12}));
   const char* l_pSerial = nullptr;
-  EXPECT_EQ(nQVPXIFINDER100_getStringAttribute(l_List.item(1), QVZEL_ATTR_SERIAL_NUMBER, &l_pSerial),
-            QVZEL_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(
+      nQVPXIFINDER100_getStringAttribute(l_List.item(1), QVZEL_ATTR_SERIAL_NUMBER, &l_pSerial),
+      QVZEL_ERR_NOT_SUPPORTED);
   EXPECT_EQ(text(l_List.item(0), QVZEL_ATTR_SERIAL_NUMBER), "01A2B3C4");
 }
 
@@ -186,8 +186,8 @@ TEST_F(VanishingHardware, ACardWhoseDriverEntryVanishedCannotBeOpenedOrWritten) 
   // open, an update either fails or reaches the driver whole; never a crash.
   ASSERT_EQ(nQVPXIKTFINDER100_openDevice(l_List.item(0)), 0);
   std::filesystem::remove(nQvDriverSim_1_0::deviceFile("card0"), l_Error);
-  const int32_t l_Code = nQVPXIKTFINDER100_updateFirmware(
-      l_List.item(0), l_Valid.data(), static_cast<uint32_t>(l_Valid.size()), 0);
+  const int32_t l_Code = nQVPXIKTFINDER100_updateFirmware(l_List.item(0), l_Valid.data(),
+                                                          static_cast<uint32_t>(l_Valid.size()), 0);
   const auto l_Writes = nQvDriverSim_1_0::firmwareWrites("card0");
   if (l_Code == 0) {
     ASSERT_EQ(l_Writes.size(), 1u);

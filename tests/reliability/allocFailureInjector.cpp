@@ -60,7 +60,8 @@ constexpr uintptr_t kTombstone = 1;
 
 bool inRanges(const sRange* a_pRanges, int a_Count, uintptr_t a_Address) {
   for (int l_Index = 0; l_Index < a_Count; ++l_Index) {
-    if (a_Address >= a_pRanges[l_Index].m_Begin && a_Address < a_pRanges[l_Index].m_End) return true;
+    if (a_Address >= a_pRanges[l_Index].m_Begin && a_Address < a_pRanges[l_Index].m_End)
+      return true;
   }
   return false;
 }
@@ -83,7 +84,8 @@ QVZ_INJECTOR_CODE void* bootstrap(size_t a_Size) {
 }
 
 bool isBootstrap(void* a_p) {
-  return a_p >= static_cast<void*>(g_Bootstrap) && a_p < static_cast<void*>(g_Bootstrap + sizeof(g_Bootstrap));
+  return a_p >= static_cast<void*>(g_Bootstrap) &&
+         a_p < static_cast<void*>(g_Bootstrap + sizeof(g_Bootstrap));
 }
 
 void lockSlots() {
@@ -191,8 +193,10 @@ int collectRanges(dl_phdr_info* a_pInfo, size_t, void*) {
   if (g_pLibraryName != nullptr && std::strstr(l_pName, g_pLibraryName) != nullptr) {
     l_pRanges = g_Library;
     l_pCount = &g_LibraryCount;
-  } else if (std::strstr(l_pName, "libc.so") != nullptr || std::strstr(l_pName, "libstdc++") != nullptr ||
-             std::strstr(l_pName, "libgcc_s") != nullptr || std::strstr(l_pName, "libm.so") != nullptr) {
+  } else if (std::strstr(l_pName, "libc.so") != nullptr ||
+             std::strstr(l_pName, "libstdc++") != nullptr ||
+             std::strstr(l_pName, "libgcc_s") != nullptr ||
+             std::strstr(l_pName, "libm.so") != nullptr) {
     l_pRanges = g_Runtime;
     l_pCount = &g_RuntimeCount;
   } else {

@@ -24,7 +24,8 @@ std::string hex(uint32_t a_Value, bool a_Prefix) {
 }
 
 std::string encode(const std::vector<uint8_t>& a_rBytes) {
-  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string l_Text;
   for (size_t l_Index = 0; l_Index < a_rBytes.size(); l_Index += 3) {
     const size_t l_Have = std::min<size_t>(3, a_rBytes.size() - l_Index);
@@ -105,16 +106,24 @@ std::string generateImage(std::mt19937& a_rRandom, const sCardState& a_rCard) {
 }
 
 std::string mutateImage(std::mt19937& a_rRandom, std::string a_Image) {
-  static const char* const kTokens[] = {"HeaderVersion::", "\r\n\r\n", "\r\n",
+  static const char* const kTokens[] = {"HeaderVersion::",
+                                        "\r\n\r\n",
+                                        "\r\n",
                                         "UpdateType::\"SSTFlashFWUpdate\"",
-                                        "UpdateType::\"ISSIFlashFWUpdate\"", "\nVersion::FF",
-                                        "CRC::0", "ByteCount::1", "QUJD", "="};
+                                        "UpdateType::\"ISSIFlashFWUpdate\"",
+                                        "\nVersion::FF",
+                                        "CRC::0",
+                                        "ByteCount::1",
+                                        "QUJD",
+                                        "="};
   const uint32_t l_Changes = 1 + below(a_rRandom, 3);
   for (uint32_t l_Change = 0; l_Change < l_Changes; ++l_Change) {
-    const size_t l_At = a_Image.empty() ? 0 : below(a_rRandom, static_cast<uint32_t>(a_Image.size()));
+    const size_t l_At =
+        a_Image.empty() ? 0 : below(a_rRandom, static_cast<uint32_t>(a_Image.size()));
     switch (below(a_rRandom, 6)) {
       case 0:
-        if (!a_Image.empty()) a_Image[l_At] = static_cast<char>(a_Image[l_At] ^ (1 << below(a_rRandom, 8)));
+        if (!a_Image.empty())
+          a_Image[l_At] = static_cast<char>(a_Image[l_At] ^ (1 << below(a_rRandom, 8)));
         break;
       case 1:
         a_Image.erase(l_At, 1 + below(a_rRandom, 8));
@@ -129,7 +138,8 @@ std::string mutateImage(std::mt19937& a_rRandom, std::string a_Image) {
         a_Image.resize(l_At);
         break;
       default:
-        a_Image.insert(l_At, a_Image.substr(below(a_rRandom, static_cast<uint32_t>(a_Image.size() + 1)), 20));
+        a_Image.insert(
+            l_At, a_Image.substr(below(a_rRandom, static_cast<uint32_t>(a_Image.size() + 1)), 20));
         break;
     }
   }

@@ -3,10 +3,10 @@
 // random mutations of the bytes on top.
 #pragma once
 
-#include "imageOracle.h"
-
 #include <random>
 #include <string>
+
+#include "imageOracle.h"
 
 namespace qvzreliability {
 

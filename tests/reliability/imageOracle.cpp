@@ -105,7 +105,8 @@ sExpectedWrite expectedUpdate(const std::string& a_rImage, const sCardState& a_r
     } else {
       return refuse("unknown update type");
     }
-    l_Sections.push_back({l_Start, l_Next == std::string::npos ? a_rImage.size() : l_Next - 1, l_FlashId});
+    l_Sections.push_back(
+        {l_Start, l_Next == std::string::npos ? a_rImage.size() : l_Next - 1, l_FlashId});
     l_Start = l_Next;
   }
 
