@@ -90,7 +90,7 @@ class AllocationFailures : public SystemTest {
   // After each round: no call answered a warning, nothing of the library is
   // left allocated, a new list finds everything again, no leak.
   void checkAfterRound(uint64_t a_N, const std::string& a_rBad) {
-    SCOPED_TRACE("failing allocation " + std::to_string(a_N));
+    SCOPED_TRACE("failing allocation " + std::to_string(a_N) + (m_AndLater ? " and later" : ""));
     EXPECT_EQ(a_rBad, "");
     EXPECT_EQ(injectorLiveBlocks(), m_Baseline) << "library blocks left after closing every list";
     uint32_t l_Count = 0;
@@ -103,21 +103,27 @@ class AllocationFailures : public SystemTest {
   }
 
   // Runs a_rRound with the n-th library allocation failing, for n = 1, 2, ...
-  // until a round makes fewer allocations than n.
+  // until a round makes fewer allocations than n; then again with every
+  // allocation from the n-th on failing (so error paths that allocate fail too).
   void forEveryFailure(const std::function<void(uint64_t, std::string&)>& a_rRound,
                        uint64_t a_AtLeast = 10) {
     uint64_t l_Rounds = 0;
-    for (uint64_t l_N = 1;; ++l_N) {
-      std::string l_Bad;
-      a_rRound(l_N, l_Bad);  // arms and disarms the injector itself
-      const bool l_Failed = injectorFailed();
-      checkAfterRound(l_N, l_Bad);
-      if (HasFailure()) return;
-      ++l_Rounds;
-      if (!l_Failed) break;
+    for (const bool l_AndLater : {false, true}) {
+      m_AndLater = l_AndLater;
+      uint64_t l_ModeRounds = 0;
+      for (uint64_t l_N = 1;; ++l_N) {
+        std::string l_Bad;
+        a_rRound(l_N, l_Bad);  // arms and disarms the injector itself
+        const bool l_Failed = injectorFailed();
+        checkAfterRound(l_N, l_Bad);
+        if (HasFailure()) return;
+        ++l_ModeRounds;
+        if (!l_Failed) break;
+      }
+      EXPECT_GE(l_ModeRounds, a_AtLeast) << "too few library allocations seen";
+      l_Rounds += l_ModeRounds;
     }
-    EXPECT_GE(l_Rounds, a_AtLeast) << "too few library allocations seen: is the injector working?";
-    std::printf("[          ] %llu rounds, each with one failing allocation\n",
+    std::printf("[          ] %llu rounds, each with failing allocations\n",
                 static_cast<unsigned long long>(l_Rounds));
   }
 
@@ -127,6 +133,7 @@ class AllocationFailures : public SystemTest {
   }
 
   std::string m_System;
+  bool m_AndLater = false;
   uint32_t m_Count = 0;
   size_t m_Baseline = 0;
   std::string m_Image;
@@ -136,7 +143,7 @@ TEST_F(AllocationFailures, ListOpening) {
   forEveryFailure([&](uint64_t a_N, std::string& a_rBad) {
     uint32_t l_Count = 0;
     void* l_pList = nullptr;
-    injectorArm(a_N);
+    injectorArm(a_N, m_AndLater);
     const int32_t l_Code = nQVPXIFINDER100_openList(&l_Count, &l_pList);
     injectorDisarm();
     expectCode(l_Code, "openList", a_rBad);
@@ -156,7 +163,7 @@ TEST_F(AllocationFailures, AttributeReads) {
         void* l_pCard = nullptr;
         ASSERT_EQ(nQVPXIFINDER100_getNthItem(l_pList, 1, &l_pCard), 0);
         ASSERT_EQ(nQVPXIKTFINDER100_openDevice(l_pCard), 0);
-        injectorArm(a_N);
+        injectorArm(a_N, m_AndLater);
         readEverything(l_pList, l_Count, [&](int32_t a_Code, const char* a_pWhat) {
           expectCode(a_Code, a_pWhat, a_rBad);
         });
@@ -176,7 +183,7 @@ TEST_F(AllocationFailures, FirmwareUpdate) {
     ASSERT_EQ(nQVPXIFINDER100_getNthItem(l_pList, 1, &l_pCard), 0);
     std::vector<char> l_Image(m_Image.begin(), m_Image.end());
 
-    injectorArm(a_N);
+    injectorArm(a_N, m_AndLater);
     const int32_t l_Open = nQVPXIKTFINDER100_openDevice(l_pCard);
     const int32_t l_Update = nQVPXIKTFINDER100_updateFirmware(
         l_pCard, l_Image.data(), static_cast<uint32_t>(l_Image.size()), 0);

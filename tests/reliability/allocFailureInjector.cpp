@@ -48,6 +48,7 @@ std::atomic<bool> g_Started{false};
 std::atomic<bool> g_Armed{false};
 std::atomic<uint64_t> g_Count{0};
 std::atomic<uint64_t> g_FailAt{0};
+std::atomic<bool> g_FailLater{false};
 std::atomic<bool> g_Failed{false};
 thread_local bool t_InHook = false;
 
@@ -156,7 +157,7 @@ QVZ_INJECTOR_CODE eVerdict judge() {
   if (!calledByLibrary()) return kOther;
   if (g_Armed) {
     const uint64_t l_Number = ++g_Count;
-    if (l_Number == g_FailAt) {
+    if (l_Number == g_FailAt || (g_FailLater && g_FailAt != 0 && l_Number > g_FailAt)) {
       g_Failed = true;
       return kFail;
     }
@@ -303,10 +304,11 @@ bool injectorStart(const char* a_pLibraryName) {
   return g_Started;
 }
 
-void injectorArm(uint64_t a_FailAt) {
+void injectorArm(uint64_t a_FailAt, bool a_AndLater) {
   g_Count = 0;
   g_Failed = false;
   g_FailAt = a_FailAt;
+  g_FailLater = a_AndLater;
   g_Armed = true;
 }
 

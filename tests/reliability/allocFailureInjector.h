@@ -23,8 +23,8 @@ namespace qvzreliability {
 bool injectorStart(const char* a_pLibraryName);
 
 // Counts the library's allocations from now on; the a_FailAt-th fails
-// (0: none fails).
-void injectorArm(uint64_t a_FailAt);
+// (0: none fails), and with a_AndLater every one after it as well.
+void injectorArm(uint64_t a_FailAt, bool a_AndLater = false);
 void injectorDisarm();
 // Library allocations counted since the last injectorArm.
 uint64_t injectorCount();
