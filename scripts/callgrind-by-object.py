@@ -55,6 +55,8 @@ def parse(path):
                     cost = int(fields[1 + event_index]) if len(fields) > 1 + event_index else 0
                     key = (current_ob, call_ob)
                     call_cost[key] = call_cost.get(key, 0) + cost
+                    # A call without cob= is to the current object.
+                    call_ob = current_ob
                     continue
                 fields = line.split()
                 if len(fields) > 1 + event_index:

@@ -30,18 +30,22 @@ std::string attributeQualifier(uint32_t a_AttributeId) {
 }
 
 bool cPciTree::finish(std::string& a_rError) {
+  // Name -> first bridge of that name: a parent look-up per bridge by a walk
+  // of all bridges would make every session opening quadratic in the tree.
+  std::unordered_map<std::string, int> l_ByName;
+  for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
+    l_ByName.emplace(m_Bridges[l_Index].m_Name, static_cast<int>(l_Index));
+  }
   for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
     sBridge& l_rBridge = m_Bridges[l_Index];
     l_rBridge.m_Ref = kFirstRef + static_cast<uint32_t>(l_Index);
     if (l_rBridge.m_ParentName.empty()) continue;
-    auto l_It = std::find_if(m_Bridges.begin(), m_Bridges.end(), [&](const sBridge& a_rOther) {
-      return a_rOther.m_Name == l_rBridge.m_ParentName;
-    });
-    if (l_It == m_Bridges.end()) {
+    const auto l_It = l_ByName.find(l_rBridge.m_ParentName);
+    if (l_It == l_ByName.end()) {
       a_rError = "bridge " + l_rBridge.m_Name + ": unknown parent " + l_rBridge.m_ParentName;
       return false;
     }
-    l_rBridge.m_Parent = static_cast<int>(l_It - m_Bridges.begin());
+    l_rBridge.m_Parent = l_It->second;
   }
   for (sBridge& l_rBridge : m_Bridges) {
     // A chain longer than the number of bridges must contain a cycle.
@@ -131,10 +135,15 @@ int cPciTree::findBySlotPath(const char* a_pText) const {
   }
   for (char& l_rChar : l_Text)
     l_rChar = static_cast<char>(std::toupper(static_cast<unsigned char>(l_rChar)));
-  for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
-    if (slotPathText(static_cast<int>(l_Index)) == l_Text) return static_cast<int>(l_Index);
+  if (m_IndexedBridges != m_Bridges.size()) {
+    m_SlotPathIndex.clear();
+    for (size_t l_Index = 0; l_Index < m_Bridges.size(); ++l_Index) {
+      m_SlotPathIndex.emplace(slotPathText(static_cast<int>(l_Index)), static_cast<int>(l_Index));
+    }
+    m_IndexedBridges = m_Bridges.size();
   }
-  return -1;
+  const auto l_It = m_SlotPathIndex.find(l_Text);
+  return l_It == m_SlotPathIndex.end() ? -1 : l_It->second;
 }
 
 const int32_t* cPciTree::fault(const std::string& a_rCall, int a_Index,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace qvpcibrd {
@@ -64,6 +65,13 @@ class cPciTree {
   // entry wins: bridge with qualifier, bridge, global with qualifier, global.
   const int32_t* fault(const std::string& a_rCall, int a_Index,
                        const std::string& a_rQualifier) const;
+
+ private:
+  // Slot path text -> first bridge with that path, built on the first
+  // look-up, so that a session's look-ups cost no more than one walk of the
+  // tree each instead of one walk of the whole tree.
+  mutable std::unordered_map<std::string, int> m_SlotPathIndex;
+  mutable size_t m_IndexedBridges = 0;
 };
 
 // The hex form used in fault qualifiers, e.g. "0x20000B00".

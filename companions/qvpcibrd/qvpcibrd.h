@@ -39,8 +39,12 @@ extern "C" {
 #define QVPCIBRD_ERR_INVALID_SESSION (-313005)
 /* A bridge reference, pointer or text argument is not acceptable. */
 #define QVPCIBRD_ERR_INVALID_PARAMETER (-313006)
-/* The system description could not be read (simulated backend). */
+/* The machine could not be read: the system description (simulated
+ * backend) or the sysfs root directory (sysfs backend). */
 #define QVPCIBRD_ERR_SYSTEM_DESCRIPTION (-313007)
+/* The backend does not write to hardware (sysfs backend): attribute writes
+ * and EEPROM updates are refused. */
+#define QVPCIBRD_ERR_READ_ONLY (-313009)
 
 /* The session value that names no session. */
 #define QVPCIBRD_NO_SESSION (-1)

@@ -62,8 +62,12 @@ TEST(SimDescription, OtherKindsAndKeysAreLeftToOtherReaders) {
                         "[bridge a]\nbus = 0\ndevice = 0x1F\nfunction = 7\nlabel = root port\n"));
 }
 
-TEST(SimDescription, WithoutDescriptionTheMachineIsEmpty) {
+// Without a description the machine comes from sysfs: here an empty root.
+TEST(SimDescription, WithoutDescriptionAnEmptySysfsIsAnEmptyMachine) {
   unsetenv("QVPCIBRD_SYSTEM");
+  char l_Root[] = "/tmp/qvz-emptysys-XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(l_Root));
+  setenv("QVPCIBRD_SYSFS_ROOT", l_Root, 1);
   JsonStatus l_Status;
   cPciBrdDynLib l_Lib(l_Status);
   int32_t l_Session = -1;
@@ -72,6 +76,8 @@ TEST(SimDescription, WithoutDescriptionTheMachineIsEmpty) {
   EXPECT_EQ(0, l_Lib.GetRootBuses(l_Session, nullptr, &l_Count));
   EXPECT_EQ(0u, l_Count);
   EXPECT_EQ(0, l_Lib.CloseSession(l_Session));
+  unsetenv("QVPCIBRD_SYSFS_ROOT");
+  rmdir(l_Root);
 }
 
 TEST(SimDescription, IdentifierSearchMatchesGivenIdentifiersOnly) {

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The tool without hardware: help, version, usage errors and check-image.
+# Arguments: QVZEL CHECK_JSON
+set -uo pipefail
+QVZEL=$1 CHECK_JSON=$2
+# shellcheck source=testlib.sh
+. "$(dirname "$0")/testlib.sh"
+
+# The JSON layouts this test checks are the ones docs/tool.md documents.
+python3 "$CHECK_JSON" documented "$(dirname "$0")/../../docs/tool.md" || fail "docs/tool.md misses JSON keys"
+
+# Help and version.
+run 0 --version
+contains out "qvzel 1."
+run 0 --help
+contains out "Usage: qvzel COMMAND"
+for command in list show idsel check-image update; do
+  run 0 "$command" --help
+  contains out "Usage: qvzel $command"
+  run 0 help "$command"
+  contains out "Usage: qvzel $command"
+done
+
+# Usage errors exit with 2 and point to --help.
+for args in "" "frobnicate" "list extra" "list --force" "show" "show 1 2" "update 0" \
+            "check-image" "check-image a b" "list --bogus" "update 0 fw.img --json"; do
+  # shellcheck disable=SC2086
+  run 2 $args
+  contains err "Try 'qvzel --help'"
+done
+
+# A valid image of two sections.
+{ section SSTFlashFWUpdate 103 741236882; section ISSIFlashFWUpdate 0x104 741236882; } >"$work/good.img"
+run 0 check-image "$work/good.img"
+contains out "Verdict: the image is valid."
+contains out "Section 2"
+contains out '"ISSIFlashFWUpdate" (flash ID 0x9D17, ISSI)'
+contains out "declared 741236882, computed 741236882"
+run 0 check-image "$work/good.img" --json
+valid_json
+json_is valid true
+json_is sections.0.flashType SST
+json_is sections.1.flashId 40215
+json_is sections.1.version 260
+json_is sections.0.computedCrc 741236882
+json_is sections.0.subsystemId 23089
+
+# Bad checksum, wrong byte count, hexadecimal checksum: exit 1 with the reason.
+section SSTFlashFWUpdate 103 741236883 >"$work/crc.img"
+run 1 check-image "$work/crc.img"
+contains out "Verdict: the image is NOT valid: section 1: the checksum of the decoded bytes is 741236882"
+run 1 check-image "$work/crc.img" --json
+valid_json
+json_is valid false
+json_is sections.0.valid false
+section ISSIFlashFWUpdate 103 741236882 4 >"$work/count.img"
+run 1 check-image "$work/count.img"
+contains out "decodes to 3 bytes, but the header declares 4"
+section SSTFlashFWUpdate 103 0x2C2E6092 >"$work/hexcrc.img"
+run 1 check-image "$work/hexcrc.img"
+contains out "must be written in decimal"
+
+# An unknown update type in one section makes the whole image invalid.
+{ section SSTFlashFWUpdate 103 741236882; section NORFlashFWUpdate 103 741236882; } >"$work/type.img"
+run 1 check-image "$work/type.img" --json
+valid_json
+json_is sections.0.valid true
+json_is sections.1.valid false
+json_is sections.1.flashId null
+
+# No sections, an empty file, a missing file.
+printf 'not an image\r\n' >"$work/text.img"
+run 1 check-image "$work/text.img"
+contains out "no firmware section"
+: >"$work/empty.img"
+run 1 check-image "$work/empty.img"
+contains out "the file is empty"
+run 1 check-image "$work/missing.img"
+contains err "cannot open the image file"
+run 1 check-image "$work/missing.img" --json
+valid_json
+json_is size null
+
+# update validates the image before it touches any device.
+run 1 update 0 "$work/crc.img" --yes
+contains err "the image is not valid: section 1: the checksum"
+contains err "qvzel check-image"
+
+finish

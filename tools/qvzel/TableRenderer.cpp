@@ -1,0 +1,164 @@
+#include "TableRenderer.h"
+
+#include <string>
+#include <vector>
+
+#include "Format.h"
+
+namespace nQvzelTool {
+
+const char* const kNoDeviceLine =
+    "No link device found: the library lists no upstream link device and no link controller.";
+
+namespace {
+
+using tRow = std::vector<std::string>;
+
+// Prints rows with every column padded to its widest cell.
+void printColumns(const std::vector<tRow>& a_rRows, std::ostream& a_rOut,
+                  const std::vector<std::vector<std::string>>& a_rAfterRow) {
+  std::vector<size_t> l_Widths;
+  for (const tRow& l_rRow : a_rRows) {
+    if (l_Widths.size() < l_rRow.size()) l_Widths.resize(l_rRow.size(), 0);
+    for (size_t l_Column = 0; l_Column < l_rRow.size(); ++l_Column) {
+      if (l_rRow[l_Column].size() > l_Widths[l_Column])
+        l_Widths[l_Column] = l_rRow[l_Column].size();
+    }
+  }
+  for (size_t l_Index = 0; l_Index < a_rRows.size(); ++l_Index) {
+    std::string l_Line;
+    const tRow& l_rRow = a_rRows[l_Index];
+    for (size_t l_Column = 0; l_Column < l_rRow.size(); ++l_Column) {
+      l_Line += l_rRow[l_Column];
+      if (l_Column + 1 < l_rRow.size()) {
+        l_Line.append(l_Widths[l_Column] - l_rRow[l_Column].size() + 2, ' ');
+      }
+    }
+    a_rOut << l_Line << '\n';
+    if (l_Index < a_rAfterRow.size()) {
+      for (const std::string& l_rExtra : a_rAfterRow[l_Index]) a_rOut << "    " << l_rExtra << '\n';
+    }
+  }
+}
+
+std::string portName(const sPortRecord& a_rPort) {
+  return a_rPort.m_Name.m_Present ? a_rPort.m_Name.m_Value : std::to_string(a_rPort.m_Index);
+}
+
+std::string portLine(const sPortRecord& a_rPort) {
+  return "port " + portName(a_rPort) + ": number " + decimalOrDash(a_rPort.m_Number) +
+         ", link width " + decimalOrDash(a_rPort.m_LinkWidth) + ", link speed " +
+         decimalOrDash(a_rPort.m_LinkSpeed);
+}
+
+std::string attachmentText(const sItemRecord& a_rItem, const sInventory& a_rInventory) {
+  const sAttachment& l_rAt = a_rItem.m_Attachment;
+  if (!l_rAt.m_Attached) return "not below a listed upstream port";
+  std::string l_Port = std::to_string(l_rAt.m_PortIndex + 1);
+  if (l_rAt.m_UpstreamIndex < a_rInventory.m_Items.size()) {
+    const sItemRecord& l_rUp = a_rInventory.m_Items[l_rAt.m_UpstreamIndex];
+    if (l_rAt.m_PortIndex < l_rUp.m_Ports.size())
+      l_Port = portName(l_rUp.m_Ports[l_rAt.m_PortIndex]);
+  }
+  return "item " + std::to_string(l_rAt.m_UpstreamIndex) + ", port " + l_Port;
+}
+
+std::vector<std::string> extraLines(const sItemRecord& a_rItem, const sInventory& a_rInventory) {
+  std::vector<std::string> l_Lines;
+  if (a_rItem.m_Kind == eItemKind::kUpstream) {
+    l_Lines.push_back("link status " + decimalOrDash(a_rItem.m_LinkStatus) + ", link speed " +
+                      decimalOrDash(a_rItem.m_LinkSpeed) + ", port width " +
+                      decimalOrDash(a_rItem.m_PortWidth) + ", ports " +
+                      decimalOrDash(a_rItem.m_PortCount));
+    for (const sPortRecord& l_rPort : a_rItem.m_Ports) l_Lines.push_back(portLine(l_rPort));
+  } else if (a_rItem.m_Kind == eItemKind::kController) {
+    std::string l_Integrated = "-";
+    if (a_rItem.m_Integrated.m_Present) l_Integrated = a_rItem.m_Integrated.m_Value ? "yes" : "no";
+    l_Lines.push_back("controller type " + decimalOrDash(a_rItem.m_ControllerType) +
+                      ", bridge bus " + decimalOrDash(a_rItem.m_BridgeBus) + ", bridge port " +
+                      hexOrDash(a_rItem.m_ControllerPort) + ", integrated " + l_Integrated);
+    l_Lines.push_back("below: " + attachmentText(a_rItem, a_rInventory));
+  } else if (!a_rItem.m_DeviceClass.m_Present) {
+    l_Lines.push_back("not readable: " + statusText(a_rItem.m_DeviceClass.m_Code));
+  }
+  return l_Lines;
+}
+
+}  // namespace
+
+void renderTable(const sInventory& a_rInventory, std::ostream& a_rOut) {
+  if (a_rInventory.m_Items.empty()) {
+    a_rOut << kNoDeviceLine << '\n';
+    return;
+  }
+  std::vector<tRow> l_Rows;
+  std::vector<std::vector<std::string>> l_Extras;
+  l_Rows.push_back(
+      {"#", "KIND", "VENDOR", "MODEL", "SLOT PATH", "PCI", "VEN:PROD", "SERIAL", "PART NO."});
+  l_Extras.push_back({});
+  for (const sItemRecord& l_rItem : a_rInventory.m_Items) {
+    l_Rows.push_back({std::to_string(l_rItem.m_Index), kindName(l_rItem.m_Kind),
+                      textOrDash(l_rItem.m_Vendor), textOrDash(l_rItem.m_Model),
+                      textOrDash(l_rItem.m_SlotPath), pciAddressText(l_rItem), idPairText(l_rItem),
+                      textOrDash(l_rItem.m_SerialNumber), textOrDash(l_rItem.m_PartNumber)});
+    l_Extras.push_back(extraLines(l_rItem, a_rInventory));
+  }
+  printColumns(l_Rows, a_rOut, l_Extras);
+}
+
+void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
+                   std::ostream& a_rOut) {
+  std::vector<tRow> l_Rows;
+  l_Rows.push_back({"Item:", std::to_string(a_rItem.m_Index)});
+  l_Rows.push_back({"Kind:", kindName(a_rItem.m_Kind)});
+  l_Rows.push_back({"Device class:", hexOrDash(a_rItem.m_DeviceClass)});
+  l_Rows.push_back({"Vendor:", textOrDash(a_rItem.m_Vendor)});
+  l_Rows.push_back({"Model:", textOrDash(a_rItem.m_Model)});
+  l_Rows.push_back({"Slot path:", textOrDash(a_rItem.m_SlotPath)});
+  l_Rows.push_back({"PCI address:", pciAddressText(a_rItem)});
+  l_Rows.push_back({"Vendor ID:", hexOrDash(a_rItem.m_VendorId, 4)});
+  l_Rows.push_back({"Product ID:", hexOrDash(a_rItem.m_ProductId, 4)});
+  if (a_rItem.m_Kind == eItemKind::kUpstream) {
+    l_Rows.push_back({"Description:", textOrDash(a_rItem.m_Description)});
+    l_Rows.push_back({"Serial number:", textOrDash(a_rItem.m_SerialNumber)});
+    l_Rows.push_back({"Part number:", textOrDash(a_rItem.m_PartNumber)});
+    l_Rows.push_back({"Port count:", decimalOrDash(a_rItem.m_PortCount)});
+    l_Rows.push_back({"Port width:", decimalOrDash(a_rItem.m_PortWidth)});
+    l_Rows.push_back({"Link status:", decimalOrDash(a_rItem.m_LinkStatus)});
+    l_Rows.push_back({"Link speed:", decimalOrDash(a_rItem.m_LinkSpeed)});
+    for (const sPortRecord& l_rPort : a_rItem.m_Ports) {
+      l_Rows.push_back({"Port " + portName(l_rPort) + ":",
+                        "number " + decimalOrDash(l_rPort.m_Number) + ", link width " +
+                            decimalOrDash(l_rPort.m_LinkWidth) + ", link speed " +
+                            decimalOrDash(l_rPort.m_LinkSpeed)});
+    }
+    if (a_rItem.m_HasFirmware) {
+      const sFirmwareRecord& l_rFw = a_rItem.m_Firmware;
+      if (l_rFw.m_OpenCode < 0) {
+        l_Rows.push_back({"Driver values:", "not available, opening the device failed with " +
+                                                statusText(l_rFw.m_OpenCode)});
+      } else {
+        std::string l_Flash = hexOrDash(l_rFw.m_FlashId, 4);
+        const char* l_pType =
+            l_rFw.m_FlashId.m_Present ? flashTypeName(l_rFw.m_FlashId.m_Value) : nullptr;
+        if (l_pType != nullptr) l_Flash += std::string(" (") + l_pType + ")";
+        l_Rows.push_back({"Firmware version:", hexOrDash(l_rFw.m_Version)});
+        l_Rows.push_back({"Flash ID:", l_Flash});
+        l_Rows.push_back({"Card subsystem ID:", hexOrDash(l_rFw.m_CardSubsystemId, 4)});
+        l_Rows.push_back({"Driver value 0xF000F0E0:", hexOrDash(l_rFw.m_DriverE0)});
+        l_Rows.push_back({"Driver value 0xF000F0F0:", hexOrDash(l_rFw.m_DriverF0)});
+      }
+    }
+  } else if (a_rItem.m_Kind == eItemKind::kController) {
+    std::string l_Integrated = "-";
+    if (a_rItem.m_Integrated.m_Present) l_Integrated = a_rItem.m_Integrated.m_Value ? "yes" : "no";
+    l_Rows.push_back({"Controller type:", decimalOrDash(a_rItem.m_ControllerType)});
+    l_Rows.push_back({"Bridge bus:", decimalOrDash(a_rItem.m_BridgeBus)});
+    l_Rows.push_back({"Bridge port:", hexOrDash(a_rItem.m_ControllerPort)});
+    l_Rows.push_back({"Integrated:", l_Integrated});
+    l_Rows.push_back({"Below:", attachmentText(a_rItem, a_rInventory)});
+  }
+  printColumns(l_Rows, a_rOut, {});
+}
+
+}  // namespace nQvzelTool

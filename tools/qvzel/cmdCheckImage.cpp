@@ -1,0 +1,20 @@
+// qvzel check-image IMAGE [--json]
+#include "Commands.h"
+#include "ErrorReport.h"
+#include "ImageChecker.h"
+#include "ImageReportRenderer.h"
+
+namespace nQvzelTool {
+
+int runCheckImage(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr) {
+  const sImageReport l_Report = checkImageFile(a_rOptions.m_Args.at(0));
+  if (a_rOptions.m_Json) {
+    a_rOut << imageReportJson(l_Report);
+  } else if (l_Report.m_Readable) {
+    renderImageReport(l_Report, a_rOut);
+  }
+  if (!l_Report.m_Readable) reportFailure(a_rErr, l_Report.m_Reason + ".");
+  return l_Report.m_Valid ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace nQvzelTool

@@ -1,0 +1,30 @@
+// qvzel show ITEM [--json]
+#include "Commands.h"
+#include "ItemCommands.h"
+#include "ItemReader.h"
+#include "JsonRenderer.h"
+#include "TableRenderer.h"
+
+namespace nQvzelTool {
+
+int runShow(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr) {
+  cFinderList l_List;
+  sInventory l_Inventory;
+  void* l_pItem = nullptr;
+  uint32_t l_Index = 0;
+  if (!openAndSelect(l_List, l_Inventory, a_rOptions.m_Args.at(0), l_pItem, l_Index, a_rErr)) {
+    return kExitFailure;
+  }
+  sItemRecord& l_rItem = l_Inventory.m_Items.at(l_Index);
+  // Driver values answer only while the device is open; reading them opens it
+  // briefly.
+  if (l_rItem.m_Kind == eItemKind::kUpstream) readFirmware(l_pItem, l_rItem);
+  if (a_rOptions.m_Json) {
+    a_rOut << showJson(l_rItem, l_Inventory);
+  } else {
+    renderDetails(l_rItem, l_Inventory, a_rOut);
+  }
+  return kExitSuccess;
+}
+
+}  // namespace nQvzelTool
