@@ -102,7 +102,9 @@ echo "== discovery and attribute reads =="
 echo "== memory: 10,000 list openings and closings in one process =="
 "$bench_bin/discovery/qvz_bench_list_loop" "$out/systems/chassis-8.ini" 10000 | tee "$out/memory.txt"
 
-echo "== instructions by object (callgrind, inside nQVPXIFINDER100_openList, 5 openings) =="
+echo "== instructions (callgrind, 5 rounds per system) =="
+# Inside nQVPXIFINDER100_openList only, split by object; and a whole round of
+# opening, reading every attribute and closing.
 for n in 1 8 32; do
   valgrind --tool=callgrind --callgrind-out-file="$out/callgrind-$n.out" \
     --toggle-collect=nQVPXIFINDER100_openList \
@@ -110,6 +112,12 @@ for n in 1 8 32; do
     --max-growth-kib 1000000 >/dev/null 2>"$out/callgrind-$n.log"
   python3 scripts/callgrind-by-object.py "$out/callgrind-$n.out" \
     --json "$out/callgrind-$n.json" >"$out/callgrind-$n.txt"
+  valgrind --tool=callgrind --callgrind-out-file="$out/callgrind-readall-$n.out" \
+    --toggle-collect='nQvBench::openReadClose*' \
+    "$bench_bin/discovery/qvz_bench_list_loop" "$out/systems/chassis-$n.ini" 5 --read-all \
+    --max-growth-kib 1000000 >/dev/null 2>"$out/callgrind-readall-$n.log"
+  python3 scripts/callgrind-by-object.py "$out/callgrind-readall-$n.out" \
+    --json "$out/callgrind-readall-$n.json" >"$out/callgrind-readall-$n.txt"
 done
 cat "$out/callgrind-32.txt"
 

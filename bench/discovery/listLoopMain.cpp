@@ -5,7 +5,8 @@
 // resident set size after a warm-up and at the end. Exits 1 when a list
 // opening fails, an attribute answers other than documented, a list has
 // another item count than expected, or the resident set grew by more than
-// the allowed KiB (default 1024) after the warm-up. Also the workload profiled with
+// the allowed KiB (default 1024) after a warm-up of 100 rounds (not checked
+// with fewer rounds). Also the workload profiled with
 // valgrind's callgrind by scripts/bench.sh.
 #include <sys/resource.h>
 
@@ -85,7 +86,8 @@ int main(int a_Argc, char** a_ppArgv) {
   std::printf("CPU time: user %.3f s, system %.3f s\n",
               l_Usage.ru_utime.tv_sec + l_Usage.ru_utime.tv_usec / 1e6,
               l_Usage.ru_stime.tv_sec + l_Usage.ru_stime.tv_usec / 1e6);
-  if (l_Growth > l_MaxGrowth) {
+  // Too few rounds for a warm-up say nothing about growth.
+  if (l_Count > kWarmUp && l_Growth > l_MaxGrowth) {
     std::printf("memory grew by more than %ld KiB\n", l_MaxGrowth);
     return 1;
   }

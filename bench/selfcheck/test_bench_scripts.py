@@ -92,11 +92,11 @@ class ReportTargets(unittest.TestCase):
 
     def test_linear_growth_passes(self):
         targets = self.run_report({1: 1.0, 8: 4.5, 32: 18.0})
-        self.assertTrue(targets[0].startswith("PASS discovery"), targets[0])
+        self.assertTrue(targets[0].startswith("PASS discovery time"), targets[0])
 
     def test_quadratic_growth_is_a_miss(self):
         targets = self.run_report({1: 1.0, 8: 20.0, 32: 320.0})
-        self.assertTrue(targets[0].startswith("MISS discovery"), targets[0])
+        self.assertTrue(targets[0].startswith("MISS discovery time"), targets[0])
 
     def test_thread_collapse_is_a_miss(self):
         targets = self.run_report({1: 1.0, 8: 4.5, 32: 18.0})
