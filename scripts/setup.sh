@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ clang make pkg-config
   libboost-dev libb64-dev libgtest-dev libgmock-dev libbenchmark-dev
   binutils util-linux
+  libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
 )
 missing=()
 for p in "${packages[@]}"; do

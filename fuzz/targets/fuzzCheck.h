@@ -11,12 +11,12 @@
 #include <memory>
 #include <string>
 
-#define FUZZ_CHECK(a_Condition)                                                              \
-  do {                                                                                       \
-    if (!(a_Condition)) {                                                                    \
+#define FUZZ_CHECK(a_Condition)                                                                 \
+  do {                                                                                          \
+    if (!(a_Condition)) {                                                                       \
       std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #a_Condition); \
-      std::abort();                                                                          \
-    }                                                                                        \
+      std::abort();                                                                             \
+    }                                                                                           \
   } while (0)
 
 namespace qvzfuzz {

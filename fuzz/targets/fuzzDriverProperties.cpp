@@ -6,9 +6,6 @@
 // Input: the contents of the files, separated by "@@", in this order:
 // serialNumber, interfacePath, pciBusNumber, pciVendorID. A missing piece
 // means the file does not exist.
-#include "driver/tDeviceInterfaceIterator.h"
-#include "fuzzCheck.h"
-
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -16,6 +13,9 @@
 #include <unistd.h>
 
 #include <vector>
+
+#include "driver/tDeviceInterfaceIterator.h"
+#include "fuzzCheck.h"
 
 using namespace nQVZEL_15_0::nQVKORA000;
 
@@ -30,14 +30,15 @@ constexpr int kSkipped = 77;
 bool writeText(const std::string& a_rPath, const std::string& a_rText) {
   const int l_Fd = ::open(a_rPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (l_Fd == -1) return false;
-  const bool l_Ok = a_rText.empty() ||
-                    ::write(l_Fd, a_rText.data(), a_rText.size()) == static_cast<ssize_t>(a_rText.size());
+  const bool l_Ok = a_rText.empty() || ::write(l_Fd, a_rText.data(), a_rText.size()) ==
+                                           static_cast<ssize_t>(a_rText.size());
   ::close(l_Fd);
   return l_Ok;
 }
 
 // Writes the file, or removes it when the input has no such piece.
-void placeFile(const std::string& a_rPath, const std::vector<std::string>& a_rPieces, size_t a_Index) {
+void placeFile(const std::string& a_rPath, const std::vector<std::string>& a_rPieces,
+               size_t a_Index) {
   if (a_Index < a_rPieces.size()) {
     FUZZ_CHECK(writeText(a_rPath, a_rPieces[a_Index]));
   } else {

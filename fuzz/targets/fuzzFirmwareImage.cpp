@@ -3,11 +3,11 @@
 // conversions, the payload's place, its decoding and its checksum. The image
 // is any bytes; nothing may be read outside it and every step must either
 // succeed with results inside the image or record an error.
+#include <vector>
+
 #include "device/FirmwareImage.h"
 #include "device/ImagePayload.h"
 #include "fuzzCheck.h"
-
-#include <vector>
 
 using namespace nQVZEL_15_0;
 
@@ -84,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pData, size_t a_Size) {
     FUZZ_CHECK(l_rSection.m_Start >= l_PreviousEnd);
     FUZZ_CHECK(l_rSection.m_Start <= l_rSection.m_End && l_rSection.m_End <= l_Length);
     FUZZ_CHECK(l_rSection.m_Start + l_KeyLength < l_Length);
-    FUZZ_CHECK(std::memcmp(l_Image.get() + l_rSection.m_Start, kHeaderVersionKey, l_KeyLength) == 0);
+    FUZZ_CHECK(std::memcmp(l_Image.get() + l_rSection.m_Start, kHeaderVersionKey, l_KeyLength) ==
+               0);
     FUZZ_CHECK(l_rSection.m_FlashId == kIssiFlashId || l_rSection.m_FlashId == kSstFlashId);
     l_PreviousEnd = l_rSection.m_End;
   }

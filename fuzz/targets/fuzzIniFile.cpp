@@ -1,16 +1,16 @@
 // Fuzz target: INI loading of any file content, lookups, the typed and list
 // reads, and saving: a document saved and loaded again must save to the same
 // text (once loading has put it into its written form).
-#include "config/IniEngine.h"
-#include "config/cIniFile.h"
-#include "fuzzCheck.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#include "config/IniEngine.h"
+#include "config/cIniFile.h"
+#include "fuzzCheck.h"
 
 using namespace nQvPxiDriverTools_1_0;
 
@@ -181,7 +181,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pData, size_t a_Size) {
   const int l_Count = iniSectionCount(l_pDocument);
   for (int l_Position = 1; l_Position <= l_Count; ++l_Position) {
     const char* l_pName = nullptr;
-    FUZZ_CHECK(iniSectionName(l_pDocument, l_Position, &l_pName) == kIniFound && l_pName != nullptr);
+    FUZZ_CHECK(iniSectionName(l_pDocument, l_Position, &l_pName) == kIniFound &&
+               l_pName != nullptr);
     FUZZ_CHECK(iniSectionExists(l_pDocument, l_pName) == kIniFound);
     const std::string l_Section = l_pName;
     for (const std::string& l_rKey : l_Keys) {

@@ -125,8 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pData, size_t a_Size) {
   // Name and value: the text split at its first line feed.
   std::string l_Name;
   std::string l_Value;
-  splitOnce(reinterpret_cast<const uint8_t*>(l_Text.get()), std::strlen(l_Text.get()), "\n",
-            l_Name, l_Value);
+  splitOnce(reinterpret_cast<const uint8_t*>(l_Text.get()), std::strlen(l_Text.get()), "\n", l_Name,
+            l_Value);
   writeThenRead(l_Name.c_str(), l_Value.c_str());
   statusRoundTrip(l_Text.get(), a_Size);
   return 0;

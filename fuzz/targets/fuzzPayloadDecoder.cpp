@@ -2,17 +2,18 @@
 // written here from the image rules alone (standard Base64 alphabet; every
 // other byte skipped without ending the decoding; groups of four give three
 // bytes, a final group of three two, of two one, of one none).
+#include <vector>
+
 #include "device/ImagePayload.h"
 #include "fuzzCheck.h"
-
-#include <vector>
 
 using namespace nQVZEL_15_0;
 
 namespace {
 
 int alphabetValue(unsigned char a_Char) {
-  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   for (int l_Index = 0; l_Index < 64; ++l_Index) {
     if (static_cast<unsigned char>(kAlphabet[l_Index]) == a_Char) return l_Index;
   }
@@ -31,7 +32,8 @@ std::vector<uint8_t> referenceDecode(const char* a_pText, size_t a_Count) {
     const size_t l_Have = std::min<size_t>(4, l_Values.size() - l_Group);
     uint32_t l_Bits = 0;
     for (size_t l_Index = 0; l_Index < 4; ++l_Index) {
-      l_Bits = (l_Bits << 6) | (l_Index < l_Have ? static_cast<uint32_t>(l_Values[l_Group + l_Index]) : 0);
+      l_Bits = (l_Bits << 6) |
+               (l_Index < l_Have ? static_cast<uint32_t>(l_Values[l_Group + l_Index]) : 0);
     }
     const size_t l_Whole = l_Have == 4 ? 3 : l_Have - 1;
     for (size_t l_Byte = 0; l_Byte < l_Whole; ++l_Byte) {

@@ -1,10 +1,10 @@
 // Fuzz target: slot path parsing from any text, the text round trip, copies
 // and relative patterns. The input's first line is the slot path text, the
 // rest a relative pattern.
+#include <vector>
+
 #include "config/cSlotPath.h"
 #include "fuzzCheck.h"
-
-#include <vector>
 
 using namespace nQvPxiDriverTools_1_0;
 
@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pData, size_t a_Size) {
   qvzfuzz::splitOnce(a_pData, a_Size, "\n", l_PathText, l_Pattern);
   // The parser takes a C text: it ends at the first NUL.
   l_PathText.resize(strnlen(l_PathText.c_str(), l_PathText.size()));
-  const std::unique_ptr<char[]> l_Text =
-      qvzfuzz::terminatedCopy(reinterpret_cast<const uint8_t*>(l_PathText.data()), l_PathText.size());
+  const std::unique_ptr<char[]> l_Text = qvzfuzz::terminatedCopy(
+      reinterpret_cast<const uint8_t*>(l_PathText.data()), l_PathText.size());
 
   Status l_ParseStatus;
   cSlotPath l_Path(l_Text.get(), l_ParseStatus);

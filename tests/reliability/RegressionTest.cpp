@@ -1,11 +1,11 @@
 // Faults the reliability checks found in the library, one test each, so they
 // stay fixed independently of the fuzz corpora.
-#include "status/JsonStatus.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "status/JsonStatus.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ TEST(RegressionTest, FoldBackKeepsLeadingBackslashesOfAnUncutFile) {
   JsonStatus l_Json;
   l_Json.setCode(qvstatus::kNotFound);
   const std::string l_Long = std::string(150, 'a');
-  const std::string l_Text = "{\"file\":\"" + l_Long.substr(0, 49) + "\\\\" + l_Long.substr(0, 99) + "\"}";
+  const std::string l_Text =
+      "{\"file\":\"" + l_Long.substr(0, 49) + "\\\\" + l_Long.substr(0, 99) + "\"}";
   ASSERT_NE(l_Json.setText(l_Text.c_str()), nullptr);
   Status l_Cut;
   jsonToStatus(l_Json, l_Cut);
