@@ -9,7 +9,7 @@ namespace nQVZEL_15_0 {
 namespace {
 
 // Attempts to take the mutex without blocking before a thread blocks on it.
-constexpr int kTryLockAttempts = 10;
+constexpr int kTryLockAttempts = 50;
 
 // Set up when the library is loaded; torn down when the process exits.
 struct sManagerMutex {
@@ -53,11 +53,13 @@ cManagerLock::cManagerLock() : m_Locked(false) {
   // Without a mutex no list can ever be opened, so there is nothing to guard.
   if (!g_ManagerMutex.m_Initialised) return;
   // A priority-inheriting mutex that has a blocked waiter is handed over in
-  // the kernel at every unlock, one context switch per call: eight threads
-  // reading attributes on two cores fell to a few percent of one thread's
-  // rate. A few attempts first, giving the processor to the holder between
-  // them, let short operations pass without anyone blocking; a thread that
-  // still finds the mutex taken blocks, with priority inheritance, as before.
+  // the kernel at every unlock, one context switch per call: two to eight
+  // threads reading attributes on two cores fell to a few percent of one
+  // thread's rate. Attempts first, giving the processor to the holder between
+  // them, let short operations pass without anyone blocking (with as many
+  // threads as cores the yield returns at once, hence fifty of them); a
+  // thread that still finds the mutex taken blocks, with priority
+  // inheritance, as before.
   for (int l_Attempt = 0; l_Attempt < kTryLockAttempts; ++l_Attempt) {
     if (pthread_mutex_trylock(&g_ManagerMutex.m_Mutex) == 0) {
       m_Locked = true;
