@@ -127,6 +127,10 @@ def threads_section(report, entries):
         single[kind] = rates
     report.out()
     rates = single.get("BM_ReadU32Attribute", {})
+    if 1 in rates and len(rates) > 1:
+        lowest = min((rate / rates[1], threads) for threads, rate in rates.items() if threads > 1)
+        report.out("  lowest total rate: %.2f x the single-thread rate, with %d threads" % lowest)
+        report.out()
     if 1 in rates and 8 in rates:
         ratio = rates[8] / rates[1]
         report.target("8-thread attribute throughput >= half the single-thread one", ratio >= 0.5,
