@@ -255,23 +255,28 @@ def sysfs_section(report, directory):
     if not data:
         report.target("sysfs list opening no slower than lspci -t", None, "no figures")
         return
-    report.out("sysfs backend against lspci -t (ms, median of the runs)")
-    report.out("%-30s %14s %14s %14s" % ("tree", "list opening", "as a process",
-                                         "lspci -t"))
+    report.out("sysfs backend against lspci -t (ms; processes timed in turn, medians)")
+    report.out("%-22s %9s %9s %9s %12s %9s" % ("tree", "running", "fresh", "process",
+                                             "qvzel list", "lspci -t"))
+    report.out("%-22s %9s %9s %9s %12s %9s" % ("", "opening", "opening", "", "--tree", ""))
     worst = None
     for tree, figures in data.items():
-        report.out("%-30s %14.3f %14.3f %14.3f" % (
-            tree, figures.get("list_ms", float("nan")), figures.get("process_ms", float("nan")),
+        report.out("%-22s %9.3f %9.3f %9.3f %12.3f %9.3f" % (
+            tree, figures.get("list_ms", float("nan")), figures.get("opening_ms", float("nan")),
+            figures.get("process_ms", float("nan")), figures.get("qvzel_ms", float("nan")),
             figures.get("lspci_ms", float("nan"))))
-        if "list_ms" in figures and "lspci_ms" in figures:
-            ratio = figures["list_ms"] / figures["lspci_ms"]
+        # Judged on the opening in a fresh process, timed in turn with lspci
+        # under the same load (the running-process figure is from another
+        # moment of the run).
+        if "opening_ms" in figures and "lspci_ms" in figures:
+            ratio = figures["opening_ms"] / figures["lspci_ms"]
             worst = ratio if worst is None else max(worst, ratio)
     report.out()
     if worst is None:
         report.target("sysfs list opening no slower than lspci -t", None, "no figures")
     else:
         report.target("sysfs list opening no slower than lspci -t", worst <= 1.0,
-                      "list opening takes at most %.2f x the time of lspci -t" % worst)
+                      "a list opening takes at most %.2f x the time of lspci -t" % worst)
 
 
 def main(argv):

@@ -40,17 +40,23 @@ env -u QVPCIBRD_SYSFS_ROOT "$bin/bench_sysfs" --benchmark_filter='BM_OpenCloseLi
   --benchmark_min_time="$min_time" \
   --benchmark_out="$out/sysfs-own.json" --benchmark_out_format=json
 
-# Whole processes, alternating, median of the runs: a list opening in a
-# fresh process against lspci -t.
-python3 - "$out" "$bin/qvz_bench_list_once" "$large" <<'EOF'
+# Whole processes in turn, median of the runs: a fresh process opening one
+# list (and timing that opening itself), and the qvzel tool's tree of every
+# item with its attributes, against lspci -t.
+python3 - "$out" "$bin/qvz_bench_list_once" "$large" "$PWD/build/normal/tools/qvzel/qvzel" <<'EOF'
 import json, os, statistics, subprocess, sys, time
-out, once, large = sys.argv[1:4]
+out, once, large, qvzel = sys.argv[1:5]
+have_tool = os.access(qvzel, os.X_OK)
 runs = 40
 
-def timed(command, env):
+def timed(command, env, opening=None):
     start = time.perf_counter()
-    subprocess.run(command, env=env, stdout=subprocess.DEVNULL, check=True)
-    return time.perf_counter() - start
+    run = subprocess.run(command, env=env, stdout=subprocess.PIPE, check=True, text=True)
+    elapsed = time.perf_counter() - start
+    if opening is not None:
+        # qvz_bench_list_once prints the item count and the opening's milliseconds.
+        opening.append(float(run.stdout.split()[1]) / 1e3)
+    return elapsed
 
 def in_process(name):
     data = json.load(open(os.path.join(out, name)))
@@ -70,17 +76,23 @@ trees = {
 result = {}
 for tree, (extra, lspci, json_name) in trees.items():
     env = dict(base, **extra)
-    ours, theirs = [], []
+    ours, opening, theirs, tool = [], [], [], []
     for _ in range(runs):
-        ours.append(timed([once], env))
+        ours.append(timed([once], env, opening))
         theirs.append(timed(lspci, base))
+        if have_tool:
+            tool.append(timed([qvzel, "list", "--tree"], env))
     list_ms, items = in_process(json_name)
     result[tree] = {"process_ms": 1e3 * statistics.median(ours),
+                    "opening_ms": 1e3 * statistics.median(opening),
                     "lspci_ms": 1e3 * statistics.median(theirs), "items": items}
+    if tool:
+        result[tree]["qvzel_ms"] = 1e3 * statistics.median(tool)
     if list_ms is not None:
         result[tree]["list_ms"] = list_ms
-    print("%s: list opening %s ms in process (%s items), %.3f ms as a process; lspci -t %.3f ms"
+    print("%s: list opening %s ms in a running process (%s items), %.3f ms in a fresh one, "
+          "%.3f ms the whole process; lspci -t %.3f ms"
           % (tree, "%.3f" % list_ms if list_ms is not None else "?", items,
-             result[tree]["process_ms"], result[tree]["lspci_ms"]))
+             result[tree]["opening_ms"], result[tree]["process_ms"], result[tree]["lspci_ms"]))
 json.dump(result, open(os.path.join(out, "sysfs.json"), "w"), indent=1)
 EOF
