@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang make pkg-config
   libboost-dev libb64-dev libgtest-dev libgmock-dev libbenchmark-dev
-  binutils util-linux
+  binutils util-linux python3  # python3: JSON checks of the tool tests
   libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
 )
 missing=()

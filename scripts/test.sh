@@ -12,7 +12,7 @@ run_build() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1
+  (cd "$dir" && ctest --output-on-failure --no-label-summary -j "$jobs") || status=1
 }
 
 # run_stage DIR "TARGETS" REGEX CMAKE-ARGS...: builds only TARGETS in DIR and
@@ -21,7 +21,7 @@ run_stage() {
   local dir=$1 targets=$2 regex=$3; shift 3
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs" --target $targets
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" -R "$regex") || status=1
+  (cd "$dir" && ctest --output-on-failure --no-label-summary -j "$jobs" -R "$regex") || status=1
 }
 
 echo "== normal build =="
