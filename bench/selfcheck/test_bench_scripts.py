@@ -12,10 +12,10 @@ SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "
 
 
 def load_script(name):
-    spec = importlib.util.spec_from_file_location(name.replace("-", "_"),
+    loader_spec = importlib.util.spec_from_file_location(name.replace("-", "_"),
                                                   os.path.join(SCRIPTS, name + ".py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module = importlib.util.module_from_spec(loader_spec)
+    loader_spec.loader.exec_module(module)
     return module
 
 
