@@ -26,15 +26,7 @@ class ConcurrencyStress : public SystemTest {
   void SetUp() override {
     SystemTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    sBridge l_Controller;
-    l_Controller.m_Name = "ctl";
-    l_Controller.m_Parent = "up";
-    l_Controller.m_Device = 9;
-    l_Controller.m_VendorId = 0x104C;
-    l_Controller.m_DeviceId = 0x8231;
-    l_Controller.m_SubsystemVendorId = 0x1F3C;
-    l_Controller.m_SubsystemId = 0x5A21;
-    l_Controller.m_Attributes = {{0x20000300, 1}};
+    const sBridge l_Controller = switchController(1);
     load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) + bridgeText(l_Controller));
   }
 };

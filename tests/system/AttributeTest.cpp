@@ -20,15 +20,7 @@ std::string attributeHost() {
   l_Upstream.m_SubsystemVendorId = 0x1F3C;
   l_Upstream.m_SubsystemId = 0x4140;
   l_Upstream.m_Attributes = {{0x20000300, 0x31}};
-  sBridge l_Controller;
-  l_Controller.m_Name = "ctl";
-  l_Controller.m_Parent = "up";
-  l_Controller.m_Device = 9;
-  l_Controller.m_VendorId = 0x104C;
-  l_Controller.m_DeviceId = 0x8231;
-  l_Controller.m_SubsystemVendorId = 0x1F3C;
-  l_Controller.m_SubsystemId = 0x5A21;
-  l_Controller.m_Attributes = {{0x20000300, 0x21}};
+  const sBridge l_Controller = switchController(0x21);
   return fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) + bridgeText(l_Upstream) +
          bridgeText(l_Controller);
 }

@@ -92,6 +92,19 @@ sInterface fourPortCard() {
   return l_Card;
 }
 
+sBridge switchController(uint32_t a_Port) {
+  sBridge l_Controller;
+  l_Controller.m_Name = "ctl";
+  l_Controller.m_Parent = "up";
+  l_Controller.m_Device = 9;
+  l_Controller.m_VendorId = 0x104C;
+  l_Controller.m_DeviceId = 0x8231;
+  l_Controller.m_SubsystemVendorId = 0x1F3C;
+  l_Controller.m_SubsystemId = 0x5A21;
+  l_Controller.m_Attributes = {{0x20000300, a_Port}};
+  return l_Controller;
+}
+
 std::string fourPortHost(const std::vector<int>& a_rWidths) {
   sBridge l_Root;
   l_Root.m_Name = "rp";

@@ -60,6 +60,11 @@ sInterface fourPortCard();
 // A width below 0 leaves the width attribute out (not served).
 std::string fourPortHost(const std::vector<int>& a_rWidths);
 
+// The integrated controller (row 0's identifiers) on device 9 of the switch
+// bus below fourPortHost's upstream port, reporting a_Port as its bridge
+// attribute 0x20000300.
+sBridge switchController(uint32_t a_Port);
+
 // Machine set-up for each test: a private driver tree, a removed controller
 // file and the simulated PCI bridge library pinned in memory, so that its
 // session counters survive the library's own unloading.
