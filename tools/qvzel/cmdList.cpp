@@ -3,9 +3,9 @@
 #include "ErrorReport.h"
 #include "ItemReader.h"
 #include "JsonRenderer.h"
-#include "StandardOutput.h"
 #include "TableRenderer.h"
 #include "TreeRenderer.h"
+#include "cStandardOutput.h"
 
 namespace nQvzelTool {
 
@@ -22,7 +22,7 @@ int runList(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rE
     if (a_rOptions.m_Tree) {
       renderTree(l_Inventory, a_rOut);
     } else {
-      renderTable(l_Inventory, a_rOut, outputColumns());
+      renderTable(l_Inventory, a_rOut, cStandardOutput::columns());
     }
   }
   if (l_Code < 0) {

@@ -7,7 +7,7 @@
 #include "CommandTable.h"
 #include "Commands.h"
 #include "HelpText.h"
-#include "StandardOutput.h"
+#include "cStandardOutput.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ int run(const nQvzelTool::sOptions& a_rOptions) {
 
 int main(int a_Argc, char** a_ppArgv) {
   using namespace nQvzelTool;
-  guardStandardDescriptors();
+  cStandardOutput l_Output;
   const int l_Exit = run(parseCommandLine(a_Argc, a_ppArgv));
   // Output that never arrived is a failure, whatever the command decided.
-  if (!finishStandardOutput(std::cerr) && l_Exit == kExitSuccess) return kExitFailure;
+  if (!l_Output.finish(std::cerr) && l_Exit == kExitSuccess) return kExitFailure;
   return l_Exit;
 }

@@ -1,4 +1,4 @@
-#include "StandardOutput.h"
+#include "cStandardOutput.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -17,7 +17,6 @@ namespace {
 constexpr unsigned kDefaultColumns = 80;
 // Narrower than this, cutting a cell would leave too little of it.
 constexpr unsigned kMinimumColumns = 40;
-}  // namespace
 
 void guardStandardDescriptors() {
   for (int l_Fd = STDIN_FILENO; l_Fd <= STDERR_FILENO; ++l_Fd) {
@@ -29,18 +28,35 @@ void guardStandardDescriptors() {
   }
 }
 
-bool finishStandardOutput(std::ostream& a_rErr) {
+// std::cout's buffer, taken once the descriptors are guarded.
+std::streambuf* guardedOutputBuffer() {
+  guardStandardDescriptors();
+  return std::cout.rdbuf();
+}
+
+}  // namespace
+
+cStandardOutput::cStandardOutput() : m_Filter(guardedOutputBuffer()) { std::cout.rdbuf(&m_Filter); }
+
+cStandardOutput::~cStandardOutput() {
+  if (std::cout.rdbuf() == &m_Filter) std::cout.rdbuf(m_Filter.target());
+}
+
+bool cStandardOutput::finish(std::ostream& a_rErr) {
   std::cout.flush();
+  const bool l_StreamGood = std::cout.good();
+  // Restoring the buffer clears the stream's state: read it first.
+  std::cout.rdbuf(m_Filter.target());
   errno = 0;
   const bool l_Flushed = std::fflush(stdout) == 0;
-  const int l_Error = errno;
-  if (l_Flushed && !std::ferror(stdout) && std::cout.good()) return true;
+  const int l_Error = m_Filter.error() != 0 ? m_Filter.error() : errno;
+  if (l_Flushed && !std::ferror(stdout) && l_StreamGood) return true;
   std::string l_Reason = l_Error != 0 ? std::strerror(l_Error) : "a write failed";
   a_rErr << "qvzel: cannot write to standard output: " << l_Reason << ".\n";
   return false;
 }
 
-unsigned outputColumns() {
+unsigned cStandardOutput::columns() {
   if (!isatty(STDOUT_FILENO)) return kDefaultColumns;
   unsigned l_Columns = 0;
   struct winsize l_Size = {};
