@@ -6,7 +6,7 @@
 JSON holds every value of every device (ports as a list); CSV holds one row
 per device with the values that fit a table. --firmware opens each upstream
 card's device session to add its installed firmware version and flash; a card
-that cannot be opened gets an "open_error" instead. "-" writes to stdout.
+that cannot be opened gets a "session_error" instead. "-" writes to stdout.
 """
 import argparse
 import contextlib
@@ -23,25 +23,6 @@ CSV_COLUMNS = ["index", "kind", "vendor_name", "model_name", "slot_path", "pci_a
                "firmware_version", "flash_type", "is_integrated"]
 
 
-def read_inventory(with_firmware: bool) -> list:
-    devices = []
-    with qvzelif.open_list() as listed:
-        for device in listed:
-            if with_firmware and isinstance(device, qvzelif.UpstreamCard):
-                try:
-                    with device.session():
-                        devices.append(device.as_dict())
-                        continue
-                except qvzelif.QvzelError as error:
-                    entry = device.as_dict()
-                    entry["open_error"] = {"code": error.code, "name": error.name,
-                                           "text": error.text}
-                    devices.append(entry)
-                    continue
-            devices.append(device.as_dict())
-    return devices
-
-
 def open_output(path: str):
     if path == "-":
         return contextlib.nullcontext(sys.stdout)
@@ -56,7 +37,7 @@ def main() -> int:
                         help="open upstream cards to read their firmware version")
     args = parser.parse_args()
     try:
-        devices = read_inventory(args.firmware)
+        devices = qvzelif.inventory(firmware=args.firmware)
     except qvzelif.QvzelError as error:
         print("inventory: %s" % error, file=sys.stderr)
         return 1

@@ -21,7 +21,7 @@ its sentence. The library is found as libqvzelif.so.1 by the dynamic loader
 qvzel tool (on PATH, or $QVZEL_TOOL, or tool=PATH).
 """
 from ._library import Library, load_library
-from .devices import Controller, DeviceList, Item, Port, UpstreamCard, open_list
+from .devices import Controller, DeviceList, Item, Port, UpstreamCard, inventory, open_list
 from .errors import (ClosedListError, DriverError, InvalidParameterError, NotFoundError,
                      NotNewerError, NotSupportedError, QvzelError, ToolError, status_name,
                      status_text)
@@ -34,5 +34,5 @@ __all__ = [
     "ClosedListError", "Controller", "DeviceList", "DriverError", "ImageReport", "ImageSection",
     "InvalidParameterError", "Item", "Library", "NotFoundError", "NotNewerError",
     "NotSupportedError", "Port", "QvzelError", "ToolError", "UpdatePlan", "UpstreamCard",
-    "check_image", "find_tool", "load_library", "open_list", "status_name", "status_text",
+    "check_image", "find_tool", "inventory", "load_library", "open_list", "status_name", "status_text",
 ]

@@ -7,7 +7,7 @@ from typing import Any, Dict, Iterator, List, Optional, Tuple, Union
 
 from . import _header
 from ._library import Library, load_library
-from .errors import ClosedListError, check, error_for
+from .errors import ClosedListError, QvzelError, check, error_for
 from .firmware import UpdatePlan, plan_update, update_firmware
 
 _C = _header.CONSTANTS
@@ -498,6 +498,31 @@ def _make_item(device_list: DeviceList, handle: int, index: int) -> Item:
     if code >= 0 and device_class == _CONTROLLER_CLASS:
         return Controller(device_list, handle, index)
     return Item(device_list, handle, index)
+
+
+def inventory(firmware: bool = True,
+              library: Union[None, str, Library] = None) -> List[Dict[str, Any]]:
+    """as_dict() of every listed device, for reports and configuration tools.
+
+    With firmware, each upstream card is read inside its device session, so
+    that its firmware values are filled in; a card whose session cannot be
+    opened gets "session_error" (the error's as_dict()) instead, and the
+    others are still read.
+    """
+    result = []
+    with open_list(library) as devices:
+        for device in devices:
+            if not (firmware and isinstance(device, UpstreamCard)):
+                result.append(device.as_dict())
+                continue
+            try:
+                with device.session():
+                    result.append(device.as_dict())
+            except QvzelError as error:
+                entry = device.as_dict()
+                entry["session_error"] = error.as_dict()
+                result.append(entry)
+    return result
 
 
 def open_list(library: Union[None, str, Library] = None) -> DeviceList:

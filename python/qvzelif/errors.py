@@ -10,7 +10,7 @@ catch what it can handle::
     except qvzelif.NotSupportedError as error:
         print(error.code, error.name, error.text)
 """
-from typing import Dict, Optional, Tuple, Type
+from typing import Any, Dict, Optional, Tuple, Type
 
 from . import _header
 
@@ -54,6 +54,10 @@ class QvzelError(Exception):
         self.message = message
         summary = "status %d (%s): %s" % (code, self.name, self.text)
         super().__init__("%s; %s" % (message, summary) if message else summary)
+
+    def as_dict(self) -> Dict[str, Any]:
+        """code, name, text and message as plain data."""
+        return {"code": self.code, "name": self.name, "text": self.text, "message": self.message}
 
 
 class NotFoundError(QvzelError):

@@ -47,14 +47,13 @@ class UpdatePlan:
         return self.newer or self.force
 
     def describe(self) -> str:
-        """One sentence: what the update does or why it does nothing."""
-        versions = "image version 0x%04X, installed 0x%04X, %s flash" % (
-            self.image_version, self.installed_version, self.flash_type or "unknown")
-        if self.newer:
-            return "writes the newer image (%s)" % versions
-        if self.force:
-            return "reinstalls an image that is not newer, as forced (%s)" % versions
-        return "writes nothing: the image is not newer than the installed version (%s)" % versions
+        """The versions and the verdict in one phrase."""
+        text = "image version 0x%04X is %s the installed 0x%04X (%s flash)" % (
+            self.image_version, "newer than" if self.newer else "not newer than",
+            self.installed_version, self.flash_type or "unknown")
+        if self.force and not self.newer:
+            text += "; reinstalled as forced"
+        return text
 
 
 def _checked_report(image: bytes, tool: Optional[str]) -> ImageReport:

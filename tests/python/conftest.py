@@ -1,15 +1,7 @@
-"""Fixtures of the tests that run inside the simulated lab."""
+"""The tests run inside the simulated lab (run_in_lab.sh); labsupport holds
+what they share with the metrics and Ansible tests."""
 import os
 import sys
 
-import pytest
-
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import labsupport  # noqa: E402
-
-
-@pytest.fixture(scope="session")
-def lab() -> labsupport.LabDescription:
-    if not labsupport.inside_lab():
-        pytest.skip("needs the simulated lab: run through ctest (tests/python/run_in_lab.sh)")
-    return labsupport.lab_description()
+from labsupport import lab  # noqa: E402,F401

@@ -3,9 +3,12 @@ run in (examples/systems/lab.ini with its controller file, through
 run_in_lab.sh) and the lab's description as the oracle for expected values."""
 import configparser
 import contextlib
+import glob
 import os
 import re
-from typing import Dict, Iterator
+from typing import Callable, ContextManager, Dict, Iterator
+
+import pytest
 
 SOURCE_DIR = os.environ.get("QVZ_SOURCE_DIR",
                             os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
@@ -52,33 +55,50 @@ def _read_ini(path: str) -> configparser.ConfigParser:
     return parser
 
 
-def lab_description() -> LabDescription:
+@pytest.fixture(scope="session")
+def lab() -> LabDescription:
+    """The lab's description; skips the test outside the simulated lab."""
+    if not inside_lab():
+        pytest.skip("needs the simulated lab: run through ctest (tests/python/run_in_lab.sh)")
     state = os.environ.get("QVRELOC_SHAREDSTATEDIR", "")
     return LabDescription(os.environ["QVPCIBRD_SYSTEM"],
                           os.path.join(state, "qvpxi", "pxicontrollers.ini"))
 
 
 @contextlib.contextmanager
-def device_settings(name: str, **settings: str) -> Iterator[None]:
-    """Changes driver settings of a simulated device (read afresh on every
-    request) for the block, e.g. device_settings("card0", firmwareErrno="5");
-    keys with dots are written with "__" for ".": attribute__0xF000F0C0."""
-    path = os.path.join(DEVICE_DIR, name)
+def _rewritten(path: str, change: Callable[[str], str]) -> Iterator[None]:
+    """The file's text changed by change() for the block, then restored."""
     with open(path, encoding="utf-8") as file:
         original = file.read()
-    text = original
-    for key, value in settings.items():
-        key = key.replace("__", ".")
-        line = "%s = %s" % (key, value)
-        pattern = re.compile(r"^%s\s*=.*$" % re.escape(key), re.MULTILINE)
-        text = pattern.sub(line, text) if pattern.search(text) else text + line + "\n"
     with open(path, "w", encoding="utf-8") as file:
-        file.write(text)
+        file.write(change(original))
     try:
         yield
     finally:
         with open(path, "w", encoding="utf-8") as file:
             file.write(original)
+
+
+def device_settings(name: str, **settings: str) -> ContextManager[None]:
+    """Changes driver settings of a simulated device (read afresh on every
+    request) for the block, e.g. device_settings("card0", firmwareErrno="5");
+    keys with dots are written with "__" for ".": attribute__0xF000F0C0."""
+    def change(text: str) -> str:
+        for key, value in settings.items():
+            key = key.replace("__", ".")
+            line = "%s = %s" % (key, value)
+            pattern = re.compile(r"^%s\s*=.*$" % re.escape(key), re.MULTILINE)
+            text = pattern.sub(line, text) if pattern.search(text) else text + line + "\n"
+        return text
+    return _rewritten(os.path.join(DEVICE_DIR, name), change)
+
+
+def interface_path(name: str, path: str) -> ContextManager[None]:
+    """Points a simulated device's driver interface at another device file for
+    the block, e.g. one that does not exist, so that opening the device fails."""
+    pattern = os.path.join("/proc/driver/qv", name, "deviceInterfaces", "*", "interfacePath")
+    (file_name,) = glob.glob(pattern)
+    return _rewritten(file_name, lambda _: path)
 
 
 def firmware_writes(name: str) -> int:
@@ -88,3 +108,15 @@ def firmware_writes(name: str) -> int:
         return 0
     with open(path, encoding="utf-8") as file:
         return sum(1 for line in file if line.startswith("write "))
+
+
+def slot_path(lab: LabDescription, bridge: str) -> str:
+    """The slot path of a bridge of the description: its device/function codes
+    up to its root bridge, after MR and the root bus."""
+    codes = []
+    while True:
+        section = lab.bridge(bridge)
+        codes.append("%02X" % (number(section["device"]) << 3 | number(section["function"])))
+        if "parent" not in section:
+            return "MR%02X:%s" % (number(section["bus"]), ",".join(codes))
+        bridge = section["parent"]

@@ -11,7 +11,7 @@ import pytest
 
 import qvzelif
 from qvzelif import _header, errors
-from labsupport import FIRMWARE_DIR, device_settings, firmware_writes, number
+from labsupport import FIRMWARE_DIR, device_settings, firmware_writes, number, slot_path
 
 OLD_IMAGE = os.path.join(FIRMWARE_DIR, "demo-fw-0100.img")
 NEW_IMAGE = os.path.join(FIRMWARE_DIR, "demo-fw-0200.img")
@@ -74,7 +74,7 @@ def test_values_match_the_lab_description(lab):
         card = card_of(devices)
         assert card.serial_number == interface["serialNumber"]
         assert card.pci_bus == number(interface["pciBusNumber"])
-        assert card.slot_path == card.slot_path_2
+        assert card.slot_path == card.slot_path_2 == slot_path(lab, "port1")
         ports = lab.ports_of("upstream")
         assert [(p.number, p.link_width, p.link_speed) for p in card.ports] == [
             (number(b["attr.0x20000300"]), number(b["attr.0x20000B00"]),
@@ -193,9 +193,10 @@ def test_errors_come_from_the_header_table():
         error = errors.error_for(code)
         assert (error.code, error.name, error.text) == (code, name, text)
     assert set(errors._FAMILIES) <= {name for _, name, _ in _header.STATUS_TABLE}
-    assert isinstance(errors.error_for(-52006), qvzelif.NotFoundError)
-    assert isinstance(errors.error_for(-52024), qvzelif.DriverError)
-    assert errors.error_for(-1).name == "QVZEL_ERR_UNKNOWN"
+    code = _header.CONSTANTS
+    assert isinstance(errors.error_for(code["QVZEL_ERR_NOT_FOUND"]), qvzelif.NotFoundError)
+    assert isinstance(errors.error_for(code["QVZEL_ERR_IO"]), qvzelif.DriverError)
+    assert errors.error_for(min(code.values()) - 1).name == "QVZEL_ERR_UNKNOWN"
 
 
 def test_inventory_example_writes_json_and_csv(lab, tmp_path):
