@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <set>
 
-#include "cPcieConfig.h"
 #include "qvpcibrd.h"
 
 namespace qvpcibrd {
@@ -79,37 +78,6 @@ void setSecondaryBus(const sSysfsFunction& a_rFunction, sBridge& a_rBridge) {
   a_rBridge.m_Secondary = a_rBridge.m_HasSecondary ? l_Bus : 0;
 }
 
-// The link attributes, from the sysfs link files where the kernel offers
-// them and otherwise from the PCI Express capability when it was readable.
-void addLinkAttributes(const sSysfsLink& a_rLink, sBridge& a_rBridge) {
-  const cPcieConfig l_Config(a_rLink.m_Config);
-  uint16_t l_LinkStatus = 0;
-  const bool l_HasLinkStatus = l_Config.linkStatus(l_LinkStatus);
-  bool l_HasWidth = true, l_HasSpeed = true;
-  uint32_t l_Width = 0, l_Speed = 0;
-  if (a_rLink.m_HasWidth) {
-    l_Width = a_rLink.m_Width;
-  } else if (l_HasLinkStatus) {
-    l_Width = (l_LinkStatus >> 4) & 0x3F;
-  } else {
-    l_HasWidth = false;
-  }
-  if (a_rLink.m_HasSpeed) {
-    l_Speed = cPcieConfig::speedCodeFromText(a_rLink.m_Speed);
-  } else if (l_HasLinkStatus) {
-    l_Speed = l_LinkStatus & 0xF;
-  } else {
-    l_HasSpeed = false;
-  }
-  if (l_HasWidth) a_rBridge.m_Attributes[kAttrLinkWidth] = l_Width;
-  if (l_HasSpeed) a_rBridge.m_Attributes[kAttrLinkSpeed] = l_Speed;
-  if (l_HasWidth && l_HasSpeed) a_rBridge.m_Attributes[kAttrLinkStatus] = l_Speed | (l_Width << 4);
-  uint32_t l_LinkCapabilities = 0;
-  if (l_Config.linkCapabilities(l_LinkCapabilities)) {
-    a_rBridge.m_Attributes[kAttrPortNumber] = l_LinkCapabilities >> 24;
-  }
-}
-
 }  // namespace
 
 std::string cSysfsBackend::root() {
@@ -119,7 +87,7 @@ std::string cSysfsBackend::root() {
 
 bool cSysfsBackend::buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
                               std::string& a_rError) {
-  m_Dirs.clear();
+  m_Links.clear();
   std::set<std::string> l_Names;
   for (sSysfsFunction& l_rFunction : a_rSnapshot.m_Functions) {
     if (!isServed(l_rFunction)) continue;
@@ -135,7 +103,7 @@ bool cSysfsBackend::buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
     l_Bridge.m_DeviceId = l_rFunction.m_DeviceId;
     l_Bridge.m_SubsystemVendorId = l_rFunction.m_SubsystemVendorId;
     l_Bridge.m_SubsystemId = l_rFunction.m_SubsystemId;
-    m_Dirs.push_back(l_rFunction.m_Dir);
+    m_Links.emplace_back(l_rFunction.m_Dir);
     l_Names.insert(l_Bridge.m_Name);
     a_rTree.m_Bridges.push_back(l_Bridge);
   }
@@ -147,7 +115,6 @@ bool cSysfsBackend::buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
     }
   }
   a_rTree.m_RootBuses = a_rSnapshot.m_RootBuses;
-  m_LinkRead.assign(m_Dirs.size(), false);
   return a_rTree.finish(a_rError);
 }
 
@@ -162,19 +129,32 @@ int32_t cSysfsBackend::loadTree(cPciTree& a_rTree) {
   return QVPCIBRD_SUCCESS;
 }
 
-int32_t cSysfsBackend::readAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,
+int32_t cSysfsBackend::readAttribute(cPciTree&, int a_Index, uint32_t a_AttributeId,
                                      uint32_t& a_rValue) {
-  sBridge& l_rBridge = a_rTree.m_Bridges[a_Index];
-  // The link values of a bridge are read at the first request for one of
-  // them and kept for the session.
-  if (static_cast<size_t>(a_Index) < m_LinkRead.size() && !m_LinkRead[a_Index]) {
-    addLinkAttributes(cSysfsSnapshot::readLinkValues(m_Dirs[a_Index]), l_rBridge);
-    m_LinkRead[a_Index] = true;
+  if (a_Index < 0 || static_cast<size_t>(a_Index) >= m_Links.size()) {
+    return QVPCIBRD_ERR_ATTR_NOT_SERVED;
   }
-  const auto& l_rAttributes = l_rBridge.m_Attributes;
-  const auto l_It = l_rAttributes.find(a_AttributeId);
-  if (l_It == l_rAttributes.end()) return QVPCIBRD_ERR_ATTR_NOT_SERVED;
-  a_rValue = l_It->second;
+  cSysfsLink& l_rLink = m_Links[a_Index];
+  uint32_t l_Value = 0;
+  bool l_Read = false;
+  switch (a_AttributeId) {
+    case kAttrPortNumber:
+      l_Read = l_rLink.portNumber(l_Value);
+      break;
+    case kAttrLinkStatus:
+      l_Read = l_rLink.status(l_Value);
+      break;
+    case kAttrLinkWidth:
+      l_Read = l_rLink.width(l_Value);
+      break;
+    case kAttrLinkSpeed:
+      l_Read = l_rLink.speed(l_Value);
+      break;
+    default:
+      break;
+  }
+  if (!l_Read) return QVPCIBRD_ERR_ATTR_NOT_SERVED;
+  a_rValue = l_Value;
   return QVPCIBRD_SUCCESS;
 }
 

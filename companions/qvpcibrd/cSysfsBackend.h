@@ -1,13 +1,15 @@
 // The running machine's backend: builds the bridge tree from one reading of
 // sysfs (QVPCIBRD_SYSFS_ROOT, default /sys) when a session opens, so every
 // later call of the session answers from that snapshot; only a bridge's
-// link values are read later, at the first request for one of them. It
-// never writes to hardware: attribute writes and EEPROM updates are refused.
+// link values are read later, when they are first asked for (cSysfsLink).
+// It never writes to hardware: attribute writes and EEPROM updates are
+// refused.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "cSysfsLink.h"
 #include "cSysfsSnapshot.h"
 #include "iPciBrdBackend.h"
 
@@ -42,8 +44,7 @@ class cSysfsBackend : public iPciBrdBackend {
   static std::string root();
 
  private:
-  std::vector<std::string> m_Dirs;  // each bridge's directory, by index in the tree
-  std::vector<bool> m_LinkRead;     // its link values are in the tree
+  std::vector<cSysfsLink> m_Links;  // each bridge's link values, by index in the tree
 };
 
 }  // namespace qvpcibrd

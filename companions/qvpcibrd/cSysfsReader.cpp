@@ -27,24 +27,27 @@ std::vector<std::string> cSysfsReader::listDirectory(const std::string& a_rPath)
   return l_Names;
 }
 
-bool cSysfsReader::readLink(const std::string& a_rPath, std::string& a_rTarget) {
+static_assert(kWorkingDirectory == AT_FDCWD, "the working directory's descriptor");
+
+bool cSysfsReader::readLink(int a_DirFd, const std::string& a_rPath, std::string& a_rTarget) {
   char l_Buffer[PATH_MAX];
-  const ssize_t l_Length = readlink(a_rPath.c_str(), l_Buffer, sizeof l_Buffer);
+  const ssize_t l_Length = readlinkat(a_DirFd, a_rPath.c_str(), l_Buffer, sizeof l_Buffer);
   if (l_Length <= 0 || static_cast<size_t>(l_Length) >= sizeof l_Buffer) return false;
   a_rTarget.assign(l_Buffer, static_cast<size_t>(l_Length));
   return true;
 }
 
-bool cSysfsReader::readBytes(const std::string& a_rPath, size_t a_Max,
-                             std::vector<uint8_t>& a_rBytes) {
-  a_rBytes.clear();
-  const int l_Fd = open(a_rPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (l_Fd < 0) return false;
-  a_rBytes.resize(a_Max);
+namespace {
+
+// Reads up to a_Max bytes into a_pBuffer; the count read, or -1 when the
+// file cannot be opened or read.
+ssize_t readInto(int a_DirFd, const std::string& a_rPath, uint8_t* a_pBuffer, size_t a_Max) {
+  const int l_Fd = openat(a_DirFd, a_rPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (l_Fd < 0) return -1;
   size_t l_Have = 0;
   bool l_Ok = true;
   while (l_Have < a_Max) {
-    const ssize_t l_Got = ::read(l_Fd, a_rBytes.data() + l_Have, a_Max - l_Have);
+    const ssize_t l_Got = ::read(l_Fd, a_pBuffer + l_Have, a_Max - l_Have);
     if (l_Got < 0 && errno == EINTR) continue;
     if (l_Got < 0) l_Ok = false;
     if (l_Got <= 0) break;
@@ -54,16 +57,30 @@ bool cSysfsReader::readBytes(const std::string& a_rPath, size_t a_Max,
     if (l_Have < a_Max) break;
   }
   close(l_Fd);
-  a_rBytes.resize(l_Have);
-  return l_Ok;
+  return l_Ok ? static_cast<ssize_t>(l_Have) : -1;
 }
 
-bool cSysfsReader::readLine(const std::string& a_rPath, std::string& a_rText) {
-  std::vector<uint8_t> l_Bytes;
-  if (!readBytes(a_rPath, kMaxAttributeBytes, l_Bytes)) return false;
-  a_rText.assign(l_Bytes.begin(), l_Bytes.end());
-  const size_t l_End = a_rText.find_first_of("\n\0", 0, 2);
-  if (l_End != std::string::npos) a_rText.resize(l_End);
+}  // namespace
+
+bool cSysfsReader::readBytes(const std::string& a_rPath, size_t a_Max,
+                             std::vector<uint8_t>& a_rBytes, int a_DirFd) {
+  a_rBytes.resize(a_Max);
+  const ssize_t l_Have = readInto(a_DirFd, a_rPath, a_rBytes.data(), a_Max);
+  a_rBytes.resize(l_Have < 0 ? 0 : static_cast<size_t>(l_Have));
+  return l_Have >= 0;
+}
+
+bool cSysfsReader::readLine(const std::string& a_rPath, std::string& a_rText, int a_DirFd) {
+  uint8_t l_Buffer[kMaxAttributeBytes];
+  const ssize_t l_Have = readInto(a_DirFd, a_rPath, l_Buffer, sizeof l_Buffer);
+  if (l_Have < 0) return false;
+  const char* l_pText = reinterpret_cast<const char*>(l_Buffer);
+  size_t l_Length = 0;
+  while (l_Length < static_cast<size_t>(l_Have) && l_pText[l_Length] != '\n' &&
+         l_pText[l_Length] != '\0') {
+    ++l_Length;
+  }
+  a_rText.assign(l_pText, l_Length);
   return true;
 }
 

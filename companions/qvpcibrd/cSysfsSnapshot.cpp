@@ -1,6 +1,8 @@
 #include "cSysfsSnapshot.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,33 +17,52 @@
 namespace qvpcibrd {
 namespace {
 
-// The standard configuration space; the extended space holds nothing we read.
-constexpr size_t kConfigBytes = 256;
+// The type 1 header, which holds the secondary bus.
+constexpr size_t kHeaderBytes = 64;
 
 std::string canonical(const std::string& a_rPath) {
   std::unique_ptr<char, void (*)(void*)> l_pReal(realpath(a_rPath.c_str(), nullptr), std::free);
   return l_pReal ? std::string(l_pReal.get()) : std::string();
 }
 
-// Where the link a_rName in directory a_rDir (a_Up levels below a_rRoot)
-// leads. sysfs links are relative ("../../../devices/pci0000:00/0000:00:1c.0")
-// and climb exactly out of the directories that hold them, so the target is
-// the root plus the rest of the text, without a further system call; any
-// other form of link is resolved by the kernel.
-std::string resolveLink(const std::string& a_rRoot, const std::string& a_rDir, size_t a_Up,
+// A directory opened for the *at calls, closed with the object.
+class cDirectory {
+ public:
+  explicit cDirectory(const std::string& a_rPath)
+      : m_Fd(open(a_rPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+  ~cDirectory() {
+    if (m_Fd >= 0) close(m_Fd);
+  }
+  cDirectory(const cDirectory&) = delete;
+  cDirectory& operator=(const cDirectory&) = delete;
+  int fd() const { return m_Fd; }
+
+ private:
+  int m_Fd;
+};
+
+// Where the link a_rName in directory a_rDir (a_Up levels below the root,
+// open as a_rLinks) leads, relative to the root. sysfs links are relative
+// ("../../../devices/pci0000:00/0000:00:1c.0") and climb exactly out of the
+// directories that hold them, so the target is the rest of the text, without
+// a further system call; any other form of link is resolved by the kernel
+// (an absolute path then).
+std::string resolveLink(const std::string& a_rDir, const cDirectory& a_rLinks, size_t a_Up,
                         const std::string& a_rName) {
   std::string l_Link, l_Rest;
-  if (!cSysfsReader::readLink(a_rDir + "/" + a_rName, l_Link)) return std::string();
-  if (cSysfsParser::isPlainRelativeLink(l_Link, a_Up, l_Rest)) return a_rRoot + "/" + l_Rest;
+  if (!cSysfsReader::readLink(a_rLinks.fd(), a_rName, l_Link)) return std::string();
+  if (cSysfsParser::isPlainRelativeLink(l_Link, a_Up, l_Rest)) return l_Rest;
   return canonical(a_rDir + "/" + a_rName);
 }
 
 // The class and identifiers from modalias; without it, the class from its
-// own file (the identifier files are read when they are needed).
-void readIdentity(sSysfsFunction& a_rFunction) {
+// own file (the identifier files are read when they are needed). a_rDir is
+// the function's directory relative to the root, open as a_rRoot.
+void readIdentity(sSysfsFunction& a_rFunction, const cDirectory& a_rRoot,
+                  const std::string& a_rDir) {
   std::string l_Text;
   sPciIdentity l_Identity;
-  if (cSysfsReader::readLine(a_rFunction.m_Dir + "/modalias", l_Text) &&
+  if (cSysfsReader::readLine(a_rDir + "/modalias", l_Text, a_rRoot.fd()) &&
       cSysfsParser::parseModalias(l_Text, l_Identity)) {
     a_rFunction.m_HasClass = a_rFunction.m_HasVendorId = a_rFunction.m_HasIds = true;
     a_rFunction.m_Class = l_Identity.m_Class;
@@ -70,7 +91,9 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
   // bus/pci/devices/DDDD:BB:DD.F links to the function's place in the
   // device hierarchy; the directory above it is its parent bridge, or the
   // host bridge's pciDDDD:BB.
+  const cDirectory l_Root(a_rRoot);
   const std::string l_Devices = a_rRoot + "/bus/pci/devices";
+  const cDirectory l_DeviceLinks(l_Devices);
   for (const std::string& l_rName : cSysfsReader::listDirectory(l_Devices)) {
     sSysfsFunction l_Function;
     uint32_t l_Domain = 0;
@@ -79,14 +102,13 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
         l_Domain != 0) {
       continue;  // bus numbers name buses within domain 0 only
     }
-    l_Function.m_Dir = resolveLink(a_rRoot, l_Devices, 3, l_rName);
-    if (l_Function.m_Dir.empty() || cSysfsParser::pathPart(l_Function.m_Dir, 0) != l_rName) {
-      continue;
-    }
+    const std::string l_Dir = resolveLink(l_Devices, l_DeviceLinks, 3, l_rName);
+    if (l_Dir.empty() || cSysfsParser::pathPart(l_Dir, 0) != l_rName) continue;
     l_Function.m_Name = l_rName;
-    const std::string l_Parent = cSysfsParser::pathPart(l_Function.m_Dir, 1);
+    l_Function.m_Dir = l_Dir[0] == '/' ? l_Dir : a_rRoot + "/" + l_Dir;
+    const std::string l_Parent = cSysfsParser::pathPart(l_Dir, 1);
     if (cSysfsParser::isDomainZeroFunction(l_Parent)) l_Function.m_ParentName = l_Parent;
-    readIdentity(l_Function);
+    readIdentity(l_Function, l_Root, l_Dir);
     m_Functions.push_back(std::move(l_Function));
   }
   std::sort(m_Functions.begin(), m_Functions.end(),
@@ -110,11 +132,12 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
   // directory of the device that holds it: a host bridge pciDDDD:BB for a
   // root bus, else the bridge function whose bus it is.
   const std::string l_Buses = a_rRoot + "/class/pci_bus";
+  const cDirectory l_BusLinks(l_Buses);
   for (const std::string& l_rName : cSysfsReader::listDirectory(l_Buses)) {
     uint32_t l_Domain = 0;
     uint8_t l_Bus = 0;
     if (!cSysfsParser::parseBusName(l_rName, l_Domain, l_Bus) || l_Domain != 0) continue;
-    const std::string l_Target = resolveLink(a_rRoot, l_Buses, 2, l_rName);
+    const std::string l_Target = resolveLink(l_Buses, l_BusLinks, 2, l_rName);
     if (cSysfsParser::pathPart(l_Target, 1) != "pci_bus") continue;
     const std::string l_Holder = cSysfsParser::pathPart(l_Target, 2);
     const auto l_It = l_ByName.find(l_Holder);
@@ -158,21 +181,8 @@ bool cSysfsSnapshot::readSecondaryBus(const sSysfsFunction& a_rFunction, uint8_t
     return true;
   }
   std::vector<uint8_t> l_Config;
-  cSysfsReader::readBytes(a_rFunction.m_Dir + "/config", kConfigBytes, l_Config);
+  cSysfsReader::readBytes(a_rFunction.m_Dir + "/config", kHeaderBytes, l_Config);
   return cPcieConfig(l_Config).secondaryBus(a_rBus);
-}
-
-sSysfsLink cSysfsSnapshot::readLinkValues(const std::string& a_rDir) {
-  sSysfsLink l_Link;
-  unsigned long l_Value = 0;
-  l_Link.m_HasWidth = cSysfsReader::readNumber(a_rDir + "/current_link_width", 10, 32, l_Value);
-  l_Link.m_Width = static_cast<uint32_t>(l_Value);
-  l_Link.m_HasSpeed = cSysfsReader::readLine(a_rDir + "/current_link_speed", l_Link.m_Speed);
-  // Other users than root usually get the first 64 bytes only.
-  if (!cSysfsReader::readBytes(a_rDir + "/config", kConfigBytes, l_Link.m_Config)) {
-    l_Link.m_Config.clear();
-  }
-  return l_Link;
 }
 
 }  // namespace qvpcibrd

@@ -2,11 +2,11 @@
 // of PCI domain 0 listed in bus/pci/devices, placed by the link of its entry
 // (the directory it names under devices/), the buses that class/pci_bus
 // places below host bridges and functions, and each function's class.
-// Everything else is read only for the functions it is asked for: the
-// identifiers, the secondary bus, the link files and the configuration
-// space (reading "config" wakes a function that is powered down, so it is
-// left alone for functions nobody asked about). Only files that every user
-// may read are required; what cannot be read is marked as missing.
+// Where modalias is missing, the identifier files are read for the functions
+// that need them; the secondary bus for the bridges without a bus entry.
+// Reading "config" wakes a function that is powered down, so it is left
+// alone for functions nobody asked about. Only files that every user may
+// read are required; what cannot be read is marked as missing.
 #pragma once
 
 #include <cstdint>
@@ -41,15 +41,6 @@ struct sSysfsFunction {
   uint16_t m_SubsystemId = 0;
 };
 
-// What a function's link files and configuration space say.
-struct sSysfsLink {
-  bool m_HasWidth = false;
-  uint32_t m_Width = 0;
-  bool m_HasSpeed = false;
-  std::string m_Speed;            // current_link_speed without its line end
-  std::vector<uint8_t> m_Config;  // as much of the configuration space as could be read
-};
-
 class cSysfsSnapshot {
  public:
   std::vector<sSysfsFunction> m_Functions;  // ascending by bus, device, function
@@ -65,9 +56,6 @@ class cSysfsSnapshot {
   // The secondary bus from secondary_bus_number, else from the configuration
   // space (type 1 and 2 headers); false when neither names one.
   static bool readSecondaryBus(const sSysfsFunction& a_rFunction, uint8_t& a_rBus);
-  // The link files and up to 256 bytes of configuration space of the
-  // function in directory a_rDir.
-  static sSysfsLink readLinkValues(const std::string& a_rDir);
 };
 
 }  // namespace qvpcibrd

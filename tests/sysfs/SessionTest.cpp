@@ -47,7 +47,7 @@ bool makeTree(const std::string& a_rDescription, const std::string& a_rOut) {
 }
 
 // The tree and the identifiers are read when the session opens; a bridge's
-// link values at the first request for one of them, and then kept.
+// link files and configuration space when a value needs them, and then kept.
 TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   cPciBrd l_Lib;
   ASSERT_TRUE(l_Lib.ready());
@@ -58,6 +58,7 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   cSession l_Session(l_Lib);
   ASSERT_EQ(0, l_Session.openResult());
   EXPECT_EQ(0, l_Session.attribute("03:02.0", 0x20000B00));
+  EXPECT_EQ(3, l_Session.attribute("03:02.0", 0x20000300));
   l_Scratch.remove();
 
   EXPECT_EQ("MR00:00,00,00,E0", l_Session.slotPath(l_Session.at("04:00.0")));
