@@ -7,6 +7,7 @@ packages=(
   libboost-dev libb64-dev libgtest-dev libgmock-dev libbenchmark-dev
   binutils util-linux python3  # python3: JSON checks of the tool tests
   libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
+  pciutils strace  # lspci and system call counts beside the sysfs bridge library (benchmarks)
 )
 missing=()
 for p in "${packages[@]}"; do
