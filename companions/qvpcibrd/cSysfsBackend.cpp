@@ -138,16 +138,16 @@ int32_t cSysfsBackend::readAttribute(cPciTree&, int a_Index, uint32_t a_Attribut
   uint32_t l_Value = 0;
   bool l_Read = false;
   switch (a_AttributeId) {
-    case kAttrPortNumber:
+    case QVPCIBRD_ATTR_PORT_NUMBER:
       l_Read = l_rLink.portNumber(l_Value);
       break;
-    case kAttrLinkStatus:
+    case QVPCIBRD_ATTR_LINK_STATUS:
       l_Read = l_rLink.status(l_Value);
       break;
-    case kAttrLinkWidth:
+    case QVPCIBRD_ATTR_LINK_WIDTH:
       l_Read = l_rLink.width(l_Value);
       break;
-    case kAttrLinkSpeed:
+    case QVPCIBRD_ATTR_LINK_SPEED:
       l_Read = l_rLink.speed(l_Value);
       break;
     default:
