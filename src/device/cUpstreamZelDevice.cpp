@@ -225,17 +225,18 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
 
   bool l_Found = false;
-  while (!l_Iterator.atEnd()) {
-    // The local status is sticky: after one failed read the rest read as 0.
-    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Local);
-    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Local);
-    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Local);
-    if ((l_Bus & 0xFF) == m_Info->m_Bus && (l_Device & 0xFF) == m_Info->m_Device &&
-        (l_Function & 0xFF) == m_Info->m_Function) {
+  for (; !l_Iterator.atEnd(); l_Iterator.advance()) {
+    // Each entry has a status of its own: one whose numbers cannot be read
+    // is skipped and hides none of the entries after it.
+    Status l_Entry;
+    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Entry);
+    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Entry);
+    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Entry);
+    if (l_Entry.isNotFatal() && (l_Bus & 0xFF) == m_Info->m_Bus &&
+        (l_Device & 0xFF) == m_Info->m_Device && (l_Function & 0xFF) == m_Info->m_Function) {
       l_Found = true;
       break;
     }
-    l_Iterator.advance();
   }
   if (!l_Found) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
