@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "device/BridgeAttribute.h"
 #include "device/FirmwareImage.h"
 #include "driver/tDeviceInterfaceIterator.h"
 #include "status/Allocation.h"
@@ -127,7 +128,12 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
       return;
     case QVZEL_ATTR_PORT_NUMBER: {
       const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
-      if (l_pPort != nullptr) *a_pValue = l_pPort->m_BridgeAttr300;
+      if (l_pPort == nullptr) return;
+      if (!l_pPort->m_BridgeAttr300Served) {
+        QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+        return;
+      }
+      *a_pValue = l_pPort->m_BridgeAttr300;
       return;
     }
     case QVZEL_ATTR_LINK_STATUS:
@@ -208,10 +214,8 @@ uint32_t cUpstreamZelDevice::readLinkAttribute(uint32_t a_BridgeAttribute, Statu
     JsonStatusScope l_Scope(a_rStatus);
     m_PciBrd->GetAttributeU32(l_Bridge, a_BridgeAttribute, l_Value, l_Scope.json());
   }
-  if (a_rStatus.code == qvstatus::kPciBrdAttrNotServed) {
-    a_rStatus.clear();
-    return 0;
-  }
+  // A value the bridge library does not serve reads as 0 with success.
+  if (clearNotServed(a_rStatus)) return 0;
   return l_Value;
 }
 

@@ -13,6 +13,9 @@ struct sPortInfo {
   uint32_t m_BridgeAttr300;  // bridge attribute 0x20000300
   uint32_t m_BridgeAttrB00;  // bridge attribute 0x20000B00 (link width)
   uint32_t m_BridgeAttrC00;  // bridge attribute 0x20000C00
+  // False when the bridge library does not serve attribute 0x20000300; the
+  // port is listed and reading its number answers not supported.
+  bool m_BridgeAttr300Served = true;
 };
 
 typedef std::vector<sPortInfo> tPortList;
