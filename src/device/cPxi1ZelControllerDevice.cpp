@@ -1,6 +1,7 @@
 #include "device/cPxi1ZelControllerDevice.h"
 
 #include "device/BridgeAttribute.h"
+#include "qvpcibrd.h"
 #include "qvzelif.h"
 #include "status/JsonStatus.h"
 
@@ -10,8 +11,6 @@ using nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc;
 
 namespace {
 
-// PCI bridge attribute the controller reports as its port value.
-constexpr uint32_t kBridgeAttr300 = 0x20000300u;
 // Constant answers of every controller.
 constexpr uint32_t kControllerDeviceClass = 1;
 constexpr uint32_t kControllerType = 2;
@@ -72,8 +71,8 @@ cPxi1ZelControllerDevice::~cPxi1ZelControllerDevice() = default;
 void cPxi1ZelControllerDevice::readBridgeAttr300(iPciBrdWrapper_sc* a_pPciBrd, uint32_t a_BridgeRef,
                                                  Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
-  m_BridgeAttr300Served = readServedBridgeAttribute(*a_pPciBrd, a_BridgeRef, kBridgeAttr300,
-                                                    m_BridgeAttr300, a_rStatus);
+  m_BridgeAttr300Served = readServedBridgeAttribute(
+      *a_pPciBrd, a_BridgeRef, QVPCIBRD_ATTR_PORT_NUMBER, m_BridgeAttr300, a_rStatus);
 }
 
 void cPxi1ZelControllerDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue,

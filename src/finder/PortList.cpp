@@ -1,6 +1,7 @@
 #include "finder/PortList.h"
 
 #include "device/BridgeAttribute.h"
+#include "qvpcibrd.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
 
@@ -39,7 +40,7 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
     if (!l_Bridges.empty()) {
       sPortInfo l_Port{portName(a_rRow, 0), 0xFFFFFFFF, 0, 0};
       l_Port.m_BridgeAttr300Served = readServedBridgeAttribute(
-          a_rWrapper, l_Bridges[0], kBridgeAttrPortNumber, l_Port.m_BridgeAttr300, a_rStatus);
+          a_rWrapper, l_Bridges[0], QVPCIBRD_ATTR_PORT_NUMBER, l_Port.m_BridgeAttr300, a_rStatus);
       l_Ports.push_back(l_Port);
       l_Used = 1;
     }
@@ -53,10 +54,10 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
       uint32_t l_PortNumber = 0xFFFFFFFF;
       uint32_t l_Width = 0;
       uint32_t l_Speed = 0;
-      a_rWrapper.GetAttributeU32(l_Bridge, kBridgeAttrPortNumber, l_PortNumber, l_Json);
+      a_rWrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_PORT_NUMBER, l_PortNumber, l_Json);
       a_rWrapper.OpenBridge(l_Bridge, l_Json);
-      a_rWrapper.GetAttributeU32(l_Bridge, kBridgeAttrLinkWidth, l_Width, l_Json);
-      a_rWrapper.GetAttributeU32(l_Bridge, kBridgeAttrPortSpeed, l_Speed, l_Json);
+      a_rWrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_LINK_WIDTH, l_Width, l_Json);
+      a_rWrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_LINK_SPEED, l_Speed, l_Json);
       a_rWrapper.CloseBridge(l_Bridge);
 
       Status l_BridgeStatus;
