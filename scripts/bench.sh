@@ -25,7 +25,7 @@ for arg in "$@"; do
 done
 
 bash scripts/setup.sh
-for tool in lspci valgrind base64 python3; do
+for tool in lspci strace valgrind base64 python3; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is missing" >&2; exit 1; }
 done
 if [ "$plot" = 1 ] && ! command -v gnuplot >/dev/null; then
@@ -98,6 +98,12 @@ EOF
 echo "== discovery and attribute reads =="
 "$bench_bin/discovery/bench_discovery" --benchmark_min_time="$min_time" \
   --benchmark_out="$out/discovery.json" --benchmark_out_format=json
+
+echo "== INI files: 10,000 to 160,000 keys, alone and as the controller file =="
+# The list openings write the controller file below a relocated shared state
+# directory; the relocation library reads its variable when the program starts.
+QVRELOC_SHAREDSTATEDIR=$out/state "$bench_bin/config/bench_ini" --benchmark_min_time="$min_time" \
+  --benchmark_out="$out/ini.json" --benchmark_out_format=json
 
 echo "== memory: 10,000 list openings and closings in one process =="
 "$bench_bin/discovery/qvz_bench_list_loop" "$out/systems/chassis-8.ini" 10000 | tee "$out/memory.txt"
