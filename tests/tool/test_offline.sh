@@ -102,10 +102,14 @@ run 1 check-image /proc/self/mem
 contains err "cannot read the image file /proc/self/mem"
 run 1 check-image "$work"
 contains err "it is a directory"
-status=0
-(ulimit -v 400000; "$QVZEL" check-image /dev/zero >"$work/out" 2>"$work/err") || status=$?
-[ "$status" = 1 ] || fail "check-image /dev/zero exited with $status, expected 1"
-contains err "image file /dev/zero"
+# /dev/zero under a memory limit (skipped where the tool cannot start under
+# one: a sanitizer build reserves its shadow memory first).
+if (ulimit -v 400000; "$QVZEL" --version >/dev/null 2>&1); then
+  status=0
+  (ulimit -v 400000; "$QVZEL" check-image /dev/zero >"$work/out" 2>"$work/err") || status=$?
+  [ "$status" = 1 ] || fail "check-image /dev/zero exited with $status, expected 1"
+  contains err "image file /dev/zero"
+fi
 
 # update validates the image before it touches any device.
 run 1 update 0 "$work/crc.img" --yes
