@@ -7,6 +7,8 @@ packages=(
   libboost-dev libb64-dev libgtest-dev libgmock-dev libbenchmark-dev
   binutils util-linux python3  # python3: JSON checks of the tool tests
   libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
+  python3-pytest python3-setuptools python3-wheel python3-pip python3-venv  # the Python package, its tests
+  prometheus ansible-core  # promtool for the metrics test; the Ansible modules' test
 )
 missing=()
 for p in "${packages[@]}"; do
