@@ -29,6 +29,23 @@ for args in "" "frobnicate" "list extra" "list --force" "show" "show 1 2" "updat
   contains err "Try 'qvzel --help'"
 done
 
+# Lost output is a failure: a full device or a closed stdout exits with 1.
+for target in full closed; do
+  status=0
+  if [ "$target" = full ]; then
+    "$QVZEL" --help >/dev/full 2>"$work/err" || status=$?
+  else
+    "$QVZEL" --help >&- 2>"$work/err" || status=$?
+  fi
+  [ "$status" -eq 1 ] || fail "--help with a $target stdout exited with $status, expected 1"
+  contains err "qvzel: cannot write to standard output"
+done
+
+# Control characters of an argument reach the terminal escaped.
+run 2 "$(printf 'list\033[2J')"
+contains err 'unknown command '"'"'list\x1B[2J'"'"
+lacks err "$(printf '\033')"
+
 # A valid image of two sections.
 { section SSTFlashFWUpdate 103 741236882; section ISSIFlashFWUpdate 0x104 741236882; } >"$work/good.img"
 run 0 check-image "$work/good.img"
