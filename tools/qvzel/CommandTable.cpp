@@ -31,8 +31,7 @@ const sCommandSpec kCommands[] = {
      "without a slot). ITEM is a list index, a slot path or a serial number.\n"
      "\n"
      "  --json    print one JSON document\n"},
-    {"check-image", "IMAGE", kOptionJson, runCheckImage,
-     "validate a firmware image file (no hardware needed)",
+    {"check-image", "IMAGE", kOptionJson, runCheckImage, "validate a firmware image file offline",
      "Validates a firmware image file without touching hardware. For every section\n"
      "it shows the update type, flash ID, header version, subsystem ID, pin-out\n"
      "address and version, flash offset, firmware version, byte count, declared\n"
@@ -41,7 +40,7 @@ const sCommandSpec kCommands[] = {
      "\n"
      "  --json    print one JSON document\n"},
     {"update", "ITEM IMAGE", kOptionForce | kOptionYes, runUpdate,
-     "write a firmware image into an upstream link card",
+     "write a firmware image into an upstream card",
      "Writes a firmware image into an upstream link card. The tool validates the\n"
      "image first, opens the device, shows the installed and the image's version\n"
      "and the flash type, asks for confirmation, then writes. Writing takes a while;\n"
