@@ -60,14 +60,17 @@ bool isServed(sSysfsFunction& a_rFunction) {
   return isLinkFunction(a_rFunction);
 }
 
-// A bridge's secondary bus is its own: its bus entry, else its
-// secondary_bus_number or configuration space. Only a function that shows
-// none of them (one of another class that holds a bridge) takes the lowest
-// bus of the functions in its directory; never the highest, which may be a
-// virtual bus of SR-IOV functions beside the physical one.
+// A bridge's secondary bus is its own: its bus entry, else (for functions of
+// the bridge class, base class 0x06) its secondary_bus_number or
+// configuration space. Only a function that shows none of them (one of
+// another class that holds a bridge) takes the lowest bus of the functions
+// in its directory; never the highest, which may be a virtual bus of SR-IOV
+// functions beside the physical one.
 void setSecondaryBus(const sSysfsFunction& a_rFunction, sBridge& a_rBridge) {
+  const bool l_BridgeClass = !a_rFunction.m_HasClass || (a_rFunction.m_Class >> 16) == 0x06;
   uint8_t l_Bus = a_rFunction.m_BusEntry;
-  bool l_Has = a_rFunction.m_HasBusEntry || cSysfsSnapshot::readSecondaryBus(a_rFunction, l_Bus);
+  bool l_Has = a_rFunction.m_HasBusEntry ||
+               (l_BridgeClass && cSysfsSnapshot::readSecondaryBus(a_rFunction, l_Bus));
   // A secondary bus lies above the bridge's own bus; anything else (0 on an
   // unconfigured hot-plug bridge, say) names no bus, unless functions sit below.
   if ((!l_Has || l_Bus <= a_rFunction.m_Bus) && a_rFunction.m_HasChildren) {
