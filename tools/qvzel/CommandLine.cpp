@@ -124,6 +124,20 @@ sOptions parseCommandLine(int a_Argc, const char* const* a_pArgv) {
       l_OptionsEnded = true;
       continue;
     }
+    // The one option with a value: "--output FILE" or "--output=FILE".
+    if (l_Arg == "--output" || l_Arg.compare(0, 9, "--output=") == 0) {
+      const bool l_Inline = l_Arg.size() > 8;
+      if (!l_Inline && l_Index + 1 >= a_Argc) {
+        if (l_Options.m_Error.empty()) l_Options.m_Error = "'--output' needs a file name";
+        continue;
+      }
+      l_Options.m_Output = l_Inline ? l_Arg.substr(9) : a_pArgv[++l_Index];
+      if (l_Options.m_Output.empty() && l_Options.m_Error.empty()) {
+        l_Options.m_Error = "'--output' needs a file name";
+      }
+      l_Given.emplace_back("--output", kOptionOutput);
+      continue;
+    }
     const sOptionSpec* l_pOption = findOption(l_Arg);
     if (l_pOption == nullptr) {
       if (l_Options.m_Error.empty()) l_Options.m_Error = "unknown option " + quoted(l_Arg);

@@ -48,6 +48,14 @@ const sCommandSpec kCommands[] = {
      "\n"
      "  --force     write the image even when it is not newer than the installed one\n"
      "  -y, --yes   do not ask for confirmation (needed when not on a terminal)\n"},
+    {"metrics", "", kOptionOutput, runMetrics, "the link devices as Prometheus metrics",
+     "Prints the link devices as Prometheus text for node_exporter's textfile\n"
+     "collector: an info sample per device, link and port widths and speeds, the\n"
+     "installed firmware version of upstream cards (their device session is opened\n"
+     "briefly), the number of devices by kind and whether the scrape succeeded.\n"
+     "Exits with 1 when the list cannot be opened (the text says so too).\n"
+     "\n"
+     "  --output FILE   replace FILE atomically instead of printing\n"},
     {"help", "[COMMAND]", 0, nullptr, "this text, or the help of one command",
      "Shows the tool's help, or the help of one command; the same as\n"
      "'qvzel COMMAND --help'.\n"},

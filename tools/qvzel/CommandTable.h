@@ -15,6 +15,7 @@ enum eCommandOption : unsigned {
   kOptionForce = 1u << 1,
   kOptionYes = 1u << 2,
   kOptionJson = 1u << 3,
+  kOptionOutput = 1u << 4,  // takes a value: --output FILE
 };
 
 using tCommandRunner = int (*)(const sOptions& a_rOptions, std::ostream& a_rOut,

@@ -46,7 +46,8 @@ struct sOptionName {
 const sOptionName kOptionNames[] = {{kOptionTree, "--tree"},
                                     {kOptionForce, "--force"},
                                     {kOptionYes, "--yes"},
-                                    {kOptionJson, "--json"}};
+                                    {kOptionJson, "--json"},
+                                    {kOptionOutput, "--output FILE"}};
 
 // "update ITEM IMAGE [--force] [--yes]"
 std::string synopsis(const sCommandSpec& a_rSpec) {
