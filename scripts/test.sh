@@ -4,7 +4,7 @@
 # stages, each in a build of its own with only the targets it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 jobs=$(nproc)
 status=0
 
