@@ -9,6 +9,8 @@ set(QVZ_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qvzelif)
 install(TARGETS qvzelif EXPORT qvzelifTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/include/qvzelif.h ${CMAKE_SOURCE_DIR}/include/qvzelif_status.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The PCI bridge library's interface, for sites that build their own.
+install(FILES ${PROJECT_SOURCE_DIR}/include/qvpcibrd.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT qvzelifTargets NAMESPACE qvzelif:: DESTINATION ${QVZ_CMAKE_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/qvzelifConfig.cmake.in

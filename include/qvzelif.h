@@ -116,7 +116,7 @@ extern "C" {
 #define QVZEL_ATTR_MODEL_NAME             0x00000001u
 /* U32 (controller): the constant 2. */
 #define QVZEL_ATTR_CONTROLLER_TYPE        0x00010000u
-/* U32 (controller): PCI bridge attribute 0x20000300 of its bridge. */
+/* U32 (controller): PCI bridge attribute QVPCIBRD_ATTR_PORT_NUMBER of its bridge. */
 #define QVZEL_ATTR_CONTROLLER_PORT        0x00010001u
 /* U32 (controller): bus number of its PCI bridge. */
 #define QVZEL_ATTR_CONTROLLER_BRIDGE_BUS  0x0001F010u
@@ -136,7 +136,7 @@ extern "C" {
 #define QVZEL_ATTR_PCI_FUNCTION           0xF000F030u
 /* U32 (upstream): number of ports. */
 #define QVZEL_ATTR_PORT_COUNT             0xF000F040u
-/* U32 (upstream) + port index: the port's PCI bridge attribute 0x20000300. */
+/* U32 (upstream) + port index: the port's PCI bridge attribute QVPCIBRD_ATTR_PORT_NUMBER. */
 #define QVZEL_ATTR_PORT_NUMBER            0xF000F050u
 /* U32 (upstream): link status, read now from the device's link. */
 #define QVZEL_ATTR_LINK_STATUS            0xF000F060u

@@ -283,6 +283,39 @@ def sysfs_section(report, directory):
                       "a list opening takes at most %.2f x the time of lspci -t" % worst)
 
 
+def ini_section(report, entries):
+    """Controller-file loading: time per size, growth and the 1 s target."""
+    name = "160,000-key controller file loads in under 1 s"
+    curves = {}
+    for kind in ("BM_IniClassOneSection", "BM_IniClassManySections",
+                 "BM_OpenListWithControllerFile"):
+        points = sorted((int(e["keys"]), int(e["file_bytes"]), seconds(e),
+                         seconds(dict(e, real_time=e["cpu_time"])))
+                        for _, e in find(entries, r"^%s/" % kind))
+        if points:
+            curves[kind] = points
+    if not curves:
+        report.target(name, None, "no figures")
+        return
+    report.out("INI files (one section of N keys, or N one-key sections); growth exponent")
+    report.out("of the CPU time from the size before (1 = linear)")
+    report.out("%-28s %8s %10s %10s %10s %9s" % ("benchmark", "keys", "bytes", "ms", "cpu ms",
+                                               "exponent"))
+    for kind, points in curves.items():
+        previous = None
+        for keys, size, secs, cpu in points:
+            exponent = ("%.2f" % (math.log(cpu / previous[1]) / math.log(keys / previous[0]))
+                        if previous else "")
+            report.out("%-28s %8d %10d %10.2f %10.2f %9s" % (kind[3:], keys, size, secs * 1e3,
+                                                             cpu * 1e3, exponent))
+            previous = (keys, cpu)
+    report.out()
+    largest = [points[-1] for kind, points in curves.items() if kind != "BM_IniClassManySections"]
+    keys, size, secs, _ = max(largest, key=lambda point: point[2])
+    report.target(name, keys >= 160000 and secs < 1.0,
+                  "%d keys (%d bytes) in %.3f s at most" % (keys, size, secs))
+
+
 def main(argv):
     if len(argv) != 2:
         sys.stderr.write(__doc__)
@@ -301,6 +334,7 @@ def main(argv):
     share_section(report, directory)
     memory_section(report, directory)
     sysfs_section(report, directory)
+    ini_section(report, benchmarks(load(directory, "ini.json")))
     report.out("Targets:")
     print("\n".join(report.lines + report.targets))
     return 0

@@ -99,6 +99,12 @@ echo "== discovery and attribute reads =="
 "$bench_bin/discovery/bench_discovery" --benchmark_min_time="$min_time" \
   --benchmark_out="$out/discovery.json" --benchmark_out_format=json
 
+echo "== INI files: 10,000 to 160,000 keys, alone and as the controller file =="
+# The list openings write the controller file below a relocated shared state
+# directory; the relocation library reads its variable when the program starts.
+QVRELOC_SHAREDSTATEDIR=$out/state "$bench_bin/config/bench_ini" --benchmark_min_time="$min_time" \
+  --benchmark_out="$out/ini.json" --benchmark_out_format=json
+
 echo "== memory: 10,000 list openings and closings in one process =="
 "$bench_bin/discovery/qvz_bench_list_loop" "$out/systems/chassis-8.ini" 10000 | tee "$out/memory.txt"
 

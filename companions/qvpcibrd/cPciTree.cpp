@@ -4,15 +4,20 @@
 #include <cctype>
 #include <cstdio>
 
+#include "qvpcibrd.h"
+
 namespace qvpcibrd {
 
-const char* const kEntryPointNames[18] = {
-    "OpenSession",         "CloseSession",         "FindBridgesByPciIds",
-    "FindBridgeByAddress", "FindBridgeBySlotPath", "FindParentBridgeForBus",
-    "GetBridgeParent",     "GetBridgeChildren",    "GetBusChildren",
-    "GetRootBuses",        "GetBridgeAddress",     "GetBridgeSlotPath",
-    "GetBridgeIds",        "SetAttributeU32",      "GetAttributeU32",
-    "OpenBridge",          "CloseBridge",          "EepromUpdate"};
+namespace {
+
+// The entry point names without their QvPciBrd_ prefix.
+const char* const kEntryPointNames[] = {
+#define QVZ_PCIBRD_NAME(a_Name) #a_Name,
+    QVPCIBRD_ENTRY_POINTS(QVZ_PCIBRD_NAME)
+#undef QVZ_PCIBRD_NAME
+};
+
+}  // namespace
 
 // References start well away from 0 so that a caller confusing a reference
 // with an index is noticed.

@@ -12,8 +12,7 @@
 
 namespace qvpcibrd {
 
-// The entry point names without their QvPciBrd_ prefix, in table order.
-extern const char* const kEntryPointNames[18];
+// True when a_rName is an entry point's name without its QvPciBrd_ prefix.
 bool isEntryPointName(const std::string& a_rName);
 
 // Deliberate protocol violations of GetBridgeSlotPath, for tests of callers.

@@ -63,12 +63,13 @@ void addLinkAttributes(const sSysfsFunction& a_rFunction, sBridge& a_rBridge) {
   } else {
     l_HasSpeed = false;
   }
-  if (l_HasWidth) a_rBridge.m_Attributes[kAttrLinkWidth] = l_Width;
-  if (l_HasSpeed) a_rBridge.m_Attributes[kAttrLinkSpeed] = l_Speed;
-  if (l_HasWidth && l_HasSpeed) a_rBridge.m_Attributes[kAttrLinkStatus] = l_Speed | (l_Width << 4);
+  if (l_HasWidth) a_rBridge.m_Attributes[QVPCIBRD_ATTR_LINK_WIDTH] = l_Width;
+  if (l_HasSpeed) a_rBridge.m_Attributes[QVPCIBRD_ATTR_LINK_SPEED] = l_Speed;
+  if (l_HasWidth && l_HasSpeed)
+    a_rBridge.m_Attributes[QVPCIBRD_ATTR_LINK_STATUS] = l_Speed | (l_Width << 4);
   uint32_t l_LinkCapabilities = 0;
   if (l_Config.linkCapabilities(l_LinkCapabilities)) {
-    a_rBridge.m_Attributes[kAttrPortNumber] = l_LinkCapabilities >> 24;
+    a_rBridge.m_Attributes[QVPCIBRD_ATTR_PORT_NUMBER] = l_LinkCapabilities >> 24;
   }
 }
 

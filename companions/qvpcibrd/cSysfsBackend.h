@@ -14,12 +14,6 @@ namespace qvpcibrd {
 constexpr const char* kSysfsRootVariable = "QVPCIBRD_SYSFS_ROOT";
 constexpr const char* kDefaultSysfsRoot = "/sys";
 
-// The attributes this backend serves.
-constexpr uint32_t kAttrPortNumber = 0x20000300;  // Link Capabilities bits 31:24
-constexpr uint32_t kAttrLinkStatus = 0x20000A00;  // speed code | width << 4
-constexpr uint32_t kAttrLinkWidth = 0x20000B00;   // negotiated lanes
-constexpr uint32_t kAttrLinkSpeed = 0x20000C00;   // Link Status speed code
-
 class cSysfsBackend : public iPciBrdBackend {
  public:
   int32_t loadTree(cPciTree& a_rTree) override;

@@ -10,7 +10,7 @@
 
 #include "cPciTree.h"
 #include "iPciBrdBackend.h"
-#include "qvpcibrd.h"
+#include "qvpcibrdSim.h"
 
 using namespace qvpcibrd;
 

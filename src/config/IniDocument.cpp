@@ -40,11 +40,9 @@ template struct sIniArray<sIniSection>;
 
 namespace nIniDetail {
 
-namespace {
 char UpperAscii(char a_Char) {
   return (a_Char >= 'a' && a_Char <= 'z') ? static_cast<char>(a_Char - 'a' + 'A') : a_Char;
 }
-}  // namespace
 
 bool IsSpace(char a_Char) {
   return a_Char == ' ' || a_Char == '\t' || a_Char == '\n' || a_Char == '\v' || a_Char == '\f' ||
@@ -93,34 +91,33 @@ sIniSection* FindSection(sIniDocument& a_rDocument, const char* a_pName) {
       NamesEqual(a_rDocument, a_rDocument.m_pLastSection->m_pName, a_pName)) {
     return a_rDocument.m_pLastSection;
   }
-  for (size_t l_i = 0; l_i < a_rDocument.m_Sections.m_Count; ++l_i) {
-    sIniSection* l_pSection = a_rDocument.m_Sections.m_ppItems[l_i];
-    if (NamesEqual(a_rDocument, l_pSection->m_pName, a_pName)) {
-      a_rDocument.m_pLastSection = l_pSection;
-      return l_pSection;
-    }
-  }
-  return nullptr;
+  const size_t l_Position =
+      IndexedFind(a_rDocument.m_SectionIndex, a_rDocument.m_Sections, a_rDocument, a_pName);
+  if (l_Position == a_rDocument.m_Sections.m_Count) return nullptr;
+  a_rDocument.m_pLastSection = a_rDocument.m_Sections.m_ppItems[l_Position];
+  return a_rDocument.m_pLastSection;
 }
 
-size_t FindEntry(const sIniDocument& a_rDocument, const sIniSection& a_rSection,
-                 const char* a_pKey) {
-  const size_t l_Count = a_rSection.m_Entries.m_Count;
-  if (a_pKey == nullptr) return l_Count;
-  for (size_t l_i = 0; l_i < l_Count; ++l_i) {
-    if (NamesEqual(a_rDocument, a_rSection.m_Entries.m_ppItems[l_i]->m_pKey, a_pKey)) return l_i;
-  }
-  return l_Count;
+size_t FindEntry(const sIniDocument& a_rDocument, sIniSection& a_rSection, const char* a_pKey) {
+  if (a_pKey == nullptr) return a_rSection.m_Entries.m_Count;
+  return IndexedFind(a_rSection.m_Index, a_rSection.m_Entries, a_rDocument, a_pKey);
+}
+
+bool AddEntry(const sIniDocument& a_rDocument, sIniSection& a_rSection, sIniEntry* a_pEntry) {
+  if (!a_rSection.m_Entries.Append(a_pEntry)) return false;
+  IndexAppended(a_rSection.m_Index, a_rSection.m_Entries, a_rDocument);
+  return true;
 }
 
 sIniSection* AddSection(sIniDocument& a_rDocument, const char* a_pName) {
-  sIniSection* l_pSection = new (std::nothrow) sIniSection{nullptr, {}};
+  sIniSection* l_pSection = new (std::nothrow) sIniSection{nullptr, {}, {}};
   if (l_pSection == nullptr) return nullptr;
   l_pSection->m_pName = CopyTrimmed(a_pName);
   if (l_pSection->m_pName == nullptr || !a_rDocument.m_Sections.Append(l_pSection)) {
     FreeSection(l_pSection);
     return nullptr;
   }
+  IndexAppended(a_rDocument.m_SectionIndex, a_rDocument.m_Sections, a_rDocument);
   a_rDocument.m_pLastSection = l_pSection;
   return l_pSection;
 }
@@ -138,6 +135,7 @@ void FreeSection(sIniSection* a_pSection) {
     FreeEntry(a_pSection->m_Entries.m_ppItems[l_i]);
   }
   a_pSection->m_Entries.ReleaseStorage();
+  IndexRelease(a_pSection->m_Index);
   std::free(a_pSection->m_pName);
   delete a_pSection;
 }
@@ -147,6 +145,7 @@ void EmptyDocument(sIniDocument& a_rDocument) {
     FreeSection(a_rDocument.m_Sections.m_ppItems[l_i]);
   }
   a_rDocument.m_Sections.ReleaseStorage();
+  IndexRelease(a_rDocument.m_SectionIndex);
   a_rDocument.m_pLastSection = nullptr;
 }
 

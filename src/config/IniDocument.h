@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "config/IniEngine.h"
+#include "config/IniIndex.h"
 
 namespace nQvPxiDriverTools_1_0 {
 
@@ -32,11 +33,13 @@ struct sIniEntry {
 struct sIniSection {
   char* m_pName;  // trimmed
   sIniArray<sIniEntry> m_Entries;
+  sIniIndex m_Index;  // entries by key
 };
 
 struct sIniDocument {
   sIniArray<sIniSection> m_Sections;
   sIniSection* m_pLastSection;  // lookups try it first
+  sIniIndex m_SectionIndex;     // sections by name
   bool m_CaseSensitive;
   int m_Width;
   bool m_SafeWrite;
@@ -49,6 +52,7 @@ namespace nIniDetail {
 constexpr int kDefaultWidth = 80;
 
 bool IsSpace(char a_Char);
+char UpperAscii(char a_Char);
 // Copies a_Length bytes into a new zero-terminated text; null when memory is short.
 char* CopyText(const char* a_pText, size_t a_Length);
 // Copies a_pText without surrounding white space.
@@ -62,8 +66,10 @@ bool NamesEqual(const sIniDocument& a_rDocument, const char* a_pLeft, const char
 // sections are remembered.
 sIniSection* FindSection(sIniDocument& a_rDocument, const char* a_pName);
 // Index of the first entry with that key, or the entry count.
-size_t FindEntry(const sIniDocument& a_rDocument, const sIniSection& a_rSection,
-                 const char* a_pKey);
+size_t FindEntry(const sIniDocument& a_rDocument, sIniSection& a_rSection, const char* a_pKey);
+// Appends an entry to the section; false when memory is short (the entry
+// stays the caller's then).
+bool AddEntry(const sIniDocument& a_rDocument, sIniSection& a_rSection, sIniEntry* a_pEntry);
 // Appends a new section (name trimmed) and remembers it; null when memory is short.
 sIniSection* AddSection(sIniDocument& a_rDocument, const char* a_pName);
 void FreeEntry(sIniEntry* a_pEntry);

@@ -25,7 +25,7 @@ constexpr int kIniErrNoFile = -22;  // path missing, file does not exist or cann
 constexpr int kIniErrWrite = -28;   // writing or flushing the output failed
 constexpr int kIniErrPathTooLong = -36;   // path longer than kIniMaxPathLength
 constexpr int kIniErrOpen = -5001;        // load: the file exists but cannot be opened
-constexpr int kIniErrRead = -5002;        // load: reading the file failed
+constexpr int kIniErrRead = -5002;        // load: reading failed, or the file is too large
 constexpr int kIniErrTempFile = -5003;    // save: the temporary file cannot be created
 constexpr int kIniErrOpenOutput = -5004;  // save: the output file cannot be opened
 constexpr int kIniErrNotI32 = -5021;      // not a valid signed 32-bit number
@@ -33,6 +33,8 @@ constexpr int kIniErrNotU32 = -5022;      // not a valid unsigned 32-bit number
 
 // Longest path iniLoad and iniSave accept.
 constexpr int kIniMaxPathLength = 255;
+// Largest file iniLoad reads (16 MiB).
+constexpr long kIniMaxFileSize = 16L << 20;
 // Width value meaning "never split lines".
 constexpr int kIniUnlimitedWidth = -1;
 
@@ -48,6 +50,9 @@ int iniSetLineFormat(sIniDocument* a_pDocument, int a_Width, bool a_SafeWrite);
 // Exact (non-zero) or relaxed (0) name comparison; returns the previous mode.
 int iniSetCaseSensitive(sIniDocument* a_pDocument, int a_CaseSensitive);
 // Replaces the document's content with the file's; kIniSuccess on success.
+// Only a regular file of at most kIniMaxFileSize bytes is read (anything else
+// gives kIniErrRead, without waiting), and no more of it than it held when it
+// was opened.
 int iniLoad(sIniDocument* a_pDocument, const char* a_pPath);
 // 1 when the file's modification time differs from the one remembered at
 // the last load or save, 0 when equal.

@@ -1,5 +1,7 @@
 // INI engine: loading a file into a document.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -84,7 +86,7 @@ int ParseEntry(sParser& a_rParser, const char* a_pText, const char* a_pTextEnd) 
     return kIniSuccess;
   }
   sIniEntry* l_pEntry = new (std::nothrow) sIniEntry{l_pNewKey, l_pNewValue, l_Quote};
-  if (l_pEntry == nullptr || !l_rSection.m_Entries.Append(l_pEntry)) {
+  if (l_pEntry == nullptr || !AddEntry(*a_rParser.m_pDocument, l_rSection, l_pEntry)) {
     if (l_pEntry != nullptr) {
       FreeEntry(l_pEntry);
     } else {
@@ -156,47 +158,66 @@ long ContinuationNumber(const char* a_pKey, size_t& a_rBaseLength) {
   return l_Number;
 }
 
-// Joins runs of "<key> Line0001", "<key> Line0002", ... into one entry.
+// The entry made of a run's entries: the first one's base key and the
+// values of all of them in order. Null when memory is short.
+char* JoinedValue(sIniEntry* const* a_ppRun, size_t a_RunLength) {
+  size_t l_TotalLength = 0;
+  for (size_t l_j = 0; l_j < a_RunLength; ++l_j)
+    l_TotalLength += std::strlen(a_ppRun[l_j]->m_pValue);
+  char* l_pValue = static_cast<char*>(std::malloc(l_TotalLength + 1));
+  if (l_pValue == nullptr) return nullptr;
+  size_t l_At = 0;
+  for (size_t l_j = 0; l_j < a_RunLength; ++l_j) {
+    const size_t l_PartLength = std::strlen(a_ppRun[l_j]->m_pValue);
+    std::memcpy(l_pValue + l_At, a_ppRun[l_j]->m_pValue, l_PartLength);
+    l_At += l_PartLength;
+  }
+  l_pValue[l_At] = '\0';
+  return l_pValue;
+}
+
+// Joins runs of "<key> Line0001", "<key> Line0002", ... into one entry. The
+// kept entries move down over the removed ones in one pass, so that many
+// runs cost no more than one.
 int JoinContinuations(sIniSection& a_rSection) {
   sIniArray<sIniEntry>& l_rEntries = a_rSection.m_Entries;
-  for (size_t l_i = 0; l_i < l_rEntries.m_Count; ++l_i) {
+  sIniEntry** l_ppItems = l_rEntries.m_ppItems;
+  const size_t l_Count = l_rEntries.m_Count;
+  int l_Result = kIniSuccess;
+  size_t l_Kept = 0;
+  size_t l_i = 0;
+  while (l_i < l_Count) {
+    sIniEntry* l_pFirst = l_ppItems[l_i];
     size_t l_BaseLength = 0;
-    if (ContinuationNumber(l_rEntries.m_ppItems[l_i]->m_pKey, l_BaseLength) != 1) continue;
     size_t l_RunEnd = l_i + 1;
-    size_t l_TotalLength = std::strlen(l_rEntries.m_ppItems[l_i]->m_pValue);
-    for (; l_RunEnd < l_rEntries.m_Count; ++l_RunEnd) {
-      size_t l_Ignored = 0;
-      const long l_Number = ContinuationNumber(l_rEntries.m_ppItems[l_RunEnd]->m_pKey, l_Ignored);
-      if (l_Number < 0 || l_Number == 1) break;
-      l_TotalLength += std::strlen(l_rEntries.m_ppItems[l_RunEnd]->m_pValue);
+    if (l_Result == kIniSuccess && ContinuationNumber(l_pFirst->m_pKey, l_BaseLength) == 1) {
+      for (; l_RunEnd < l_Count; ++l_RunEnd) {
+        size_t l_Ignored = 0;
+        const long l_Number = ContinuationNumber(l_ppItems[l_RunEnd]->m_pKey, l_Ignored);
+        if (l_Number < 0 || l_Number == 1) break;
+      }
+      if (l_BaseLength > kMaxBaseKeyLength) l_BaseLength = kMaxBaseKeyLength;
+      char* l_pKey = CopyText(l_pFirst->m_pKey, l_BaseLength);
+      char* l_pValue = l_pKey != nullptr ? JoinedValue(l_ppItems + l_i, l_RunEnd - l_i) : nullptr;
+      if (l_pValue == nullptr) {
+        // The rest of the section stays as parsed.
+        std::free(l_pKey);
+        l_Result = kIniErrNoMemory;
+        l_RunEnd = l_i + 1;
+      } else {
+        std::free(l_pFirst->m_pKey);
+        std::free(l_pFirst->m_pValue);
+        l_pFirst->m_pKey = l_pKey;
+        l_pFirst->m_pValue = l_pValue;
+        for (size_t l_j = l_i + 1; l_j < l_RunEnd; ++l_j) FreeEntry(l_ppItems[l_j]);
+        IndexOutdated(a_rSection.m_Index);
+      }
     }
-    sIniEntry* l_pFirst = l_rEntries.m_ppItems[l_i];
-    if (l_BaseLength > kMaxBaseKeyLength) l_BaseLength = kMaxBaseKeyLength;
-    char* l_pKey = CopyText(l_pFirst->m_pKey, l_BaseLength);
-    char* l_pValue = static_cast<char*>(std::malloc(l_TotalLength + 1));
-    if (l_pKey == nullptr || l_pValue == nullptr) {
-      std::free(l_pKey);
-      std::free(l_pValue);
-      return kIniErrNoMemory;
-    }
-    size_t l_At = 0;
-    for (size_t l_j = l_i; l_j < l_RunEnd; ++l_j) {
-      const char* l_pPart = l_rEntries.m_ppItems[l_j]->m_pValue;
-      const size_t l_PartLength = std::strlen(l_pPart);
-      std::memcpy(l_pValue + l_At, l_pPart, l_PartLength);
-      l_At += l_PartLength;
-    }
-    l_pValue[l_At] = '\0';
-    std::free(l_pFirst->m_pKey);
-    std::free(l_pFirst->m_pValue);
-    l_pFirst->m_pKey = l_pKey;
-    l_pFirst->m_pValue = l_pValue;
-    for (size_t l_j = l_RunEnd - 1; l_j > l_i; --l_j) {
-      FreeEntry(l_rEntries.m_ppItems[l_j]);
-      l_rEntries.RemoveAt(l_j);
-    }
+    l_ppItems[l_Kept++] = l_pFirst;
+    l_i = l_RunEnd;
   }
-  return kIniSuccess;
+  l_rEntries.m_Count = l_Kept;
+  return l_Result;
 }
 
 bool IsUnicodeMark(const unsigned char* a_pBytes, size_t a_Count) {
@@ -209,16 +230,32 @@ bool IsUnicodeMark(const unsigned char* a_pBytes, size_t a_Count) {
                           (a_pBytes[0] == 0xFE && a_pBytes[1] == 0xFF));
 }
 
-int ParseFile(sIniDocument& a_rDocument, FILE* a_pFile, const unsigned char* a_pStart,
+// The open file and what may still be read of it.
+struct sSource {
+  FILE* m_pFile;
+  size_t m_Left;  // at most the file's size when it was opened
+};
+
+// Reads up to a_Count bytes, never more than the file held when it was
+// opened: a file that grows while it is read cannot make the load endless.
+size_t ReadSome(sSource& a_rSource, void* a_pBuffer, size_t a_Count) {
+  const size_t l_Wanted = a_Count < a_rSource.m_Left ? a_Count : a_rSource.m_Left;
+  if (l_Wanted == 0) return 0;
+  const size_t l_Read = std::fread(a_pBuffer, 1, l_Wanted, a_rSource.m_pFile);
+  a_rSource.m_Left -= l_Read;
+  return l_Read;
+}
+
+int ParseFile(sIniDocument& a_rDocument, sSource& a_rSource, const unsigned char* a_pStart,
               size_t a_StartCount) {
   EmptyDocument(a_rDocument);
   sParser l_Parser{&a_rDocument, nullptr, 0, 0, nullptr};
   int l_Result = ParseBytes(l_Parser, reinterpret_cast<const char*>(a_pStart), a_StartCount);
   char l_Chunk[kChunkSize];
   while (l_Result == kIniSuccess) {
-    const size_t l_Read = std::fread(l_Chunk, 1, sizeof(l_Chunk), a_pFile);
+    const size_t l_Read = ReadSome(a_rSource, l_Chunk, sizeof(l_Chunk));
     if (l_Read == 0) {
-      if (std::ferror(a_pFile)) l_Result = kIniErrRead;
+      if (std::ferror(a_rSource.m_pFile)) l_Result = kIniErrRead;
       break;
     }
     l_Result = ParseBytes(l_Parser, l_Chunk, l_Read);
@@ -232,24 +269,52 @@ int ParseFile(sIniDocument& a_rDocument, FILE* a_pFile, const unsigned char* a_p
   return l_Result;
 }
 
+// Opens a regular file for reading. The open does not wait (a FIFO without
+// a writer would hold the caller, and with it every other caller, forever)
+// and the opened file itself is examined, so nothing can be swapped in
+// between: a FIFO, a device such as /dev/zero or a directory is refused, and
+// so is a file too large to hold.
+int OpenRegularFile(const char* a_pPath, sSource& a_rSource, time_t& a_rFileTime) {
+  const int l_Fd = ::open(a_pPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (l_Fd == -1) {
+    struct stat l_Info;
+    return ::stat(a_pPath, &l_Info) != 0 ? kIniErrNoFile : kIniErrOpen;
+  }
+  struct stat l_Info;
+  int l_Result = kIniSuccess;
+  if (::fstat(l_Fd, &l_Info) != 0) {
+    l_Result = kIniErrOpen;
+  } else if (!S_ISREG(l_Info.st_mode) || l_Info.st_size > kIniMaxFileSize) {
+    // Read as a failed read, as a directory always was.
+    l_Result = kIniErrRead;
+  } else {
+    a_rSource.m_pFile = ::fdopen(l_Fd, "rb");
+    if (a_rSource.m_pFile == nullptr) l_Result = kIniErrOpen;
+  }
+  if (l_Result != kIniSuccess) {
+    ::close(l_Fd);
+    return l_Result;
+  }
+  a_rSource.m_Left = static_cast<size_t>(l_Info.st_size);
+  a_rFileTime = l_Info.st_mtime;
+  return kIniSuccess;
+}
+
 }  // namespace
 
 int iniLoad(sIniDocument* a_pDocument, const char* a_pPath) {
   int l_Error = kIniSuccess;
   if (!PathUsable(a_pPath, l_Error)) return l_Error;
   if (a_pDocument == nullptr) return kIniErrNoFile;
-  FILE* l_pFile = std::fopen(a_pPath, "rbe");
-  if (l_pFile == nullptr) {
-    struct stat l_Info;
-    return ::stat(a_pPath, &l_Info) != 0 ? kIniErrNoFile : kIniErrOpen;
-  }
-  struct stat l_Info;
-  const time_t l_FileTime = ::fstat(fileno(l_pFile), &l_Info) == 0 ? l_Info.st_mtime : 0;
+  sSource l_Source{nullptr, 0};
+  time_t l_FileTime = 0;
+  l_Error = OpenRegularFile(a_pPath, l_Source, l_FileTime);
+  if (l_Error != kIniSuccess) return l_Error;
 
   unsigned char l_Start[4];
-  size_t l_StartCount = std::fread(l_Start, 1, sizeof(l_Start), l_pFile);
+  size_t l_StartCount = ReadSome(l_Source, l_Start, sizeof(l_Start));
   int l_Result = kIniSuccess;
-  if (l_StartCount < sizeof(l_Start) && std::ferror(l_pFile)) {
+  if (l_StartCount < sizeof(l_Start) && std::ferror(l_Source.m_pFile)) {
     l_Result = kIniErrRead;
   } else if (IsUnicodeMark(l_Start, l_StartCount)) {
     l_Result = kIniErrUnicodeFile;
@@ -259,9 +324,9 @@ int iniLoad(sIniDocument* a_pDocument, const char* a_pPath) {
       l_pStart += 3;
       l_StartCount -= 3;
     }
-    l_Result = ParseFile(*a_pDocument, l_pFile, l_pStart, l_StartCount);
+    l_Result = ParseFile(*a_pDocument, l_Source, l_pStart, l_StartCount);
   }
-  std::fclose(l_pFile);
+  std::fclose(l_Source.m_pFile);
   if (l_Result != kIniSuccess) return l_Result;
   std::memcpy(a_pDocument->m_FileName, a_pPath, std::strlen(a_pPath) + 1);
   a_pDocument->m_FileTime = l_FileTime;

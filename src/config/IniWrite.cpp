@@ -52,6 +52,7 @@ void RemoveSection(sIniDocument& a_rDocument, sIniSection* a_pSection) {
   for (size_t l_i = 0; l_i < a_rDocument.m_Sections.m_Count; ++l_i) {
     if (a_rDocument.m_Sections.m_ppItems[l_i] == a_pSection) {
       a_rDocument.m_Sections.RemoveAt(l_i);
+      IndexOutdated(a_rDocument.m_SectionIndex);
       break;
     }
   }
@@ -76,7 +77,7 @@ int StoreValue(sIniDocument& a_rDocument, const char* a_pSection, char* a_pKey, 
       return kIniFound;
     }
     sIniEntry* l_pEntry = new (std::nothrow) sIniEntry{a_pKey, a_pValue, a_Quote};
-    if (l_pEntry != nullptr && l_pSection->m_Entries.Append(l_pEntry)) return kIniFound;
+    if (l_pEntry != nullptr && AddEntry(a_rDocument, *l_pSection, l_pEntry)) return kIniFound;
     delete l_pEntry;
     if (l_Created) RemoveSection(a_rDocument, l_pSection);
   }
@@ -142,6 +143,7 @@ int iniDeleteKey(sIniDocument* a_pDocument, const char* a_pSection, const char* 
   if (l_Index == l_pSection->m_Entries.m_Count) return kIniNotFound;
   FreeEntry(l_pSection->m_Entries.m_ppItems[l_Index]);
   l_pSection->m_Entries.RemoveAt(l_Index);
+  IndexOutdated(l_pSection->m_Index);
   return kIniFound;
 }
 
@@ -163,6 +165,7 @@ int iniRenameSection(sIniDocument* a_pDocument, const char* a_pOldName, const ch
   if (l_pName == nullptr) return kIniErrNoMemory;
   std::free(l_pSection->m_pName);
   l_pSection->m_pName = l_pName;
+  IndexOutdated(a_pDocument->m_SectionIndex);
   return kIniFound;
 }
 

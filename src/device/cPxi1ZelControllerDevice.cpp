@@ -1,5 +1,6 @@
 #include "device/cPxi1ZelControllerDevice.h"
 
+#include "qvpcibrd.h"
 #include "qvzelif.h"
 #include "status/JsonStatus.h"
 
@@ -9,8 +10,6 @@ using nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc;
 
 namespace {
 
-// PCI bridge attribute the controller reports as its port value.
-constexpr uint32_t kBridgeAttr300 = 0x20000300u;
 // Constant answers of every controller.
 constexpr uint32_t kControllerDeviceClass = 1;
 constexpr uint32_t kControllerType = 2;
@@ -67,7 +66,7 @@ cPxi1ZelControllerDevice::~cPxi1ZelControllerDevice() = default;
 void cPxi1ZelControllerDevice::readBridgeAttr300(iPciBrdWrapper_sc* a_pPciBrd, uint32_t a_BridgeRef,
                                                  Status& a_rStatus) {
   JsonStatusScope l_Scope(a_rStatus);
-  a_pPciBrd->GetAttributeU32(a_BridgeRef, kBridgeAttr300, m_BridgeAttr300, l_Scope);
+  a_pPciBrd->GetAttributeU32(a_BridgeRef, QVPCIBRD_ATTR_PORT_NUMBER, m_BridgeAttr300, l_Scope);
 }
 
 void cPxi1ZelControllerDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue,

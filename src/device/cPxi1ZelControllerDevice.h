@@ -19,13 +19,13 @@ extern const uint8_t kIdselMap[kIdselMapSize];
 
 class cPxi1ZelControllerDevice : public iZelDevice {
  public:
-  // Found through a model row: reads bus and attribute 0x20000300 of the
+  // Found through a model row: reads bus and attribute QVPCIBRD_ATTR_PORT_NUMBER of the
   // bridge at the device's first slot path.
   cPxi1ZelControllerDevice(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd,
                            const sModelEntry* a_pModel,
                            const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, Status& a_rStatus);
   // Named in the controller file: reports the file's vendor and model texts
-  // and reads attribute 0x20000300 of the bridge found for it.
+  // and reads attribute QVPCIBRD_ATTR_PORT_NUMBER of the bridge found for it.
   cPxi1ZelControllerDevice(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd,
                            const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo,
                            const std::string& a_rVendor, const std::string& a_rModelName,

@@ -6,6 +6,7 @@
 
 #include "device/FirmwareImage.h"
 #include "driver/tDeviceInterfaceIterator.h"
+#include "qvpcibrd.h"
 #include "status/Allocation.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
@@ -17,10 +18,6 @@ namespace {
 // Attribute identifiers, after the index bits are cleared.
 constexpr uint32_t kAttrKind = 0;
 constexpr uint32_t kKindUpstream = 0xF000;
-
-// Bridge attributes read above the device's bus.
-constexpr uint32_t kBridgeAttrLinkStatus = 0x20000A00;
-constexpr uint32_t kBridgeAttrLinkSpeed = 0x20000C00;
 
 // The row whose link attributes sit three bridge levels up.
 constexpr const char kThreeLevelModel[] = "QV PXIe-6550";
@@ -131,10 +128,10 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
       return;
     }
     case QVZEL_ATTR_LINK_STATUS:
-      *a_pValue = readLinkAttribute(kBridgeAttrLinkStatus, a_rStatus);
+      *a_pValue = readLinkAttribute(QVPCIBRD_ATTR_LINK_STATUS, a_rStatus);
       return;
     case QVZEL_ATTR_LINK_SPEED:
-      *a_pValue = readLinkAttribute(kBridgeAttrLinkSpeed, a_rStatus);
+      *a_pValue = readLinkAttribute(QVPCIBRD_ATTR_LINK_SPEED, a_rStatus);
       return;
     case QVZEL_ATTR_PORT_LINK_WIDTH:
     case QVZEL_ATTR_PORT_LINK_SPEED: {

@@ -10,9 +10,9 @@ namespace nQVZEL_15_0 {
 
 struct sPortInfo {
   std::string m_Name;        // port name from the model row ("1" to "4")
-  uint32_t m_BridgeAttr300;  // bridge attribute 0x20000300
-  uint32_t m_BridgeAttrB00;  // bridge attribute 0x20000B00 (link width)
-  uint32_t m_BridgeAttrC00;  // bridge attribute 0x20000C00
+  uint32_t m_BridgeAttr300;  // bridge attribute QVPCIBRD_ATTR_PORT_NUMBER
+  uint32_t m_BridgeAttrB00;  // bridge attribute QVPCIBRD_ATTR_LINK_WIDTH
+  uint32_t m_BridgeAttrC00;  // bridge attribute QVPCIBRD_ATTR_LINK_SPEED
 };
 
 typedef std::vector<sPortInfo> tPortList;

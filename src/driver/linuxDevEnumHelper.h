@@ -2,10 +2,11 @@
 // /proc/driver/qv/: open with retries, then one bounded read.
 #pragma once
 
-#include "status/Status.h"
+#include <sys/types.h>
 
 #include <cstddef>
-#include <sys/types.h>
+
+#include "status/Status.h"
 
 namespace nQVZEL_15_0 {
 namespace nQVKORA000 {
@@ -17,12 +18,19 @@ constexpr size_t kReadLimit = 4096;
 constexpr int kOpenAttempts = 10;
 
 // Opens a_pPath read-only with close-on-exec, trying kOpenAttempts times.
-// Returns the descriptor, or -1 with -52006 recorded.
+// The open never waits (a FIFO put where a file belongs would otherwise hold
+// the caller until a writer comes). Returns the descriptor, or -1 with -52006
+// recorded.
 int openWithRetries(const char* a_pPath, Status& a_rStatus);
 
 // One read of up to kReadLimit bytes into a_pBuffer (which holds kReadLimit
-// bytes). Returns the byte count, or 0 with -52024 recorded on a read error.
+// bytes). The driver publishes regular files only: anything else (a FIFO, a
+// device, a directory) counts as a read error. Returns the byte count, or 0
+// with -52024 recorded on a read error.
 size_t readOnce(int a_Fd, char* a_pBuffer, Status& a_rStatus);
+
+// Opens a_pPath, reads it once and closes it again.
+size_t readFile(const char* a_pPath, char* a_pBuffer, Status& a_rStatus);
 
 }  // namespace linuxDevEnumHelper
 }  // namespace nQVKORA000

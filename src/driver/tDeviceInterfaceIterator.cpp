@@ -1,29 +1,14 @@
 #include "driver/tDeviceInterfaceIterator.h"
 
-#include "driver/linuxDevEnumHelper.h"
-
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
+
+#include "driver/linuxDevEnumHelper.h"
 
 namespace nQVZEL_15_0 {
 namespace nQVKORA000 {
 
 namespace {
-
-// Closes a descriptor when the reading function leaves, on every path.
-class cFdCloser {
- public:
-  explicit cFdCloser(int a_Fd) : m_Fd(a_Fd) {}
-  ~cFdCloser() {
-    if (m_Fd != -1) ::close(m_Fd);
-  }
-  cFdCloser(const cFdCloser&) = delete;
-  cFdCloser& operator=(const cFdCloser&) = delete;
-
- private:
-  int m_Fd;
-};
 
 // Length of a_pPath without its last two components ("<device>" remains of
 // "<device>/deviceInterfaces/<class>\<instance>"); false when it has fewer.
@@ -117,12 +102,8 @@ void tDeviceInterfaceIterator::readProperty(const char* a_pGroup, const char* a_
     return;
   }
 
-  const int l_Fd = linuxDevEnumHelper::openWithRetries(l_Path, a_rStatus);
-  if (l_Fd == -1) return;
-  cFdCloser l_Closer(l_Fd);
-
   char l_Buffer[linuxDevEnumHelper::kReadLimit];
-  const size_t l_Count = linuxDevEnumHelper::readOnce(l_Fd, l_Buffer, a_rStatus);
+  const size_t l_Count = linuxDevEnumHelper::readFile(l_Path, l_Buffer, a_rStatus);
   if (a_rStatus.isFatal()) return;
 
   if (a_pCount != nullptr) *a_pCount = l_Count;
@@ -147,12 +128,8 @@ void tDeviceInterfaceIterator::readInterfacePath(sInterfacePath* a_pOut, Status&
     return;
   }
 
-  const int l_Fd = linuxDevEnumHelper::openWithRetries(l_Path, a_rStatus);
-  if (l_Fd == -1) return;
-  cFdCloser l_Closer(l_Fd);
-
   char l_Buffer[linuxDevEnumHelper::kReadLimit];
-  const size_t l_Count = linuxDevEnumHelper::readOnce(l_Fd, l_Buffer, a_rStatus);
+  const size_t l_Count = linuxDevEnumHelper::readFile(l_Path, l_Buffer, a_rStatus);
   if (a_rStatus.isFatal()) return;
 
   if (l_Count > sInterfacePath::kMaxPathLength || a_pOut == nullptr) {

@@ -1,5 +1,6 @@
 #include "finder/PortList.h"
 
+#include "qvpcibrd.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
 
@@ -39,7 +40,8 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
       uint32_t l_Value = 0xFFFFFFFF;
       {
         JsonStatusScope l_Scope(a_rStatus);
-        a_rWrapper.GetAttributeU32(l_Bridges[0], kBridgeAttrPortNumber, l_Value, l_Scope.json());
+        a_rWrapper.GetAttributeU32(l_Bridges[0], QVPCIBRD_ATTR_PORT_NUMBER, l_Value,
+                                   l_Scope.json());
       }
       l_Ports.push_back(sPortInfo{portName(a_rRow, 0), l_Value, 0, 0});
       l_Used = 1;
@@ -54,10 +56,10 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
       uint32_t l_PortNumber = 0xFFFFFFFF;
       uint32_t l_Width = 0;
       uint32_t l_Speed = 0;
-      a_rWrapper.GetAttributeU32(l_Bridge, kBridgeAttrPortNumber, l_PortNumber, l_Json);
+      a_rWrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_PORT_NUMBER, l_PortNumber, l_Json);
       a_rWrapper.OpenBridge(l_Bridge, l_Json);
-      a_rWrapper.GetAttributeU32(l_Bridge, kBridgeAttrLinkWidth, l_Width, l_Json);
-      a_rWrapper.GetAttributeU32(l_Bridge, kBridgeAttrPortSpeed, l_Speed, l_Json);
+      a_rWrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_LINK_WIDTH, l_Width, l_Json);
+      a_rWrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_LINK_SPEED, l_Speed, l_Json);
       a_rWrapper.CloseBridge(l_Bridge);
 
       Status l_BridgeStatus;

@@ -10,11 +10,6 @@
 
 namespace nQVZEL_15_0 {
 
-// Bridge attributes read for each port.
-constexpr uint32_t kBridgeAttrPortNumber = 0x20000300;
-constexpr uint32_t kBridgeAttrLinkWidth = 0x20000B00;
-constexpr uint32_t kBridgeAttrPortSpeed = 0x20000C00;
-
 // One port per bridge for a single-port row (port width 0). For a multi-port
 // row each bridge occupies its link width divided by the row's port width
 // names: more names than the row has records overflow, fewer records internal

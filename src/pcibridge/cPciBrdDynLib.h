@@ -1,9 +1,11 @@
 // cPciBrdDynLib: the PCI bridge library loaded at run time, its eighteen
-// entry points bound into a table. A method whose entry point is missing
+// entry points bound into a table of slots in the order of qvpcibrd.h, one
+// method per entry point. A method whose entry point is missing
 // answers -313008 (the two close methods 0) instead of calling through a
 // null pointer, so the rest of the library runs without the component.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "pcibridge/tPciBrdEntryPoints.h"
@@ -65,25 +67,18 @@ class cPciBrdDynLib {
                                uint32_t a_ByteCount, const uint8_t* a_pBuffer);
 
  private:
+  // The typed pointer in a_Slot, null when the entry point is missing.
+  template <ePciBrdEntryPoint a_Slot>
+  typename sPciBrdEntryPoint<a_Slot>::tPointer entryPoint() const;
+  // Calls the entry point in a_Slot, or gives the fixed answer of a missing one.
+  template <ePciBrdEntryPoint a_Slot, typename... tArgs>
+  int32_t call(tArgs... a_Args) const;
+
+  // Any entry point's address; entryPoint() turns it back into its own type.
+  typedef void (*tAnyEntryPoint)();
+
   void* m_pHandle;
-  tQvPciBrd_OpenSession m_pOpenSession;
-  tQvPciBrd_CloseSession m_pCloseSession;
-  tQvPciBrd_FindBridgesByPciIds m_pFindBridgesByPciIds;
-  tQvPciBrd_FindBridgeByAddress m_pFindBridgeByAddress;
-  tQvPciBrd_FindBridgeBySlotPath m_pFindBridgeBySlotPath;
-  tQvPciBrd_FindParentBridgeForBus m_pFindParentBridgeForBus;
-  tQvPciBrd_GetBridgeParent m_pGetBridgeParent;
-  tQvPciBrd_GetBridgeChildren m_pGetBridgeChildren;
-  tQvPciBrd_GetBusChildren m_pGetBusChildren;
-  tQvPciBrd_GetRootBuses m_pGetRootBuses;
-  tQvPciBrd_GetBridgeAddress m_pGetBridgeAddress;
-  tQvPciBrd_GetBridgeSlotPath m_pGetBridgeSlotPath;
-  tQvPciBrd_GetBridgeIds m_pGetBridgeIds;
-  tQvPciBrd_SetAttributeU32 m_pSetAttributeU32;
-  tQvPciBrd_GetAttributeU32 m_pGetAttributeU32;
-  tQvPciBrd_OpenBridge m_pOpenBridge;
-  tQvPciBrd_CloseBridge m_pCloseBridge;
-  tQvPciBrd_EepromUpdate m_pEepromUpdate;
+  std::array<tAnyEntryPoint, kPciBrdEntryPointCount> m_EntryPoints;
 };
 
 }  // namespace nQvPciBrdWrapper_15_0

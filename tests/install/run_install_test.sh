@@ -16,7 +16,7 @@ fail() { echo "install check: $*"; exit 1; }
 [ -f "$prefix/$libdir/libqvzelif.so.1.0.0" ] || fail "library libqvzelif.so.1.0.0 missing"
 [ "$(readlink "$prefix/$libdir/libqvzelif.so.1")" = libqvzelif.so.1.0.0 ] || fail "SONAME link missing"
 [ "$(readlink "$prefix/$libdir/libqvzelif.so")" = libqvzelif.so.1 ] || fail "development link missing"
-for f in include/qvzelif.h include/qvzelif_status.h "$libdir/pkgconfig/qvzelif.pc" \
+for f in include/qvzelif.h include/qvzelif_status.h include/qvpcibrd.h "$libdir/pkgconfig/qvzelif.pc" \
          "$libdir/cmake/qvzelif/qvzelifConfig.cmake" "$libdir/cmake/qvzelif/qvzelifConfigVersion.cmake" \
          bin/qvzel share/man/man1/qvzel.1; do
   [ -e "$prefix/$f" ] || fail "$f missing"
@@ -28,6 +28,12 @@ done
 used=$(ldd "$prefix/bin/qvzel" | awk '$1 == "libqvzelif.so.1" {print $3}')
 [ "$(readlink -f "$used")" = "$(readlink -f "$prefix/$libdir/libqvzelif.so.1")" ] ||
   fail "installed qvzel uses '$used', not the installed library"
+
+# The PCI bridge library's interface is plain C for those who implement it.
+# shellcheck disable=SC2086
+echo '#include <qvpcibrd.h>' |
+  "$cc" -std=c99 -Wall -Wextra -Werror -pedantic $flags -I"$prefix/include" -fsyntax-only -x c - ||
+  fail "qvpcibrd.h is not valid C"
 
 # pkg-config consumer, written in C.
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig

@@ -46,7 +46,9 @@ std::string secondHost() {
   l_Root.m_Name = "rpB";
   l_Root.m_Device = 0x1d;
   l_Root.m_Secondary = 10;
-  l_Root.m_Attributes = {{0x20000300, 8}, {0x20000A00, 0x11}, {0x20000C00, 0x3}};
+  l_Root.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 8},
+                         {QVPCIBRD_ATTR_LINK_STATUS, 0x11},
+                         {QVPCIBRD_ATTR_LINK_SPEED, 0x3}};
   sBridge l_Up;
   l_Up.m_Name = "upB";
   l_Up.m_Parent = "rpB";
@@ -58,8 +60,9 @@ std::string secondHost() {
     l_Port.m_Parent = "upB";
     l_Port.m_Device = l_Index;
     l_Port.m_Secondary = 12 + l_Index;
-    l_Port.m_Attributes = {
-        {0x20000300, static_cast<uint32_t>(l_Index + 1)}, {0x20000C00, 2}, {0x20000B00, 4}};
+    l_Port.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, static_cast<uint32_t>(l_Index + 1)},
+                           {QVPCIBRD_ATTR_LINK_SPEED, 2},
+                           {QVPCIBRD_ATTR_LINK_WIDTH, 4}};
     l_Text += bridgeText(l_Port);
   }
   return l_Text;

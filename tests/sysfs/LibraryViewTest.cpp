@@ -61,10 +61,10 @@ TEST_F(LibraryView, FourPortCardFromItsOwnFunction) {
     l_Path.ApplyRelativePath(l_Patterns[l_Index], l_Status);
     uint32_t l_Bridge = 0, l_Port = 0, l_Width = 0, l_Speed = 0;
     m_Wrapper.FindBridgeBySlotPath(l_Path, l_Bridge, m_Status);
-    m_Wrapper.GetAttributeU32(l_Bridge, 0x20000300, l_Port, m_Status);
+    m_Wrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_PORT_NUMBER, l_Port, m_Status);
     m_Wrapper.OpenBridge(l_Bridge, m_Status);
-    m_Wrapper.GetAttributeU32(l_Bridge, 0x20000B00, l_Width, m_Status);
-    m_Wrapper.GetAttributeU32(l_Bridge, 0x20000C00, l_Speed, m_Status);
+    m_Wrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_LINK_WIDTH, l_Width, m_Status);
+    m_Wrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_LINK_SPEED, l_Speed, m_Status);
     EXPECT_EQ(0, m_Wrapper.CloseBridge(l_Bridge));
     EXPECT_EQ(0, m_Status.code) << l_Patterns[l_Index];
     EXPECT_EQ(l_Ports[l_Index], l_Port);
@@ -78,7 +78,7 @@ TEST_F(LibraryView, FourPortCardFromItsOwnFunction) {
   m_Wrapper.GetBridgeParent(l_Link, l_Link, m_Status);
   m_Wrapper.GetBridgeParent(l_Link, l_Link, m_Status);
   uint32_t l_LinkStatus = 0;
-  m_Wrapper.GetAttributeU32(l_Link, 0x20000A00, l_LinkStatus, m_Status);
+  m_Wrapper.GetAttributeU32(l_Link, QVPCIBRD_ATTR_LINK_STATUS, l_LinkStatus, m_Status);
   EXPECT_EQ(0, m_Status.code);
   EXPECT_EQ(0x43u, l_LinkStatus);
   uint8_t l_Bus = 0xFF, l_Device = 0xFF;
@@ -113,7 +113,7 @@ TEST_F(LibraryView, AttributeNotServedReachesTheLibraryAsSuch) {
   uint32_t l_Bridge = 0, l_Value = 0x55;
   m_Wrapper.FindBridgeByAddress(0x80, 0, 0, l_Bridge, m_Status);
   ASSERT_EQ(0, m_Status.code);
-  m_Wrapper.GetAttributeU32(l_Bridge, 0x20000300, l_Value, m_Status);
+  m_Wrapper.GetAttributeU32(l_Bridge, QVPCIBRD_ATTR_PORT_NUMBER, l_Value, m_Status);
   EXPECT_EQ(qvstatus::kPciBrdAttrNotServed, m_Status.code);
   EXPECT_EQ(0x55u, l_Value);
 }

@@ -58,8 +58,8 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   l_Scratch.remove();
 
   EXPECT_EQ("MR00:00,00,00,E0", l_Session.slotPath(l_Session.at("04:00.0")));
-  EXPECT_EQ(3, l_Session.attribute("03:02.0", 0x20000300));
-  EXPECT_EQ(4, l_Session.attribute("03:01.0", 0x20000B00));
+  EXPECT_EQ(3, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_PORT_NUMBER));
+  EXPECT_EQ(4, l_Session.attribute("03:01.0", QVPCIBRD_ATTR_LINK_WIDTH));
   EXPECT_EQ((std::vector<uint32_t>{0x00, 0x40, 0x80}), l_Session.rootBuses());
 
   // A new session reads again, and finds no root directory now.
@@ -90,7 +90,7 @@ TEST(SysfsSession, LeavesTheConfigurationOfOtherFunctionsAlone) {
     cSysfsRoot l_Env(l_Root);
     cSession l_Session(l_Lib);
     const bool l_Ok = l_Lib.ready() && l_Session.openResult() == 0 &&
-                      l_Session.attribute("00:01.0", 0x20000300) == 3;
+                      l_Session.attribute("00:01.0", QVPCIBRD_ATTR_PORT_NUMBER) == 3;
     _exit(l_Ok ? 0 : 1);
   }
   int l_Status = 0;
@@ -167,8 +167,9 @@ TEST(SysfsSession, WritesAreRefused) {
   const tQvPciBrdBridgeRef l_Port = l_Session.at("03:00.0");
   EXPECT_EQ(-313009, QVPCIBRD_ERR_READ_ONLY);
   EXPECT_EQ(QVPCIBRD_ERR_READ_ONLY,
-            l_Lib.SetAttributeU32(l_Session.handle(), l_Port, 0x20000B00, 16));
-  EXPECT_EQ(4, l_Session.attribute("03:00.0", 0x20000B00)) << "the value is unchanged";
+            l_Lib.SetAttributeU32(l_Session.handle(), l_Port, QVPCIBRD_ATTR_LINK_WIDTH, 16));
+  EXPECT_EQ(4, l_Session.attribute("03:00.0", QVPCIBRD_ATTR_LINK_WIDTH))
+      << "the value is unchanged";
   EXPECT_EQ(QVPCIBRD_ERR_READ_ONLY,
             l_Lib.SetAttributeU32(l_Session.handle(), l_Port, 0x20001234, 1));
   EXPECT_EQ(-313004, l_Session.attribute("03:00.0", 0x20001234)) << "and nothing new appears";

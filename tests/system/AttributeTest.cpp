@@ -19,7 +19,7 @@ std::string attributeHost() {
   l_Upstream.m_DeviceId = 0xE111;
   l_Upstream.m_SubsystemVendorId = 0x1F3C;
   l_Upstream.m_SubsystemId = 0x4140;
-  l_Upstream.m_Attributes = {{0x20000300, 0x31}};
+  l_Upstream.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 0x31}};
   const sBridge l_Controller = switchController(0x21);
   return fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) + bridgeText(l_Upstream) +
          bridgeText(l_Controller);
@@ -156,7 +156,7 @@ TEST_F(LiveLink, OtherModelsReadOneBridgeUpAndForgiveAnUnservedValue) {
   l_Root.m_Name = "rpD";
   l_Root.m_Device = 0x1b;
   l_Root.m_Secondary = 0x30;
-  l_Root.m_Attributes = {{0x20000C00, 5}};
+  l_Root.m_Attributes = {{QVPCIBRD_ATTR_LINK_SPEED, 5}};
   sBridge l_Own;
   l_Own.m_Name = "idtup";
   l_Own.m_Parent = "rpD";
@@ -165,7 +165,7 @@ TEST_F(LiveLink, OtherModelsReadOneBridgeUpAndForgiveAnUnservedValue) {
   l_Port.m_Name = "idtdp4";
   l_Port.m_Parent = "idtup";
   l_Port.m_Device = 4;
-  l_Port.m_Attributes = {{0x20000300, 1}};
+  l_Port.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 1}};
   sInterface l_Card;
   l_Card.m_Name = "idt0";
   l_Card.m_Class = "nQVZEL_1_0_IdtUpstreamZEL";

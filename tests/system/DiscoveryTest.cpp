@@ -53,9 +53,9 @@ sInterface device(const std::string& a_rName, const std::string& a_rClass, uint3
 std::string integratedController() {
   sBridge l_Controller =
       withIds(bridge("ctl2250", "rpB", 0, 0, 0, 0x11), 0x104C, 0x8231, 0x1F3C, 0x5A21);
-  l_Controller.m_Attributes = {{0x20000300, 7}};
+  l_Controller.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 7}};
   sBridge l_Root = bridge("rpB", "", 0, 0x1d, 0, 0x10);
-  l_Root.m_Attributes = {{0x20000300, 5}};
+  l_Root.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 5}};
   return bridgeText(l_Root) + bridgeText(l_Controller);
 }
 
@@ -66,7 +66,7 @@ std::string integratedController() {
 std::string pxi4120(bool a_WithRow2Ids) {
   sBridge l_Function2 = bridge("rpC2", "", 0, 0x1e, 2, -1);
   if (a_WithRow2Ids) l_Function2 = withIds(l_Function2, 0x104C, 0x8231, 0x1F3C, 0x5A02);
-  l_Function2.m_Attributes = {{0x20000300, 2}};
+  l_Function2.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 2}};
   return bridgeText(bridge("rpC", "", 0, 0x1e, 0, 0x20)) + bridgeText(l_Function2) +
          interfaceText(device("pxi4120", "nQVZEL_1_0_Pxi4120", 0x1F3C, 0x5A02, 0x20, 0, 0));
 }
@@ -76,7 +76,7 @@ std::string pxi4120(bool a_WithRow2Ids) {
 // function-0 bridge.
 std::string idtCard() {
   sBridge l_Port = bridge("idtdp4", "idtup", 0, 4, 0, 0x32);
-  l_Port.m_Attributes = {{0x20000300, 1}};
+  l_Port.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 1}};
   sInterface l_Card = device("idt0", "nQVZEL_1_0_IdtUpstreamZEL", 0x111D, 0x8088, 0x30, 0, 0);
   l_Card.m_SubsystemVendorId = 0x1F3C;
   l_Card.m_SubsystemId = 0x5A10;
@@ -90,7 +90,7 @@ std::string idtCard() {
 sBridge pericom(int a_Device) {
   sBridge l_Pericom =
       withIds(bridge("p4125", "", 0, a_Device, 0, -1), 0x12D8, 0xE112, 0x1F3C, 0x4125);
-  l_Pericom.m_Attributes = {{0x20000300, 6}};
+  l_Pericom.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 6}};
   return l_Pericom;
 }
 
@@ -99,13 +99,13 @@ sBridge pericom(int a_Device) {
 std::string mixedHost() {
   sBridge l_Upstream4140 =
       withIds(bridge("p4140", "", 0, 3, 0, -1), 0x12D8, 0xE111, 0x1F3C, 0x4140);
-  l_Upstream4140.m_Attributes = {{0x20000300, 1}};
-  // Controllers report attribute 0x20000300 of their bridge, so it is served.
+  l_Upstream4140.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 1}};
+  // Controllers report attribute QVPCIBRD_ATTR_PORT_NUMBER of their bridge, so it is served.
   sBridge l_Zel7Bridge = bridge("zel7", "rpF", 0, 0, 0, -1);
-  l_Zel7Bridge.m_Attributes = {{0x20000300, 3}};
+  l_Zel7Bridge.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 3}};
   sBridge l_Pxi4135Root = bridge("rpE", "", 0, 0x1a, 0, 0x40);
   sBridge l_Pxi4135Target = bridge("rpE2", "", 0, 0x1a, 2, -1);
-  l_Pxi4135Target.m_Attributes = {{0x20000300, 4}};
+  l_Pxi4135Target.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 4}};
   return fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) + bridgeText(l_Upstream4140) +
          idtCard() + bridgeText(pericom(2)) + pxi4120(false) + integratedController() +
          bridgeText(bridge("rpF", "", 0, 0x19, 0, 0x50)) + bridgeText(l_Zel7Bridge) +
@@ -208,7 +208,7 @@ TEST_F(Discovery, SubsystemIdentifiersMustMatchWhereTheRowHasThem) {
 
 TEST_F(Discovery, TheTerminatingRowFindsBridgesWithIdentifiersZero) {
   sBridge l_Blank = bridge("blank", "", 0, 7, 0, -1);
-  l_Blank.m_Attributes = {{0x20000300, 1}};
+  l_Blank.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 1}};
   l_Blank.m_VendorId = 0;
   l_Blank.m_DeviceId = 0;
   load(bridgeText(l_Blank));
@@ -273,7 +273,7 @@ TEST_F(Discovery, AFailingBridgeEndsItsRowButKeepsTheDevicesBeforeIt) {
     sBridge l_Controller =
         withIds(bridge("ctl" + std::to_string(l_Index), "", 0, 8 + l_Index, 0, -1), 0x104C, 0x8231,
                 0x1F3C, 0x5A21);
-    l_Controller.m_Attributes = {{0x20000300, 1}};
+    l_Controller.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 1}};
     if (l_Index == 1) l_Controller.m_Extra = "fail.GetBridgeSlotPath = -313006\n";
     l_System += bridgeText(l_Controller);
   }
@@ -340,7 +340,7 @@ TEST_F(Discovery, ControllerFileSectionsAreCheckedOneByOne) {
 
 TEST_F(Discovery, AControllerFileAloneMakesAList) {
   sBridge l_Root = bridge("rp", "", 0, 0x1c, 0, 1);
-  l_Root.m_Attributes = {{0x20000300, 9}};
+  l_Root.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 9}};
   load(bridgeText(l_Root));
   writeControllerFile("[c]\nVendorName = V\nModelName = M\nSlotPath = MR00:E0\n");
   cList l_List;

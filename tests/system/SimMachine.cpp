@@ -101,7 +101,7 @@ sBridge switchController(uint32_t a_Port) {
   l_Controller.m_DeviceId = 0x8231;
   l_Controller.m_SubsystemVendorId = 0x1F3C;
   l_Controller.m_SubsystemId = 0x5A21;
-  l_Controller.m_Attributes = {{0x20000300, a_Port}};
+  l_Controller.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, a_Port}};
   return l_Controller;
 }
 
@@ -110,7 +110,9 @@ std::string fourPortHost(const std::vector<int>& a_rWidths) {
   l_Root.m_Name = "rp";
   l_Root.m_Device = 0x1c;
   l_Root.m_Secondary = 1;
-  l_Root.m_Attributes = {{0x20000300, 8}, {0x20000A00, 0x11}, {0x20000C00, 0x3}};
+  l_Root.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, 8},
+                         {QVPCIBRD_ATTR_LINK_STATUS, 0x11},
+                         {QVPCIBRD_ATTR_LINK_SPEED, 0x3}};
   sBridge l_Up;
   l_Up.m_Name = "up";
   l_Up.m_Parent = "rp";
@@ -122,9 +124,11 @@ std::string fourPortHost(const std::vector<int>& a_rWidths) {
     l_Port.m_Parent = "up";
     l_Port.m_Device = static_cast<int>(l_Index);
     l_Port.m_Secondary = 3 + static_cast<int>(l_Index);
-    l_Port.m_Attributes = {{0x20000300, static_cast<uint32_t>(l_Index + 1)}, {0x20000C00, 2}};
+    l_Port.m_Attributes = {{QVPCIBRD_ATTR_PORT_NUMBER, static_cast<uint32_t>(l_Index + 1)},
+                           {QVPCIBRD_ATTR_LINK_SPEED, 2}};
     if (a_rWidths[l_Index] >= 0) {
-      l_Port.m_Attributes.push_back({0x20000B00, static_cast<uint32_t>(a_rWidths[l_Index])});
+      l_Port.m_Attributes.push_back(
+          {QVPCIBRD_ATTR_LINK_WIDTH, static_cast<uint32_t>(a_rWidths[l_Index])});
     }
     l_Text += bridgeText(l_Port);
   }

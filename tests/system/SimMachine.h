@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "qvpcibrd.h"
 #include "qvzelif.h"
 
 namespace systest {
@@ -52,17 +53,17 @@ std::string interfaceText(const sInterface& a_rInterface);
 // with flash 0x9D17, installed version 0x100 and subsystem 0x5A31.
 sInterface fourPortCard();
 
-// A host with a root port (MR00:E0, secondary bus 1; attributes 0x20000300 =
-// 8, 0x20000A00 = 0x11, 0x20000C00 = 3), a switch upstream port
+// A host with a root port (MR00:E0, secondary bus 1; attributes QVPCIBRD_ATTR_PORT_NUMBER =
+// 8, QVPCIBRD_ATTR_LINK_STATUS = 0x11, QVPCIBRD_ATTR_LINK_SPEED = 3), a switch upstream port
 // below it (MR00:00,E0, bus 2) and the given number of downstream ports
 // dp0..dpN (MR00:00,00,E0, MR00:08,00,E0, ...; buses 3, 4, ...), each with
-// the port's width and attributes 0x20000300 = index + 1 and 0x20000C00 = 2.
-// A width below 0 leaves the width attribute out (not served).
+// the port's width and attributes QVPCIBRD_ATTR_PORT_NUMBER = index + 1 and
+// QVPCIBRD_ATTR_LINK_SPEED = 2. A width below 0 leaves the width attribute out (not served).
 std::string fourPortHost(const std::vector<int>& a_rWidths);
 
 // The integrated controller (row 0's identifiers) on device 9 of the switch
 // bus below fourPortHost's upstream port, reporting a_Port as its bridge
-// attribute 0x20000300.
+// attribute QVPCIBRD_ATTR_PORT_NUMBER.
 sBridge switchController(uint32_t a_Port);
 
 // Machine set-up for each test: a private driver tree, a removed controller

@@ -5,6 +5,7 @@
 
 #include "TempDir.h"
 #include "config/IniEngine.h"
+#include "unit/platform/TimeBoundChild.h"
 
 using namespace nQvPxiDriverTools_1_0;
 
@@ -247,6 +248,26 @@ TEST_F(IniLoad, OpenFailuresAndPathLimits) {
   EXPECT_EQ(iniHasChanged(m_pDocument), 0);
   ::unlink(l_Max.c_str());
   EXPECT_EQ(iniHasChanged(m_pDocument), kIniErrNoFile);
+}
+
+TEST_F(IniLoad, OnlyRegularFilesOfBoundedSizeAreRead) {
+  // A FIFO would hold the open, /dev/zero would never end: both are refused
+  // at once, as a directory is.
+  const std::string l_Fifo = m_Dir.File("fifo.ini");
+  const std::string l_Zero = m_Dir.File("zero.ini");
+  ASSERT_EQ(::mkfifo(l_Fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", l_Zero.c_str()), 0);
+  const int l_Result = qvztest::runTimeBound(5, [&]() {
+    const bool l_Refused = iniLoad(m_pDocument, l_Fifo.c_str()) == kIniErrRead &&
+                           iniLoad(m_pDocument, l_Zero.c_str()) == kIniErrRead;
+    return l_Refused ? 0 : 1;
+  });
+  EXPECT_EQ(l_Result, 0) << "-1: a load hung";
+
+  // One byte over the limit (a sparse file) is refused before any reading.
+  ASSERT_EQ(Load("[s]\nk=v\n"), kIniSuccess);
+  ASSERT_EQ(::truncate(m_Dir.File("in.ini").c_str(), kIniMaxFileSize + 1), 0);
+  EXPECT_EQ(iniLoad(m_pDocument, m_Dir.File("in.ini").c_str()), kIniErrRead);
 }
 
 TEST_F(IniLoad, ChangeQueryFollowsModificationTime) {

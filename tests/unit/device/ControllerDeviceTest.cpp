@@ -3,9 +3,9 @@
 #include <boost/make_shared.hpp>
 #include <memory>
 
-#include "../companions/qvpcibrd/qvpcibrd.h"
 #include "device/cPxi1ZelControllerDevice.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
+#include "qvpcibrd.h"
 #include "qvzelif.h"
 #include "unit/pcibridge/SimSupport.h"
 

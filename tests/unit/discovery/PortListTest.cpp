@@ -7,6 +7,7 @@
 #include "FakeBridgeWrapper.h"
 #include "device/sModelEntry.h"
 #include "finder/PortList.h"
+#include "qvpcibrd.h"
 #include "status/StatusCodes.h"
 
 namespace discoverytest {
@@ -19,10 +20,6 @@ using nQVZEL_15_0::sCommonDeviceInfo;
 using nQVZEL_15_0::sModelEntry;
 using nQVZEL_15_0::tPortList;
 
-constexpr uint32_t kAttr300 = nQVZEL_15_0::kBridgeAttrPortNumber;
-constexpr uint32_t kWidth = nQVZEL_15_0::kBridgeAttrLinkWidth;
-constexpr uint32_t kSpeed = nQVZEL_15_0::kBridgeAttrPortSpeed;
-
 const sModelEntry& row(const char* a_pModel) {
   for (const sModelEntry& l_rRow : g_ModelTable) {
     if (l_rRow.m_ModelName != nullptr && std::strcmp(l_rRow.m_ModelName, a_pModel) == 0) {
@@ -33,7 +30,7 @@ const sModelEntry& row(const char* a_pModel) {
 }
 
 // A device with one slot path per port bridge: MR00:00,E0, MR00:08,E0, ...
-// and bridges 100, 101, ... at them, each with its attribute 0x20000300 and
+// and bridges 100, 101, ... at them, each with its attribute QVPCIBRD_ATTR_PORT_NUMBER and
 // speed; widths as given (a negative width is not served).
 class PortList : public ::testing::Test {
  protected:
@@ -45,10 +42,12 @@ class PortList : public ::testing::Test {
       Status l_Status;
       m_Info.m_SlotPaths.push_back(cSlotPath(l_Path, l_Status));
       m_Wrapper.m_BridgesByPath[l_Path] = l_Bridge;
-      m_Wrapper.m_Attributes[{l_Bridge, kAttr300}] = static_cast<uint32_t>(l_Index + 1);
-      m_Wrapper.m_Attributes[{l_Bridge, kSpeed}] = 3;
+      m_Wrapper.m_Attributes[{l_Bridge, QVPCIBRD_ATTR_PORT_NUMBER}] =
+          static_cast<uint32_t>(l_Index + 1);
+      m_Wrapper.m_Attributes[{l_Bridge, QVPCIBRD_ATTR_LINK_SPEED}] = 3;
       if (a_rWidths[l_Index] >= 0) {
-        m_Wrapper.m_Attributes[{l_Bridge, kWidth}] = static_cast<uint32_t>(a_rWidths[l_Index]);
+        m_Wrapper.m_Attributes[{l_Bridge, QVPCIBRD_ATTR_LINK_WIDTH}] =
+            static_cast<uint32_t>(a_rWidths[l_Index]);
       }
     }
   }
@@ -94,7 +93,7 @@ TEST_F(PortList, AnUnservedAttributeEndsTheListButStillClosesTheBridge) {
 
 TEST_F(PortList, AnotherFailureKeepsItsCodeAndTheRecord) {
   addPorts({4, 4, 4, 4});
-  m_Wrapper.m_AttributeFailures[{101, kWidth}] = qvstatus::kIoError;
+  m_Wrapper.m_AttributeFailures[{101, QVPCIBRD_ATTR_LINK_WIDTH}] = qvstatus::kIoError;
   const tPortList l_Ports = build("QV PXIe-6550");
   EXPECT_EQ(m_Status.code, qvstatus::kIoError);
   EXPECT_EQ(l_Ports.size(), 4u);
@@ -138,7 +137,7 @@ TEST_F(PortList, ASinglePortRowReadsOnlyTheFirstBridgesNumber) {
 
 TEST_F(PortList, ASinglePortRowDoesNotForgiveAnUnservedNumber) {
   addPorts({8});
-  m_Wrapper.m_Attributes.erase({100, kAttr300});
+  m_Wrapper.m_Attributes.erase({100, QVPCIBRD_ATTR_PORT_NUMBER});
   build("QV PXIe-6510");
   EXPECT_EQ(m_Status.code, qvstatus::kPciBrdAttrNotServed);
 }

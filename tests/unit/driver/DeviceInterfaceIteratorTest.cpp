@@ -1,13 +1,14 @@
-#include "driver/tDeviceInterfaceIterator.h"
-
-#include "qvsimGtest.h"
-#include "status/StatusCodes.h"
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "driver/tDeviceInterfaceIterator.h"
+#include "qvsimGtest.h"
+#include "status/StatusCodes.h"
+#include "unit/platform/TimeBoundChild.h"
 
 namespace {
 
@@ -203,6 +204,42 @@ TEST_F(DeviceInterfaceIteratorTest, InterfacePathIsUsedUnchanged) {
   Status l_NoOut;
   m_Iterator.readInterfacePath(nullptr, l_NoOut);
   EXPECT_EQ(l_NoOut.code, qvstatus::kBufferTooSmall);
+}
+
+TEST_F(DeviceInterfaceIteratorTest, FifosWhereFilesBelongFailAtOnceAsReadErrors) {
+  // A FIFO without a writer would hold an open or a read forever.
+  loadOne("pciBusNumber = 7\n");
+  startAtFirst();
+  const std::string l_Entry = m_Iterator.currentPath();
+  const std::string l_Device = l_Entry.substr(0, l_Entry.find("/deviceInterfaces/"));
+  for (const std::string& l_rFifo :
+       {l_Device + "/busProperties/pciDeviceID", l_Device + "/deviceProperties/serialNumber"}) {
+    ASSERT_EQ(mkfifo(l_rFifo.c_str(), 0600), 0) << l_rFifo;
+  }
+  ASSERT_EQ(unlink((l_Entry + "/interfacePath").c_str()), 0);
+  ASSERT_EQ(mkfifo((l_Entry + "/interfacePath").c_str(), 0600), 0);
+
+  // Each wrong answer sets one bit of the child's exit status.
+  const int l_Result = qvztest::runTimeBound(5, [this]() {
+    int l_Wrong = 0;
+    uint32_t l_Value = 0;
+    Status l_Bus;
+    m_Iterator.readBusProperty("pciDeviceID", &l_Value, sizeof(l_Value), nullptr, l_Bus);
+    if (l_Bus.code != qvstatus::kIoError) l_Wrong |= 1;
+    Status l_Serial;
+    char l_Text[16];
+    m_Iterator.readDeviceProperty("serialNumber", l_Text, sizeof(l_Text), nullptr, l_Serial);
+    if (l_Serial.code != qvstatus::kIoError) l_Wrong |= 2;
+    Status l_PathStatus;
+    sInterfacePath l_Path;
+    m_Iterator.readInterfacePath(&l_Path, l_PathStatus);
+    if (l_PathStatus.code != qvstatus::kIoError) l_Wrong |= 4;
+    Status l_Regular;
+    m_Iterator.readBusProperty("pciBusNumber", &l_Value, sizeof(l_Value), nullptr, l_Regular);
+    if (l_Regular.code != 0 || l_Value != 7) l_Wrong |= 8;
+    return l_Wrong;
+  });
+  EXPECT_EQ(l_Result, 0) << "-1: a read hung; otherwise the bits of the wrong answers";
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 #include <regex>
 #include <type_traits>
 
-#include "../companions/qvpcibrd/qvpcibrd.h"
 #include "config/cAllocator.h"
 #include "config/cSlotPath.h"
 #include "pcibridge/cPciBrdDynLib.h"
+#include "qvpcibrd.h"
 #include "status/StatusCodes.h"
 #include "unit/pcibridge/SimSupport.h"
 #include "unit/platform/ChildProcess.h"
@@ -90,8 +90,8 @@ void expectUnavailableFrom(cPciBrdDynLib& a_rLib, int a_First) {
       a_rLib.GetBridgeAddress(kNoSuchSession, 1, &l_Byte, &l_Byte, &l_Byte),
       a_rLib.GetBridgeSlotPath(kNoSuchSession, 1, l_Path),
       a_rLib.GetBridgeIds(kNoSuchSession, 1, &l_Id, &l_Id, &l_Id, &l_Id),
-      a_rLib.SetAttributeU32(kNoSuchSession, 1, 0x20000300, 1),
-      a_rLib.GetAttributeU32(kNoSuchSession, 1, 0x20000300, &l_Ref),
+      a_rLib.SetAttributeU32(kNoSuchSession, 1, QVPCIBRD_ATTR_PORT_NUMBER, 1),
+      a_rLib.GetAttributeU32(kNoSuchSession, 1, QVPCIBRD_ATTR_PORT_NUMBER, &l_Ref),
       a_rLib.OpenBridge(kNoSuchSession, 1),
       a_rLib.CloseBridge(kNoSuchSession, 1),
       a_rLib.EepromUpdate(kNoSuchSession, 1, 1, 1, 0, 0, 0, nullptr)};
@@ -135,10 +135,10 @@ TEST_F(PciBrdDynLib, BindsTheCompanionAndPassesCallsThrough) {
   uint32_t l_Child = 0;
   EXPECT_EQ(0, l_Lib.FindBridgeByAddress(l_Session, 1, 1, 2, &l_Child));
   uint32_t l_Value = 0;
-  EXPECT_EQ(0, l_Lib.GetAttributeU32(l_Session, l_Child, 0x20000300, &l_Value));
+  EXPECT_EQ(0, l_Lib.GetAttributeU32(l_Session, l_Child, QVPCIBRD_ATTR_PORT_NUMBER, &l_Value));
   EXPECT_EQ(7u, l_Value);
   EXPECT_EQ(qvstatus::kPciBrdAttrNotServed,
-            l_Lib.GetAttributeU32(l_Session, l_Child, 0x20000C00, &l_Value));
+            l_Lib.GetAttributeU32(l_Session, l_Child, QVPCIBRD_ATTR_LINK_SPEED, &l_Value));
   EXPECT_EQ(0, l_Lib.CloseSession(l_Session));
   EXPECT_EQ(0u, m_Probe.sessions());
 }

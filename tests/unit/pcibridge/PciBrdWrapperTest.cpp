@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "../companions/qvpcibrd/qvpcibrd.h"
 #include "config/cSlotPath.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
+#include "qvpcibrd.h"
 #include "status/StatusCodes.h"
 #include "unit/pcibridge/SimSupport.h"
 #include "unit/platform/ChildProcess.h"
@@ -201,12 +201,12 @@ TEST_F(PciBrdWrapper, AnswersFromTheTree) {
   EXPECT_EQ(0x4130, l_Ids[3]);
 
   uint32_t l_Width = 0;
-  m_pWrapper->GetAttributeU32(l_Port1, 0x20000B00, l_Width, l_Status);
+  m_pWrapper->GetAttributeU32(l_Port1, QVPCIBRD_ATTR_LINK_WIDTH, l_Width, l_Status);
   EXPECT_EQ(4u, l_Width);
-  m_pWrapper->SetAttributeU32(l_Port1, 0x20000C00, 9, l_Status);
+  m_pWrapper->SetAttributeU32(l_Port1, QVPCIBRD_ATTR_LINK_SPEED, 9, l_Status);
   m_pWrapper->OpenBridge(l_Port1, l_Status);
   uint32_t l_Value = 0;
-  m_pWrapper->GetAttributeU32(l_Port1, 0x20000C00, l_Value, l_Status);
+  m_pWrapper->GetAttributeU32(l_Port1, QVPCIBRD_ATTR_LINK_SPEED, l_Value, l_Status);
   EXPECT_EQ(9u, l_Value);
   EXPECT_EQ(0, m_pWrapper->CloseBridge(l_Port1));
   const uint8_t l_Image[4] = {1, 2, 3, 4};
@@ -214,10 +214,10 @@ TEST_F(PciBrdWrapper, AnswersFromTheTree) {
   EXPECT_EQ(0, l_Status.code) << textOf(l_Status);
 
   // A failure is recorded, and the next operation with that status does nothing.
-  m_pWrapper->GetAttributeU32(l_Chassis, 0x20000B00, l_Value, l_Status);
+  m_pWrapper->GetAttributeU32(l_Chassis, QVPCIBRD_ATTR_LINK_WIDTH, l_Value, l_Status);
   EXPECT_EQ(qvstatus::kPciBrdAttrNotServed, l_Status.code);
   m_Probe.resetCalls();
-  m_pWrapper->GetAttributeU32(l_Port1, 0x20000B00, l_Value, l_Status);
+  m_pWrapper->GetAttributeU32(l_Port1, QVPCIBRD_ATTR_LINK_WIDTH, l_Value, l_Status);
   EXPECT_EQ(0u, m_Probe.calls("GetAttributeU32"));
   EXPECT_EQ(9u, l_Value);
 }
@@ -268,11 +268,13 @@ std::vector<sSingleCall> singleCalls() {
        },
        "m_PciBrdDynLib.GetBridgeIds( m_Session, a_BridgeRef, a_pVid, a_pPid, a_pSsVid, a_pSsPid )"},
       {"SetAttributeU32",
-       [=](iPciBrdWrapper_sc& w, JsonStatus& s) { w.SetAttributeU32(kBridge, 0x20000300, 1, s); },
+       [=](iPciBrdWrapper_sc& w, JsonStatus& s) {
+         w.SetAttributeU32(kBridge, QVPCIBRD_ATTR_PORT_NUMBER, 1, s);
+       },
        "m_PciBrdDynLib.SetAttributeU32( m_Session, a_BridgeRef, a_AttributeId, a_Value )"},
       {"GetAttributeU32",
        [=](iPciBrdWrapper_sc& w, JsonStatus& s) {
-         w.GetAttributeU32(kBridge, 0x20000300, s_Ref, s);
+         w.GetAttributeU32(kBridge, QVPCIBRD_ATTR_PORT_NUMBER, s_Ref, s);
        },
        "m_PciBrdDynLib.GetAttributeU32( m_Session, a_BridgeRef, a_AttributeId, "
        "&a_rAttributeBuffer )"},

@@ -2,8 +2,8 @@
 // through the binding as the library sees it.
 #include <gtest/gtest.h>
 
-#include "../companions/qvpcibrd/qvpcibrd.h"
 #include "pcibridge/cPciBrdDynLib.h"
+#include "qvpcibrd.h"
 #include "status/StatusCodes.h"
 #include "unit/pcibridge/SimSupport.h"
 

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "../companions/qvpcibrd/qvpcibrd.h"
 #include "config/cSlotPath.h"
 #include "pcibridge/cPciBrdDynLib.h"
+#include "qvpcibrd.h"
 #include "status/StatusCodes.h"
 #include "unit/pcibridge/SimSupport.h"
 
