@@ -36,7 +36,7 @@ fi
 export DEB_BUILD_OPTIONS="parallel=$(nproc) noddebs"
 if ! (cd "$tree" && dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1); then
   tail -n 40 "$work/build.log"
-  fail "dpkg-buildpackage failed (missing build dependencies: scripts/setup.sh test)"
+  fail "dpkg-buildpackage failed (its log ends above; missing build dependencies: scripts/setup.sh test)"
 fi
 echo "packaging check: packages built in ${SECONDS} s"
 
