@@ -19,6 +19,8 @@ test_packages=(
   binutils util-linux python3  # python3: JSON checks of the tool tests
   libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
   dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
+  python3-pytest python3-setuptools python3-wheel python3-pip python3-venv  # the Python package, its tests
+  prometheus ansible-core  # promtool for the metrics test; the Ansible modules' test
 )
 case ${1:-test} in
   demo) packages=("${demo_packages[@]}") ;;

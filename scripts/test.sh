@@ -1,41 +1,48 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: once in a normal build, once in an
-# AddressSanitizer + UndefinedBehaviorSanitizer build; then the reliability
-# stages, each in a build of its own with only the targets it needs.
-set -euo pipefail
+# Builds everything and runs every test, one stage per preset of
+# CMakePresets.json: the normal build, the AddressSanitizer +
+# UndefinedBehaviorSanitizer build, the ThreadSanitizer build (system tests
+# and the concurrency stress test) and a short libFuzzer run of every fuzz
+# target (longer runs: scripts/fuzz.sh).
+#
+# Ends with one line counting every test of every stage, and exits non-zero
+# when anything failed: a stage that does not build counts as one failure.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh test
+bash scripts/setup.sh test || exit 1
 jobs=$(nproc)
-status=0
 
-run_build() {
-  local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
-  (cd "$dir" && ctest --output-on-failure --no-label-summary -j "$jobs") || status=1
-}
+log_dir=build/test-logs
+mkdir -p "$log_dir"
+passed=0 failed=0 skipped=0
 
-# run_stage DIR "TARGETS" REGEX CMAKE-ARGS...: builds only TARGETS in DIR and
-# runs the tests whose names match REGEX.
+# run_stage PRESET TITLE: configures, builds and tests one preset, and adds
+# its counts from ctest's JUnit report to the totals.
 run_stage() {
-  local dir=$1 targets=$2 regex=$3; shift 3
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs" --target $targets
-  (cd "$dir" && ctest --output-on-failure --no-label-summary -j "$jobs" -R "$regex") || status=1
+  local preset=$1 title=$2 started=$SECONDS junit=$log_dir/$1.xml
+  echo "== $title =="
+  rm -f "$junit"
+  if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset" -j "$jobs"; then
+    echo "$preset: the build failed"
+    failed=$((failed + 1))
+    return
+  fi
+  ctest --preset "$preset" -j "$jobs" --output-junit "$PWD/$junit"
+  local counts
+  if ! counts=$(python3 scripts/junit-counts.py "$junit"); then
+    echo "$preset: ctest wrote no report"
+    failed=$((failed + 1))
+    return
+  fi
+  read -r p f s <<<"$counts"
+  passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
+  echo "$preset: $p passed, $f failed, $s skipped in $((SECONDS - started)) s"
 }
 
-echo "== normal build =="
-run_build build/normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
-ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DQVZ_SANITIZE=ON
-echo "== ThreadSanitizer build: system tests and the concurrency stress test =="
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  run_stage build/tsan "system_tests system_scenarios reliability_stress" \
-  '^(system\.|reliability\.ConcurrencyStress)' -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
-  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread
-echo "== fuzzing: libFuzzer targets, 15 s each (longer runs: scripts/fuzz.sh) =="
-CC=clang CXX=clang++ run_stage build/fuzz fuzz_all '^fuzz\.run\.' \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVZ_FUZZ=ON -DQVZ_FUZZ_SECONDS=15
-exit $status
+run_stage normal "normal build"
+run_stage asan "AddressSanitizer + UndefinedBehaviorSanitizer build"
+run_stage tsan "ThreadSanitizer build: system tests and the concurrency stress test"
+run_stage fuzz "fuzzing: libFuzzer targets, 15 s each"
+
+echo "all stages: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]

@@ -1,13 +1,18 @@
 #include "driverLog.h"
 
-#include "textFields.h"
-
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
+
+#include "systemText.h"
+#include "textFields.h"
+
 namespace nQvDriverSim_1_0 {
+
+using nQvSimSystem_1_0::parseHexBytes;
+using nQvSimSystem_1_0::parseNumber;
 
 namespace {
 
@@ -25,8 +30,7 @@ void appendText(const std::string& a_rPath, const std::string& a_rText) {
 
 bool numberField(const std::string& a_rLine, const char* a_pKey, int64_t& a_rValue) {
   std::string l_Text;
-  return textFields::findField(a_rLine, a_pKey, l_Text) &&
-         textFields::parseNumber(l_Text, a_rValue);
+  return textFields::findField(a_rLine, a_pKey, l_Text) && parseNumber(l_Text, a_rValue);
 }
 
 template <typename tValue>
@@ -110,7 +114,7 @@ bool readWrites(const std::string& a_rLogDir, const std::string& a_rName,
                       readField(l_Header, "offset", l_Write.m_Offset) &&
                       readField(l_Header, "callerStatus", l_Write.m_CallerStatus) &&
                       std::getline(l_In, l_Bytes) && l_Bytes.compare(0, 6, "bytes ") == 0 &&
-                      textFields::parseHexBytes(l_Bytes.substr(6), l_Write.m_Bytes);
+                      parseHexBytes(l_Bytes.substr(6), l_Write.m_Bytes);
     if (!l_Ok) return false;
     a_rWrites.push_back(l_Write);
   }

@@ -1,10 +1,16 @@
 #include "sDeviceSettings.h"
 
-#include "textFields.h"
-
 #include <sstream>
 
+#include "systemText.h"
+#include "textFields.h"
+
 namespace nQvDriverSim_1_0 {
+
+using nQvSimSystem_1_0::parseI32;
+using nQvSimSystem_1_0::parseU32;
+using nQvSimSystem_1_0::splitKeyValue;
+using nQvSimSystem_1_0::trim;
 
 namespace {
 
@@ -12,7 +18,7 @@ namespace {
 bool keyWithId(const std::string& a_rKey, const char* a_pPrefix, uint32_t& a_rId) {
   const std::string l_Prefix = a_pPrefix;
   return a_rKey.compare(0, l_Prefix.size(), l_Prefix) == 0 &&
-         textFields::parseU32(a_rKey.substr(l_Prefix.size()), a_rId);
+         parseU32(a_rKey.substr(l_Prefix.size()), a_rId);
 }
 
 eSettingResult fromBool(bool a_Ok) {
@@ -21,7 +27,7 @@ eSettingResult fromBool(bool a_Ok) {
 
 bool parseErrno(const std::string& a_rValue, int& a_rErrno) {
   int32_t l_Value = 0;
-  if (!textFields::parseI32(a_rValue, l_Value) || l_Value < 0) return false;
+  if (!parseI32(a_rValue, l_Value) || l_Value < 0) return false;
   a_rErrno = l_Value;
   return true;
 }
@@ -40,14 +46,14 @@ eSettingResult applyDeviceSetting(sDeviceSettings& a_rSettings, const std::strin
     return eSettingResult::kApplied;
   }
   if (a_rKey == "attributeStatus") {
-    return fromBool(textFields::parseI32(a_rValue, a_rSettings.m_AttributeStatus));
+    return fromBool(parseI32(a_rValue, a_rSettings.m_AttributeStatus));
   }
   if (a_rKey == "attributeByteCount") {
     a_rSettings.m_HasAttributeByteCount = true;
-    return fromBool(textFields::parseU32(a_rValue, a_rSettings.m_AttributeByteCount));
+    return fromBool(parseU32(a_rValue, a_rSettings.m_AttributeByteCount));
   }
   if (a_rKey == "firmwareStatus") {
-    return fromBool(textFields::parseI32(a_rValue, a_rSettings.m_FirmwareStatus));
+    return fromBool(parseI32(a_rValue, a_rSettings.m_FirmwareStatus));
   }
   if (a_rKey == "errno") return fromBool(parseErrno(a_rValue, a_rSettings.m_Errno));
   if (a_rKey == "attributeErrno")
@@ -55,11 +61,11 @@ eSettingResult applyDeviceSetting(sDeviceSettings& a_rSettings, const std::strin
   if (a_rKey == "firmwareErrno") return fromBool(parseErrno(a_rValue, a_rSettings.m_FirmwareErrno));
   if (a_rKey.compare(0, 10, "attribute.") == 0) {
     if (!keyWithId(a_rKey, "attribute.", l_Id)) return eSettingResult::kBadValue;
-    return fromBool(textFields::parseU32(a_rValue, a_rSettings.m_Attributes[l_Id]));
+    return fromBool(parseU32(a_rValue, a_rSettings.m_Attributes[l_Id]));
   }
   if (a_rKey.compare(0, 16, "attributeStatus.") == 0) {
     if (!keyWithId(a_rKey, "attributeStatus.", l_Id)) return eSettingResult::kBadValue;
-    return fromBool(textFields::parseI32(a_rValue, a_rSettings.m_AttributeStatusById[l_Id]));
+    return fromBool(parseI32(a_rValue, a_rSettings.m_AttributeStatusById[l_Id]));
   }
   return eSettingResult::kUnknownKey;
 }
@@ -91,12 +97,12 @@ std::string formatDeviceFile(const sDeviceSettings& a_rSettings) {
 bool parseDeviceFile(const std::string& a_rText, sDeviceSettings& a_rSettings) {
   std::istringstream l_In(a_rText);
   std::string l_Line;
-  if (!std::getline(l_In, l_Line) || textFields::trim(l_Line) != kDeviceFileMagic) return false;
+  if (!std::getline(l_In, l_Line) || trim(l_Line) != kDeviceFileMagic) return false;
   a_rSettings = sDeviceSettings();
   while (std::getline(l_In, l_Line)) {
     std::string l_Key;
     std::string l_Value;
-    if (!textFields::splitKeyValue(l_Line, l_Key, l_Value)) continue;
+    if (!splitKeyValue(l_Line, l_Key, l_Value)) continue;
     if (applyDeviceSetting(a_rSettings, l_Key, l_Value) == eSettingResult::kBadValue) return false;
   }
   return true;

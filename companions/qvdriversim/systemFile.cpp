@@ -1,12 +1,15 @@
 #include "systemFile.h"
 
-#include "textFields.h"
-
-#include <fstream>
 #include <set>
-#include <sstream>
+
+#include "cSystemFile.h"
+#include "systemText.h"
 
 namespace nQvDriverSim_1_0 {
+
+using nQvSimSystem_1_0::cSystemFile;
+using nQvSimSystem_1_0::sSystemEntry;
+using nQvSimSystem_1_0::sSystemSection;
 
 namespace {
 
@@ -41,7 +44,7 @@ bool applyInterfaceKey(sInterfaceSpec& a_rSpec, const std::string& a_rKey,
   for (const char* l_pBusKey : kBusPropertyKeys) {
     if (a_rKey != l_pBusKey) continue;
     uint32_t l_Value = 0;
-    if (!textFields::parseU32(a_rValue, l_Value)) {
+    if (!nQvSimSystem_1_0::parseU32(a_rValue, l_Value)) {
       a_rReason = "bad 32-bit number for " + a_rKey;
       return false;
     }
@@ -72,7 +75,7 @@ bool applyInterfaceKey(sInterfaceSpec& a_rSpec, const std::string& a_rKey,
   const bool l_Bus = startsWith(a_rKey, "busProperty.", l_Rest);
   if (l_Bus || startsWith(a_rKey, "deviceProperty.", l_Rest)) {
     std::vector<uint8_t> l_Bytes;
-    if (!isComponentName(l_Rest) || !textFields::parseHexBytes(a_rValue, l_Bytes)) {
+    if (!isComponentName(l_Rest) || !nQvSimSystem_1_0::parseHexBytes(a_rValue, l_Bytes)) {
       a_rReason = "bad property name or hex bytes for " + a_rKey;
       return false;
     }
@@ -87,61 +90,52 @@ bool applyInterfaceKey(sInterfaceSpec& a_rSpec, const std::string& a_rKey,
   return true;  // applied, or an unknown key: ignored
 }
 
+// The interface sections of a parsed file, in file order.
+bool readInterfaces(const cSystemFile& a_rFile, const std::string& a_rSourceName,
+                    std::vector<sInterfaceSpec>& a_rInterfaces, std::string& a_rError) {
+  auto l_Fail = [&](int a_Line, const std::string& a_rWhat) {
+    a_rError = a_rSourceName + ":" + std::to_string(a_Line) + ": " + a_rWhat;
+    return false;
+  };
+  std::set<std::string> l_Names;
+  for (const sSystemSection& l_rSection : a_rFile.sections()) {
+    if (l_rSection.m_Kind != "interface") continue;  // other kinds belong to other readers
+    const std::string& l_rName = l_rSection.m_Name;
+    if (!isComponentName(l_rName)) {
+      return l_Fail(l_rSection.m_Line, "an interface section needs a name without '/'");
+    }
+    if (!l_Names.insert(l_rName).second) {
+      return l_Fail(l_rSection.m_Line, "interface " + l_rName + " given twice");
+    }
+    sInterfaceSpec l_Spec;
+    l_Spec.m_Name = l_rName;
+    l_Spec.m_Directory = l_rName;
+    for (const sSystemEntry& l_rEntry : l_rSection.m_Entries) {
+      std::string l_Reason;
+      if (!applyInterfaceKey(l_Spec, l_rEntry.m_Key, l_rEntry.m_Value, l_Reason)) {
+        return l_Fail(l_rEntry.m_Line, l_Reason);
+      }
+    }
+    a_rInterfaces.push_back(l_Spec);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool parseSystemText(const std::string& a_rText, const std::string& a_rSourceName,
                      std::vector<sInterfaceSpec>& a_rInterfaces, std::string& a_rError) {
   a_rInterfaces.clear();
-  std::istringstream l_In(a_rText);
-  std::string l_Raw;
-  int l_LineNumber = 0;
-  bool l_InInterface = false;
-  std::set<std::string> l_Names;
-  auto l_Fail = [&](const std::string& a_rWhat) {
-    a_rError = a_rSourceName + ":" + std::to_string(l_LineNumber) + ": " + a_rWhat;
-    return false;
-  };
-
-  while (std::getline(l_In, l_Raw)) {
-    ++l_LineNumber;
-    const std::string l_Line = textFields::trim(l_Raw);
-    if (l_Line.empty() || l_Line[0] == '#' || l_Line[0] == ';') continue;
-    if (l_Line.front() == '[' && l_Line.back() == ']') {
-      const std::string l_Inside = textFields::trim(l_Line.substr(1, l_Line.size() - 2));
-      const size_t l_Space = l_Inside.find_first_of(" \t");
-      const std::string l_Kind = l_Inside.substr(0, l_Space);
-      l_InInterface = (l_Kind == "interface");
-      if (!l_InInterface) continue;
-      const std::string l_Name =
-          l_Space == std::string::npos ? "" : textFields::trim(l_Inside.substr(l_Space));
-      if (!isComponentName(l_Name)) return l_Fail("an interface section needs a name without '/'");
-      if (!l_Names.insert(l_Name).second) return l_Fail("interface " + l_Name + " given twice");
-      sInterfaceSpec l_Spec;
-      l_Spec.m_Name = l_Name;
-      l_Spec.m_Directory = l_Name;
-      a_rInterfaces.push_back(l_Spec);
-      continue;
-    }
-    if (!l_InInterface) continue;  // other kinds belong to other readers
-    std::string l_Key;
-    std::string l_Value;
-    if (!textFields::splitKeyValue(l_Line, l_Key, l_Value)) return l_Fail("expected key = value");
-    std::string l_Reason;
-    if (!applyInterfaceKey(a_rInterfaces.back(), l_Key, l_Value, l_Reason)) return l_Fail(l_Reason);
-  }
-  return true;
+  cSystemFile l_File;
+  return l_File.parse(a_rText, a_rSourceName, a_rError) &&
+         readInterfaces(l_File, a_rSourceName, a_rInterfaces, a_rError);
 }
 
 bool parseSystemFile(const std::string& a_rPath, std::vector<sInterfaceSpec>& a_rInterfaces,
                      std::string& a_rError) {
-  std::ifstream l_In(a_rPath, std::ios::binary);
-  if (!l_In) {
-    a_rError = a_rPath + ": cannot be read";
-    return false;
-  }
-  std::ostringstream l_Text;
-  l_Text << l_In.rdbuf();
-  return parseSystemText(l_Text.str(), a_rPath, a_rInterfaces, a_rError);
+  a_rInterfaces.clear();
+  cSystemFile l_File;
+  return l_File.load(a_rPath, a_rError) && readInterfaces(l_File, a_rPath, a_rInterfaces, a_rError);
 }
 
 }  // namespace nQvDriverSim_1_0

@@ -1,14 +1,15 @@
 // Reads the interface sections of a simulated-system file. The file is shared
-// with the simulated PCI bridge library: sections of every other kind, and
-// unknown keys, are left to it and ignored here.
+// with the simulated PCI bridge library and parsed by the same reader
+// (cSystemFile.h): sections of every other kind, and unknown keys, are left
+// to it and ignored here.
 #pragma once
-
-#include "sDeviceSettings.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "sDeviceSettings.h"
 
 namespace nQvDriverSim_1_0 {
 
@@ -28,7 +29,8 @@ struct sInterfaceSpec {
   sDeviceSettings m_Driver;
 };
 
-// False with a message "FILE:LINE: what" on a malformed interface section.
+// False with a message "FILE:LINE: what" on a malformed file or interface
+// section.
 bool parseSystemText(const std::string& a_rText, const std::string& a_rSourceName,
                      std::vector<sInterfaceSpec>& a_rInterfaces, std::string& a_rError);
 bool parseSystemFile(const std::string& a_rPath, std::vector<sInterfaceSpec>& a_rInterfaces,

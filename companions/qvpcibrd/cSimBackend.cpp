@@ -5,15 +5,22 @@
 #include <sstream>
 
 #include "qvpcibrd.h"
+#include "systemText.h"
 
 namespace qvpcibrd {
+
+using nQvSimSystem_1_0::cSystemFile;
+using nQvSimSystem_1_0::parseNumber;
+using nQvSimSystem_1_0::sSystemEntry;
+using nQvSimSystem_1_0::sSystemSection;
+
 namespace {
 
 std::string at(int a_Line) { return "line " + std::to_string(a_Line) + ": "; }
 
 bool numberIn(const sSystemEntry& a_rEntry, int64_t a_Min, int64_t a_Max, int64_t& a_rValue,
               std::string& a_rError) {
-  if (!parseSystemNumber(a_rEntry.m_Value, a_rValue) || a_rValue < a_Min || a_rValue > a_Max) {
+  if (!parseNumber(a_rEntry.m_Value, a_rValue) || a_rValue < a_Min || a_rValue > a_Max) {
     a_rError = at(a_rEntry.m_Line) + a_rEntry.m_Key + ": expected a number from " +
                std::to_string(a_Min) + " to " + std::to_string(a_Max) + ", got '" +
                a_rEntry.m_Value + "'";
@@ -39,7 +46,7 @@ bool addFault(const sSystemEntry& a_rEntry, std::map<std::string, int32_t>& a_rF
     int64_t l_Attribute = 0;
     if (l_Qualifier == "count" || l_Qualifier == "fill") {
       l_Key += "." + l_Qualifier;
-    } else if (parseSystemNumber(l_Qualifier, l_Attribute) && l_Attribute >= 0 &&
+    } else if (parseNumber(l_Qualifier, l_Attribute) && l_Attribute >= 0 &&
                l_Attribute <= 0xFFFFFFFF) {
       l_Key += "." + attributeQualifier(static_cast<uint32_t>(l_Attribute));
     } else {
@@ -92,7 +99,7 @@ bool readBridge(const sSystemSection& a_rSection, sBridge& a_rBridge, std::strin
       if (l_rKey == "subsystem_id") a_rBridge.m_SubsystemId = l_Id;
     } else if (l_rKey.compare(0, 5, "attr.") == 0) {
       int64_t l_Id = 0;
-      if (!parseSystemNumber(l_rKey.substr(5), l_Id) || l_Id < 0 || l_Id > 0xFFFFFFFF) {
+      if (!parseNumber(l_rKey.substr(5), l_Id) || l_Id < 0 || l_Id > 0xFFFFFFFF) {
         a_rError = at(l_rEntry.m_Line) + l_rKey + ": expected attr.<identifier>";
         return false;
       }
@@ -122,9 +129,7 @@ bool readGlobal(const sSystemSection& a_rSection, cPciTree& a_rTree, std::string
       std::istringstream l_List(l_rEntry.m_Value);
       std::string l_Item;
       while (std::getline(l_List, l_Item, ',')) {
-        sSystemEntry l_One{l_rKey, l_Item, l_rEntry.m_Line};
-        l_One.m_Value.erase(0, l_One.m_Value.find_first_not_of(" \t"));
-        l_One.m_Value.erase(l_One.m_Value.find_last_not_of(" \t") + 1);
+        const sSystemEntry l_One{l_rKey, nQvSimSystem_1_0::trim(l_Item), l_rEntry.m_Line};
         int64_t l_Bus = 0;
         if (!numberIn(l_One, 0, 255, l_Bus, a_rError)) return false;
         a_rTree.m_RootBuses.push_back(static_cast<uint8_t>(l_Bus));

@@ -26,7 +26,8 @@ class cSimBackend : public iPciBrdBackend {
 
   // Builds a tree from an already parsed description; false with a message
   // when a section is inconsistent.
-  static bool buildTree(const cSystemFile& a_rFile, cPciTree& a_rTree, std::string& a_rError);
+  static bool buildTree(const nQvSimSystem_1_0::cSystemFile& a_rFile, cPciTree& a_rTree,
+                        std::string& a_rError);
 };
 
 }  // namespace qvpcibrd

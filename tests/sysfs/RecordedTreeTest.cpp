@@ -17,6 +17,10 @@ using tAddresses = std::vector<std::string>;
 
 namespace {
 
+constexpr uint32_t kPort = QVPCIBRD_ATTR_PORT_NUMBER;
+constexpr uint32_t kLinkStatus = QVPCIBRD_ATTR_LINK_STATUS;
+constexpr uint32_t kWidth = QVPCIBRD_ATTR_LINK_WIDTH;
+constexpr uint32_t kSpeed = QVPCIBRD_ATTR_LINK_SPEED;
 constexpr int64_t kNotServed = QVPCIBRD_ERR_ATTR_NOT_SERVED;
 
 class RecordedTree : public ::testing::Test {
@@ -143,15 +147,12 @@ TEST_F(RecordedTree, LaptopLinkValuesWithoutRoot) {
       {"04:00.0", kNotServed, kNotServed, kNotServed},
   };
   for (const sRow& l_rRow : l_Rows) {
-    EXPECT_EQ(l_rRow.m_Width, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_LINK_WIDTH))
-        << l_rRow.m_pBridge;
-    EXPECT_EQ(l_rRow.m_Speed, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_LINK_SPEED))
-        << l_rRow.m_pBridge;
-    EXPECT_EQ(l_rRow.m_Status, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_LINK_STATUS))
+    EXPECT_EQ(l_rRow.m_Width, session().attribute(l_rRow.m_pBridge, kWidth)) << l_rRow.m_pBridge;
+    EXPECT_EQ(l_rRow.m_Speed, session().attribute(l_rRow.m_pBridge, kSpeed)) << l_rRow.m_pBridge;
+    EXPECT_EQ(l_rRow.m_Status, session().attribute(l_rRow.m_pBridge, kLinkStatus))
         << l_rRow.m_pBridge;
     // The port number needs the PCI Express capability, beyond 64 bytes.
-    EXPECT_EQ(kNotServed, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_PORT_NUMBER))
-        << l_rRow.m_pBridge;
+    EXPECT_EQ(kNotServed, session().attribute(l_rRow.m_pBridge, kPort)) << l_rRow.m_pBridge;
   }
   EXPECT_EQ(kNotServed, session().attribute("00:07.0", 0x20000D00)) << "an unknown attribute";
 }
@@ -222,13 +223,10 @@ TEST_F(RecordedTree, PxiLinkValuesAsRoot) {
       {"80:00.0", kNotServed, 0, 1, 0x01},
   };
   for (const sRow& l_rRow : l_Rows) {
-    EXPECT_EQ(l_rRow.m_Port, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_PORT_NUMBER))
-        << l_rRow.m_pBridge;
-    EXPECT_EQ(l_rRow.m_Width, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_LINK_WIDTH))
-        << l_rRow.m_pBridge;
-    EXPECT_EQ(l_rRow.m_Speed, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_LINK_SPEED))
-        << l_rRow.m_pBridge;
-    EXPECT_EQ(l_rRow.m_Status, session().attribute(l_rRow.m_pBridge, QVPCIBRD_ATTR_LINK_STATUS))
+    EXPECT_EQ(l_rRow.m_Port, session().attribute(l_rRow.m_pBridge, kPort)) << l_rRow.m_pBridge;
+    EXPECT_EQ(l_rRow.m_Width, session().attribute(l_rRow.m_pBridge, kWidth)) << l_rRow.m_pBridge;
+    EXPECT_EQ(l_rRow.m_Speed, session().attribute(l_rRow.m_pBridge, kSpeed)) << l_rRow.m_pBridge;
+    EXPECT_EQ(l_rRow.m_Status, session().attribute(l_rRow.m_pBridge, kLinkStatus))
         << l_rRow.m_pBridge;
   }
 }
@@ -262,16 +260,15 @@ TEST_F(RecordedTree, OddCornersOfRealMachines) {
   }
 
   // Link values from the configuration space when the link files are missing.
-  EXPECT_EQ(7, session().attribute("00:08.0", QVPCIBRD_ATTR_PORT_NUMBER));
-  EXPECT_EQ(8, session().attribute("00:08.0", QVPCIBRD_ATTR_LINK_WIDTH));
-  EXPECT_EQ(2, session().attribute("00:08.0", QVPCIBRD_ATTR_LINK_SPEED));
-  EXPECT_EQ(0x82, session().attribute("00:08.0", QVPCIBRD_ATTR_LINK_STATUS));
+  EXPECT_EQ(7, session().attribute("00:08.0", kPort));
+  EXPECT_EQ(8, session().attribute("00:08.0", kWidth));
+  EXPECT_EQ(2, session().attribute("00:08.0", kSpeed));
+  EXPECT_EQ(0x82, session().attribute("00:08.0", kLinkStatus));
   // A speed the kernel calls Unknown reads as 0, not as a failure.
-  EXPECT_EQ(0, session().attribute("00:0d.0", QVPCIBRD_ATTR_LINK_SPEED));
-  EXPECT_EQ(0, session().attribute("00:0d.0", QVPCIBRD_ATTR_LINK_STATUS));
+  EXPECT_EQ(0, session().attribute("00:0d.0", kSpeed));
+  EXPECT_EQ(0, session().attribute("00:0d.0", kLinkStatus));
   // Nothing to read at all.
-  for (uint32_t l_Id : {QVPCIBRD_ATTR_PORT_NUMBER, QVPCIBRD_ATTR_LINK_WIDTH,
-                        QVPCIBRD_ATTR_LINK_SPEED, QVPCIBRD_ATTR_LINK_STATUS}) {
+  for (uint32_t l_Id : {kPort, kWidth, kSpeed, kLinkStatus}) {
     EXPECT_EQ(kNotServed, session().attribute("00:05.0", l_Id)) << std::hex << l_Id;
   }
   EXPECT_EQ("1f3c:5a02:1f3c:5a02", session().ids("00:0c.0"));

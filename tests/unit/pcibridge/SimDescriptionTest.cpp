@@ -114,9 +114,7 @@ TEST(SimDescription, IdentifierSearchMatchesGivenIdentifiersOnly) {
 
 // The example systems under examples/systems stay loadable.
 TEST(SimDescription, ExampleSystemsLoad) {
-  std::string l_Source = __FILE__;
-  l_Source.resize(l_Source.rfind("/tests/unit/"));
-  const std::string l_Examples = l_Source + "/examples/systems/";
+  const std::string l_Examples = std::string(QVZ_SOURCE_DIR) + "/examples/systems/";
   setenv("QVPCIBRD_SYSTEM", (l_Examples + "faults.ini").c_str(), 1);
   {
     JsonStatus l_Status;

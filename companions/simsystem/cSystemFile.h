@@ -1,14 +1,15 @@
-// Reader of the simulated-system description: an INI-like text with
-// sections "[KIND NAME]" and "key = value" lines; '#' and ';' start comment
-// lines. One file describes a whole simulated machine; each simulator reads
-// the section kinds it knows and ignores the others.
+// The one reader of simulated-system files (docs/simulated-system.md): an
+// INI-like text with sections "[KIND]" or "[KIND NAME]" and "key = value"
+// lines; '#' and ';' start comment lines. One file describes a whole
+// simulated machine. Both simulators read it here, so they accept and refuse
+// the same lines; each then takes the section kinds it knows and leaves the
+// others alone.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-namespace qvpcibrd {
+namespace nQvSimSystem_1_0 {
 
 struct sSystemEntry {
   std::string m_Key;
@@ -27,7 +28,7 @@ class cSystemFile {
  public:
   // Reads and parses a file; on failure a_rError says where and why.
   bool load(const std::string& a_rPath, std::string& a_rError);
-  // Parses a text; a_rOrigin names it in error messages.
+  // Parses a text; a_rOrigin names it in error messages ("ORIGIN:LINE: why").
   bool parse(const std::string& a_rText, const std::string& a_rOrigin, std::string& a_rError);
 
   const std::vector<sSystemSection>& sections() const { return m_Sections; }
@@ -36,8 +37,4 @@ class cSystemFile {
   std::vector<sSystemSection> m_Sections;
 };
 
-// Parses a decimal (optionally negative) or 0x-hexadecimal number that fills
-// the whole text.
-bool parseSystemNumber(const std::string& a_rText, int64_t& a_rValue);
-
-}  // namespace qvpcibrd
+}  // namespace nQvSimSystem_1_0

@@ -1,0 +1,38 @@
+"""Python access to libqvzelif.so.1: the PXI bus-extension link hardware.
+
+List the link devices, read their attributes, open an upstream card's device
+session and update its firmware::
+
+    import qvzelif
+
+    with qvzelif.open_list() as devices:
+        for device in devices:
+            print(device.index, device.kind, device.model_name, device.slot_path)
+        card = devices.upstream_cards()[0]
+        with card.session():
+            print("firmware", hex(card.firmware_version))
+        card.update_firmware("new.img")          # refuses an image that is not newer
+
+    report = qvzelif.check_image("new.img")      # the findings of `qvzel check-image`
+
+Failures raise QvzelError subclasses carrying the status code, its name and
+its sentence. The library is found as libqvzelif.so.1 by the dynamic loader
+(or $QVZELIF_LIBRARY, or open_list(library=PATH)); image checks run the
+qvzel tool (on PATH, or $QVZEL_TOOL, or tool=PATH).
+"""
+from ._library import Library, load_library
+from .devices import Controller, DeviceList, Item, Port, UpstreamCard, inventory, open_list
+from .errors import (ClosedListError, DriverError, InvalidParameterError, NotFoundError,
+                     NotNewerError, NotSupportedError, QvzelError, ToolError, status_name,
+                     status_text)
+from .firmware import UpdatePlan
+from .images import ImageReport, ImageSection, check_image, find_tool
+
+__version__ = "1.0.0"
+
+__all__ = [
+    "ClosedListError", "Controller", "DeviceList", "DriverError", "ImageReport", "ImageSection",
+    "InvalidParameterError", "Item", "Library", "NotFoundError", "NotNewerError",
+    "NotSupportedError", "Port", "QvzelError", "ToolError", "UpdatePlan", "UpstreamCard",
+    "check_image", "find_tool", "inventory", "load_library", "open_list", "status_name", "status_text",
+]

@@ -1,0 +1,7 @@
+"""The tests run inside the simulated lab (run_in_lab.sh); labsupport holds
+what they share with the metrics and Ansible tests."""
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from labsupport import lab  # noqa: E402,F401
