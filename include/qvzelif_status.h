@@ -42,7 +42,8 @@ static inline const qvzel_status_entry* qvzel_status_table(size_t* count) {
        "An internal failure: a required object or system facility is missing or failed."},
       {QVZEL_ERR_INVALID_PARAMETER, "QVZEL_ERR_INVALID_PARAMETER",
        "Invalid parameter: a null pointer, an unknown handle, an item of the wrong kind or a "
-       "refused value."},
+       "refused value; opening a list also reports a missing PCI bridge library "
+       "(libqvpcibrd.so.1) with this code."},
       {QVZEL_ERR_NOT_FOUND, "QVZEL_ERR_NOT_FOUND", "Not found, or no such device."},
       {QVZEL_ERR_TIMEOUT, "QVZEL_ERR_TIMEOUT", "The operation timed out."},
       {QVZEL_ERR_SYSTEM, "QVZEL_ERR_SYSTEM",

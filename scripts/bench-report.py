@@ -254,33 +254,42 @@ def memory_section(report, directory):
                       "RSS changed by %+d KiB after the warm-up" % growth)
 
 
+# A list opening with the sysfs backend against lspci -t on the generated trees.
+SYSFS_TARGET = 0.25
+SYSFS_TARGET_NAME = "sysfs list opening at most %.2f x lspci -t" % SYSFS_TARGET
+
+
 def sysfs_section(report, directory):
     data = load(directory, "sysfs.json")
-    if not data:
-        report.target("sysfs list opening no slower than lspci -t", None, "no figures")
+    rows = data.get("rows", []) if data else []
+    if not rows:
+        report.target(SYSFS_TARGET_NAME, None, "no figures")
         return
-    report.out("sysfs backend against lspci -t (ms; processes timed in turn, medians)")
-    report.out("%-22s %9s %9s %9s %12s %9s" % ("tree", "running", "fresh", "process",
-                                             "qvzel list", "lspci -t"))
-    report.out("%-22s %9s %9s %9s %12s %9s" % ("", "opening", "opening", "", "--tree", ""))
+    report.out("sysfs backend against lspci -t (ms; processes timed in turn, medians; "
+               "system calls of one process)")
+    report.out("%-26s %-7s %8s %8s %8s %8s %8s %6s %7s %7s %8s" % (
+        "tree", "user", "running", "fresh", "process", "qvzel", "lspci", "ratio", "calls",
+        "lspci", "old"))
+    report.out("%-26s %-7s %8s %8s %8s %8s %8s %6s %7s %7s %8s" % (
+        "", "", "opening", "opening", "", "--tree", "-t", "", "", "calls", "opening"))
     worst = None
-    for tree, figures in data.items():
-        report.out("%-22s %9.3f %9.3f %9.3f %12.3f %9.3f" % (
-            tree, figures.get("list_ms", float("nan")), figures.get("opening_ms", float("nan")),
-            figures.get("process_ms", float("nan")), figures.get("qvzel_ms", float("nan")),
-            figures.get("lspci_ms", float("nan"))))
-        # Judged on the opening in a fresh process, timed in turn with lspci
-        # under the same load (the running-process figure is from another
-        # moment of the run).
-        if "opening_ms" in figures and "lspci_ms" in figures:
-            ratio = figures["opening_ms"] / figures["lspci_ms"]
+    for row in rows:
+        ratio = row["opening_ms"] / row["lspci_ms"]
+        report.out("%-26s %-7s %8.3f %8.3f %8.3f %8.3f %8.3f %6.3f %7s %7s %8.3f" % (
+            row["tree"], row["user"], row.get("list_ms") or float("nan"), row["opening_ms"],
+            row["process_ms"], row.get("qvzel_ms", float("nan")), row["lspci_ms"], ratio,
+            row.get("calls"), row.get("lspci_calls"), row.get("old_ms", float("nan"))))
+        # Judged on the generated trees, on the opening in a fresh process
+        # timed in turn with lspci under the same load; this machine's own
+        # /sys is too small to say more than the cost of starting a process.
+        if row.get("generated"):
             worst = ratio if worst is None else max(worst, ratio)
     report.out()
     if worst is None:
-        report.target("sysfs list opening no slower than lspci -t", None, "no figures")
+        report.target(SYSFS_TARGET_NAME, None, "no figures of the generated trees")
     else:
-        report.target("sysfs list opening no slower than lspci -t", worst <= 1.0,
-                      "a list opening takes at most %.2f x the time of lspci -t" % worst)
+        report.target(SYSFS_TARGET_NAME, worst <= SYSFS_TARGET,
+                      "a list opening takes at most %.3f x the time of lspci -t" % worst)
 
 
 def ini_section(report, entries):

@@ -25,7 +25,7 @@ for arg in "$@"; do
 done
 
 bash scripts/setup.sh
-for tool in lspci valgrind base64 python3; do
+for tool in lspci strace valgrind base64 python3; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is missing" >&2; exit 1; }
 done
 if [ "$plot" = 1 ] && ! command -v gnuplot >/dev/null; then

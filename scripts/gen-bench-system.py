@@ -15,10 +15,15 @@ holding one instrument.
                                       that the sysfs backend of the PCI bridge
                                       library and `lspci -O sysfs.path=DIR` read
   gen-bench-system.py count N         prints bridges, functions and expected
-                                      list items of that machine
+                                      list items of that machine, and the
+                                      chassis a list opening finds in its
+                                      sysfs tree without the kernel driver
 
-Bus numbers are given depth first, as firmware does; a machine must fit in
-bus numbers 0 to 255 (the script refuses a larger one).
+Bus numbers are given depth first, as firmware does; a simulated system must
+fit in bus numbers 0 to 255 (the script refuses a larger one). A sysfs tree
+too large for one PCI domain is spread over several, 32 chassis to a domain
+(0000, 0001, ...), as large machines do; the PCI bridge library serves
+domain 0 only, so its list holds the chassis of domain 0.
 """
 
 import os
@@ -26,6 +31,8 @@ import sys
 
 SLOTS_PER_CHASSIS = 4
 PORTS_PER_CARD = 4
+# Chassis in each PCI domain of a machine too large for one (216 buses).
+CHASSIS_PER_DOMAIN = 32
 
 # PCI identifiers.
 GENERIC_VENDOR = 0x1234  # root ports, chassis slot bridges, host bridge
@@ -49,8 +56,9 @@ class Function:
     """One PCI function; a bridge when it has a secondary bus."""
 
     def __init__(self, name, parent, device, function, vendor, device_id,
-                 subsystem_vendor=0, subsystem=0, bridge=False, attrs=None, width=0):
+                 subsystem_vendor=0, subsystem=0, bridge=False, attrs=None, width=0, domain=0):
         self.name = name
+        self.domain = domain
         self.parent = parent
         self.bus = None if parent is None else parent.secondary
         self.device = device
@@ -69,14 +77,15 @@ class Function:
             parent.children.append(self)
 
     def address(self):
-        return "0000:%02x:%02x.%x" % (self.bus, self.device, self.function)
+        return "%04x:%02x:%02x.%x" % (self.domain, self.bus, self.device, self.function)
 
 
 class Machine:
-    def __init__(self, chassis):
+    def __init__(self, chassis, domain=0):
         if chassis < 1:
             raise ValueError("at least one chassis")
         self.chassis = chassis
+        self.domain = domain
         self.cards = (chassis + PORTS_PER_CARD - 1) // PORTS_PER_CARD
         self.functions = []
         self.interfaces = []
@@ -85,7 +94,7 @@ class Machine:
         self.build()
 
     def add(self, *args, **kwargs):
-        f = Function(*args, **kwargs)
+        f = Function(*args, domain=self.domain, **kwargs)
         if f.parent is None:
             f.bus = 0
             self.root.append(f)
@@ -147,6 +156,18 @@ class Machine:
     def expected_items(self):
         """List items discovery should report: one per card and per chassis."""
         return self.cards + self.chassis
+
+
+def domains(chassis):
+    """The machine as one PCI domain when it fits, else as domains of
+    CHASSIS_PER_DOMAIN chassis each (the last one holds the rest)."""
+    try:
+        return [Machine(chassis)]
+    except ValueError:
+        if chassis < 1:
+            raise
+    return [Machine(min(CHASSIS_PER_DOMAIN, chassis - first), domain)
+            for domain, first in enumerate(range(0, chassis, CHASSIS_PER_DOMAIN))]
 
 
 def write_system(machine, path):
@@ -227,8 +248,23 @@ def config_space(f):
 def write_sysfs(machine, root):
     devices = os.path.join(root, "bus", "pci", "devices")
     os.makedirs(devices, exist_ok=True)
-    top = os.path.join(root, "devices", "pci0000:00")
+    buses = os.path.join(root, "class", "pci_bus")
+    os.makedirs(buses, exist_ok=True)
+    top = os.path.join(root, "devices", "pci%04x:00" % machine.domain)
     os.makedirs(top, exist_ok=True)
+
+    def bus_entry(holder, bus):
+        """The bus's entry in the directory of the device holding it, and
+        its link in class/pci_bus, as Linux shows every bus."""
+        name = "%04x:%02x" % (machine.domain, bus)
+        entry = os.path.join(holder, "pci_bus", name)
+        os.makedirs(entry, exist_ok=True)
+        link = os.path.join(buses, name)
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.relpath(entry, buses), link)
+
+    bus_entry(top, 0)
 
     def place(f):
         parent_dir = top if f.parent is None else place.dirs[f.parent.name]
@@ -250,14 +286,19 @@ def write_sysfs(machine, root):
             "current_link_speed": "5.0 GT/s PCIe\n",
             "max_link_speed": "5.0 GT/s PCIe\n",
         }
+        config = config_space(f)
+        files["modalias"] = "pci:v%08Xd%08Xsv%08Xsd%08Xbc%02Xsc%02Xi%02X\n" % (
+            f.vendor, f.device_id, f.subsystem_vendor, f.subsystem, config[0x0B], config[0x0A],
+            config[0x09])
         if f.bridge:
             files["secondary_bus_number"] = "%d\n" % f.secondary
             files["subordinate_bus_number"] = "%d\n" % f.subordinate
+            bus_entry(d, f.secondary)
         for name, text in files.items():
             with open(os.path.join(d, name), "w") as handle:
                 handle.write(text)
         with open(os.path.join(d, "config"), "wb") as handle:
-            handle.write(config_space(f))
+            handle.write(config)
         link = os.path.join(devices, f.address())
         target = os.path.relpath(d, devices)
         if os.path.lexists(link):
@@ -276,22 +317,30 @@ def main(argv):
         sys.stderr.write(__doc__)
         return 2
     try:
-        machine = Machine(int(argv[2], 0))
+        machines = domains(int(argv[2], 0))
     except ValueError as error:
         sys.stderr.write("gen-bench-system: %s\n" % error)
         return 2
     if argv[1] == "count":
-        print("bridges=%d functions=%d items=%d" % (len(machine.bridges()),
-                                                    len(machine.functions),
-                                                    machine.expected_items()))
+        # items: what discovery finds on the simulated system (domain 0);
+        # listed: the chassis a list opening finds in the sysfs tree without
+        # the kernel driver.
+        print("bridges=%d functions=%d listed=%d items=%d" % (
+            sum(len(m.bridges()) for m in machines), sum(len(m.functions) for m in machines),
+            machines[0].chassis, machines[0].expected_items()))
         return 0
     if len(argv) != 4:
         sys.stderr.write(__doc__)
         return 2
     if argv[1] == "system":
-        write_system(machine, argv[3])
+        if len(machines) > 1:
+            sys.stderr.write("gen-bench-system: a simulated system holds one PCI domain, "
+                             "at most %d chassis\n" % CHASSIS_PER_DOMAIN)
+            return 2
+        write_system(machines[0], argv[3])
     else:
-        write_sysfs(machine, argv[3])
+        for machine in machines:
+            write_sysfs(machine, argv[3])
     return 0
 
 

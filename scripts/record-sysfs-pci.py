@@ -5,9 +5,11 @@
 
 copies, for every function in SYSFS/bus/pci/devices (SYSFS defaults to /sys),
 the attribute files that PCI tools read (configuration space, identifiers,
-class, link width and speed, bus numbers, resources) into DIR, keeping the
-layout: DIR/devices/pci..../<function>/... and DIR/bus/pci/devices/<function>
-as relative symbolic links. The recording can be taken elsewhere and read
+class, modalias, link width and speed, bus numbers, resources) into DIR,
+keeping the layout: DIR/devices/pci..../<function>/... and
+DIR/bus/pci/devices/<function> as relative symbolic links; and every bus of
+SYSFS/class/pci_bus as its entry pci_bus/<bus> in the directory of the host
+bridge or bridge holding it, with its relative link in DIR/class/pci_bus. The recording can be taken elsewhere and read
 like the original: `lspci -O sysfs.path=DIR/bus/pci`, or the PCI bridge
 library's sysfs backend pointed at DIR.
 """
@@ -51,6 +53,16 @@ def record(sysfs, dest):
             os.remove(link)
         os.symlink(os.path.relpath(target_dir, dest_devices), link)
         count += 1
+    source_buses = os.path.join(sysfs, "class", "pci_bus")
+    dest_buses = os.path.join(dest, "class", "pci_bus")
+    os.makedirs(dest_buses, exist_ok=True)
+    for name in sorted(os.listdir(source_buses)) if os.path.isdir(source_buses) else []:
+        relative = os.path.relpath(os.path.realpath(os.path.join(source_buses, name)), real_sysfs)
+        if relative.startswith(".."):
+            raise ValueError("bus %s lies outside %s" % (name, sysfs))
+        entry = os.path.join(dest, relative)
+        os.makedirs(entry, exist_ok=True)
+        os.symlink(os.path.relpath(entry, dest_buses), os.path.join(dest_buses, name))
     return count
 
 

@@ -18,9 +18,10 @@ test_packages=(
   make clang libgtest-dev libgmock-dev libbenchmark-dev
   binutils util-linux python3  # python3: JSON checks of the tool tests
   libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
-  dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
+  pciutils strace  # lspci and system call counts beside the sysfs bridge library (benchmarks)
   python3-pytest python3-setuptools python3-wheel python3-pip python3-venv  # the Python package, its tests
   prometheus ansible-core  # promtool for the metrics test; the Ansible modules' test
+  dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
 )
 case ${1:-test} in
   demo) packages=("${demo_packages[@]}") ;;

@@ -27,7 +27,6 @@ namespace {
 
 using nQvPxiDriverTools_1_0::cIniFile;
 
-constexpr uint32_t kOpenReadOnly = 1;
 // The first port of the upstream card of the generated one-chassis system
 // (a bridge that serves the attributes a controller reads).
 constexpr const char kControllerKeys[] = "VendorName=V\nModelName=Bench\nSlotPath=MR00:00,00,08\n";
@@ -74,7 +73,7 @@ void runIniClass(benchmark::State& a_rState, bool a_Sections) {
     Status l_Status;
     std::vector<std::string> l_Sections;
     std::string l_Model;
-    l_File.Open(l_Path.c_str(), kOpenReadOnly, l_Status);
+    l_File.Open(l_Path.c_str(), cIniFile::kModeReadOnly, l_Status);
     l_File.GetSectionNames(l_Sections, l_Status);
     l_File.GetString(l_Sections.empty() ? "" : l_Sections[0].c_str(), "ModelName", l_Model,
                      l_Status);

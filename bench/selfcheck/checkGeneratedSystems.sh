@@ -41,5 +41,7 @@ if command -v lspci >/dev/null; then
        <(lspci -O sysfs.path="$work/recorded/bus/pci" -tnn)
 fi
 # Too large a machine is refused rather than given wrapped bus numbers.
-if $gen count 64 >/dev/null 2>&1; then echo "a 64-chassis machine was accepted"; exit 1; fi
+if $gen system 64 "$work/too-large.ini" >/dev/null 2>&1; then
+  echo "a 64-chassis simulated system was accepted"; exit 1
+fi
 echo "generated systems: ok"

@@ -103,6 +103,20 @@ class ReportTargets(unittest.TestCase):
         self.assertTrue(targets[1].startswith("MISS 8-thread"), targets[1])
         self.assertIn("0.40", targets[1])
 
+    def test_sysfs_target_is_judged_on_the_generated_trees_only(self):
+        def row(tree, user, opening, generated=True):
+            return {"tree": tree, "user": user, "generated": generated, "opening_ms": opening,
+                    "process_ms": 2 * opening, "lspci_ms": 10.0, "calls": 1, "lspci_calls": 9}
+        directory = tempfile.mkdtemp()
+        rows = [row("chassis-32", "root", 2.0), row("chassis-32", "nobody", 3.0),
+                row("own", "root", 9.0, generated=False)]
+        with open(os.path.join(directory, "sysfs.json"), "w") as handle:
+            json.dump({"rows": rows}, handle)
+        result = report.Report()
+        report.sysfs_section(result, directory)
+        self.assertTrue(result.targets[0].startswith("MISS sysfs"), result.targets)
+        self.assertIn("0.300", result.targets[0])
+
     def test_missing_figures_are_skipped_not_passed(self):
         result = report.Report()
         directory = tempfile.mkdtemp()

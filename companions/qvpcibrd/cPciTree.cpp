@@ -104,21 +104,22 @@ int cPciTree::findParentOfBus(uint8_t a_Bus) const {
 }
 
 std::string cPciTree::slotPathText(int a_Index) const {
-  std::string l_Codes;
+  // Written digit by digit: the slot-path index of a session holds the text
+  // of every bridge, so this runs once per bridge and level.
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string l_Text = "MR00:";
   int l_Root = a_Index;
   for (int l_Index = a_Index; l_Index >= 0; l_Index = m_Bridges[l_Index].m_Parent) {
     const sBridge& l_rBridge = m_Bridges[l_Index];
-    char l_Code[4];
-    std::snprintf(l_Code, sizeof l_Code, "%02X",
-                  static_cast<unsigned>((l_rBridge.m_Device << 3) | l_rBridge.m_Function));
-    if (!l_Codes.empty()) l_Codes += ",";
-    l_Codes += l_Code;
+    const unsigned l_Code = (l_rBridge.m_Device << 3 | l_rBridge.m_Function) & 0xFF;
+    if (l_Index != a_Index) l_Text += ',';
+    l_Text += kHex[l_Code >> 4];
+    l_Text += kHex[l_Code & 0xF];
     l_Root = l_Index;
   }
-  char l_Prefix[8];
-  std::snprintf(l_Prefix, sizeof l_Prefix,
-                "MR%02X:", static_cast<unsigned>(m_Bridges[l_Root].m_Bus));
-  return l_Prefix + l_Codes;
+  l_Text[2] = kHex[m_Bridges[l_Root].m_Bus >> 4];
+  l_Text[3] = kHex[m_Bridges[l_Root].m_Bus & 0xF];
+  return l_Text;
 }
 
 int cPciTree::findBySlotPath(const char* a_pText) const {

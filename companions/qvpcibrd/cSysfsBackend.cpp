@@ -2,10 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <set>
 
-#include "cPcieConfig.h"
 #include "qvpcibrd.h"
 
 namespace qvpcibrd {
@@ -30,6 +28,13 @@ bool isPciToPciBridge(const sSysfsFunction& a_rFunction) {
   return a_rFunction.m_HasClass && (l_Class == 0x0604 || l_Class == 0x0609);
 }
 
+bool isChipVendor(uint16_t a_VendorId) {
+  for (const sChip& l_rChip : kLinkChips) {
+    if (a_VendorId == l_rChip.m_VendorId) return true;
+  }
+  return false;
+}
+
 bool isLinkFunction(const sSysfsFunction& a_rFunction) {
   if (a_rFunction.m_VendorId == kLinkVendorId) return true;
   for (const sChip& l_rChip : kLinkChips) {
@@ -41,36 +46,39 @@ bool isLinkFunction(const sSysfsFunction& a_rFunction) {
   return false;
 }
 
-// The link attributes, from the sysfs link files where the kernel offers
-// them and otherwise from the PCI Express capability when it was readable.
-void addLinkAttributes(const sSysfsFunction& a_rFunction, sBridge& a_rBridge) {
-  const cPcieConfig l_Config(a_rFunction.m_Config);
-  uint16_t l_LinkStatus = 0;
-  const bool l_HasLinkStatus = l_Config.linkStatus(l_LinkStatus);
-  bool l_HasWidth = true, l_HasSpeed = true;
-  uint32_t l_Width = 0, l_Speed = 0;
-  if (a_rFunction.m_HasLinkWidth) {
-    l_Width = a_rFunction.m_LinkWidth;
-  } else if (l_HasLinkStatus) {
-    l_Width = (l_LinkStatus >> 4) & 0x3F;
-  } else {
-    l_HasWidth = false;
+// Whether the session serves the function. The class and the place in the
+// tree decide for bridges; the identifier files are read for the rest only,
+// and the device identifier only for the chips' vendors.
+bool isServed(sSysfsFunction& a_rFunction) {
+  if (isPciToPciBridge(a_rFunction) || a_rFunction.m_HasBusEntry || a_rFunction.m_HasChildren) {
+    return true;
   }
-  if (a_rFunction.m_HasLinkSpeed) {
-    l_Speed = cPcieConfig::speedCodeFromText(a_rFunction.m_LinkSpeed);
-  } else if (l_HasLinkStatus) {
-    l_Speed = l_LinkStatus & 0xF;
-  } else {
-    l_HasSpeed = false;
+  cSysfsSnapshot::readVendorId(a_rFunction);
+  if (a_rFunction.m_VendorId == kLinkVendorId) return true;
+  if (!isChipVendor(a_rFunction.m_VendorId)) return false;
+  cSysfsSnapshot::readIds(a_rFunction);
+  return isLinkFunction(a_rFunction);
+}
+
+// A bridge's secondary bus is its own: its bus entry, else (for functions of
+// the bridge class, base class 0x06) its secondary_bus_number or
+// configuration space. Only a function that shows none of them (one of
+// another class that holds a bridge) takes the lowest bus of the functions
+// in its directory; never the highest, which may be a virtual bus of SR-IOV
+// functions beside the physical one.
+void setSecondaryBus(const sSysfsFunction& a_rFunction, sBridge& a_rBridge) {
+  const bool l_BridgeClass = !a_rFunction.m_HasClass || (a_rFunction.m_Class >> 16) == 0x06;
+  uint8_t l_Bus = a_rFunction.m_BusEntry;
+  bool l_Has = a_rFunction.m_HasBusEntry ||
+               (l_BridgeClass && cSysfsSnapshot::readSecondaryBus(a_rFunction, l_Bus));
+  // A secondary bus lies above the bridge's own bus; anything else (0 on an
+  // unconfigured hot-plug bridge, say) names no bus, unless functions sit below.
+  if ((!l_Has || l_Bus <= a_rFunction.m_Bus) && a_rFunction.m_HasChildren) {
+    l_Has = true;
+    l_Bus = a_rFunction.m_LowestChildBus;
   }
-  if (l_HasWidth) a_rBridge.m_Attributes[QVPCIBRD_ATTR_LINK_WIDTH] = l_Width;
-  if (l_HasSpeed) a_rBridge.m_Attributes[QVPCIBRD_ATTR_LINK_SPEED] = l_Speed;
-  if (l_HasWidth && l_HasSpeed)
-    a_rBridge.m_Attributes[QVPCIBRD_ATTR_LINK_STATUS] = l_Speed | (l_Width << 4);
-  uint32_t l_LinkCapabilities = 0;
-  if (l_Config.linkCapabilities(l_LinkCapabilities)) {
-    a_rBridge.m_Attributes[QVPCIBRD_ATTR_PORT_NUMBER] = l_LinkCapabilities >> 24;
-  }
+  a_rBridge.m_HasSecondary = l_Has && l_Bus > a_rFunction.m_Bus;
+  a_rBridge.m_Secondary = a_rBridge.m_HasSecondary ? l_Bus : 0;
 }
 
 }  // namespace
@@ -82,34 +90,23 @@ std::string cSysfsBackend::root() {
 
 bool cSysfsBackend::buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
                               std::string& a_rError) {
-  // Every function that holds another one is a bridge with that bus below it.
-  std::map<std::string, uint8_t> l_BusBelow;
-  for (const sSysfsFunction& l_rFunction : a_rSnapshot.m_Functions) {
-    if (!l_rFunction.m_ParentName.empty()) l_BusBelow[l_rFunction.m_ParentName] = l_rFunction.m_Bus;
-  }
+  m_Links.clear();
   std::set<std::string> l_Names;
   for (sSysfsFunction& l_rFunction : a_rSnapshot.m_Functions) {
-    const auto l_Below = l_BusBelow.find(l_rFunction.m_Name);
-    const bool l_HasChildren = l_Below != l_BusBelow.end();
-    if (!isPciToPciBridge(l_rFunction) && !l_rFunction.m_HasSecondary && !l_HasChildren &&
-        !isLinkFunction(l_rFunction)) {
-      continue;
-    }
-    cSysfsSnapshot::readDetails(l_rFunction);
+    if (!isServed(l_rFunction)) continue;
+    cSysfsSnapshot::readIds(l_rFunction);
     sBridge l_Bridge;
     l_Bridge.m_Name = l_rFunction.m_Name;
     l_Bridge.m_ParentName = l_rFunction.m_ParentName;
     l_Bridge.m_Bus = l_rFunction.m_Bus;
     l_Bridge.m_Device = l_rFunction.m_Device;
     l_Bridge.m_Function = l_rFunction.m_Function;
-    // The children's addresses are the kernel's own word on the bus below.
-    l_Bridge.m_HasSecondary = l_rFunction.m_HasSecondary || l_HasChildren;
-    l_Bridge.m_Secondary = l_HasChildren ? l_Below->second : l_rFunction.m_Secondary;
+    setSecondaryBus(l_rFunction, l_Bridge);
     l_Bridge.m_VendorId = l_rFunction.m_VendorId;
     l_Bridge.m_DeviceId = l_rFunction.m_DeviceId;
     l_Bridge.m_SubsystemVendorId = l_rFunction.m_SubsystemVendorId;
     l_Bridge.m_SubsystemId = l_rFunction.m_SubsystemId;
-    addLinkAttributes(l_rFunction, l_Bridge);
+    m_Links.emplace_back(l_rFunction.m_Dir);
     l_Names.insert(l_Bridge.m_Name);
     a_rTree.m_Bridges.push_back(l_Bridge);
   }
@@ -135,12 +132,32 @@ int32_t cSysfsBackend::loadTree(cPciTree& a_rTree) {
   return QVPCIBRD_SUCCESS;
 }
 
-int32_t cSysfsBackend::readAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,
+int32_t cSysfsBackend::readAttribute(cPciTree&, int a_Index, uint32_t a_AttributeId,
                                      uint32_t& a_rValue) {
-  const auto& l_rAttributes = a_rTree.m_Bridges[a_Index].m_Attributes;
-  const auto l_It = l_rAttributes.find(a_AttributeId);
-  if (l_It == l_rAttributes.end()) return QVPCIBRD_ERR_ATTR_NOT_SERVED;
-  a_rValue = l_It->second;
+  if (a_Index < 0 || static_cast<size_t>(a_Index) >= m_Links.size()) {
+    return QVPCIBRD_ERR_ATTR_NOT_SERVED;
+  }
+  cSysfsLink& l_rLink = m_Links[a_Index];
+  uint32_t l_Value = 0;
+  bool l_Read = false;
+  switch (a_AttributeId) {
+    case QVPCIBRD_ATTR_PORT_NUMBER:
+      l_Read = l_rLink.portNumber(l_Value);
+      break;
+    case QVPCIBRD_ATTR_LINK_STATUS:
+      l_Read = l_rLink.status(l_Value);
+      break;
+    case QVPCIBRD_ATTR_LINK_WIDTH:
+      l_Read = l_rLink.width(l_Value);
+      break;
+    case QVPCIBRD_ATTR_LINK_SPEED:
+      l_Read = l_rLink.speed(l_Value);
+      break;
+    default:
+      break;
+  }
+  if (!l_Read) return QVPCIBRD_ERR_ATTR_NOT_SERVED;
+  a_rValue = l_Value;
   return QVPCIBRD_SUCCESS;
 }
 

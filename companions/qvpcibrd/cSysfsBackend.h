@@ -1,11 +1,15 @@
 // The running machine's backend: builds the bridge tree from one reading of
 // sysfs (QVPCIBRD_SYSFS_ROOT, default /sys) when a session opens, so every
-// later call of the session answers from that snapshot. It never writes to
-// hardware: attribute writes and EEPROM updates are refused.
+// later call of the session answers from that snapshot; only a bridge's
+// link values are read later, when they are first asked for (cSysfsLink).
+// It never writes to hardware: attribute writes and EEPROM updates are
+// refused.
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "cSysfsLink.h"
 #include "cSysfsSnapshot.h"
 #include "iPciBrdBackend.h"
 
@@ -27,11 +31,14 @@ class cSysfsBackend : public iPciBrdBackend {
 
   // The tree of one snapshot: the PCI-to-PCI bridges, every function with a
   // bus below it and the functions of the link products; false with a
-  // message when the tree is inconsistent.
-  // Reads the details (link files, configuration space) of those only.
-  static bool buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree, std::string& a_rError);
+  // message when the tree is inconsistent. A bridge's link values are read
+  // when they are first asked for.
+  bool buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree, std::string& a_rError);
   // The root directory a new session reads.
   static std::string root();
+
+ private:
+  std::vector<cSysfsLink> m_Links;  // each bridge's link values, by index in the tree
 };
 
 }  // namespace qvpcibrd

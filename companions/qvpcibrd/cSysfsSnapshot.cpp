@@ -1,161 +1,84 @@
 #include "cSysfsSnapshot.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <tuple>
+#include <unordered_map>
 
 #include "cPcieConfig.h"
+#include "cSysfsParser.h"
+#include "cSysfsReader.h"
 
 namespace qvpcibrd {
 namespace {
 
-// The standard configuration space; the extended space holds nothing we read.
-constexpr size_t kConfigBytes = 256;
-constexpr size_t kMaxAttributeBytes = 256;
-
-std::vector<std::string> listDirectory(const std::string& a_rPath) {
-  std::vector<std::string> l_Names;
-  std::unique_ptr<DIR, int (*)(DIR*)> l_pDir(opendir(a_rPath.c_str()), closedir);
-  if (!l_pDir) return l_Names;
-  while (const dirent* l_pEntry = readdir(l_pDir.get())) {
-    if (l_pEntry->d_name[0] != '.') l_Names.push_back(l_pEntry->d_name);
-  }
-  std::sort(l_Names.begin(), l_Names.end());
-  return l_Names;
-}
-
-// Up to a_Max bytes of a file; false when it cannot be opened or read.
-bool readBytes(const std::string& a_rPath, size_t a_Max, std::vector<uint8_t>& a_rBytes) {
-  a_rBytes.clear();
-  const int l_Fd = open(a_rPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (l_Fd < 0) return false;
-  a_rBytes.resize(a_Max);
-  size_t l_Have = 0;
-  bool l_Ok = true;
-  while (l_Have < a_Max) {
-    const ssize_t l_Got = ::read(l_Fd, a_rBytes.data() + l_Have, a_Max - l_Have);
-    if (l_Got < 0 && errno == EINTR) continue;
-    if (l_Got < 0) l_Ok = false;
-    if (l_Got <= 0) break;
-    l_Have += static_cast<size_t>(l_Got);
-  }
-  close(l_Fd);
-  a_rBytes.resize(l_Have);
-  return l_Ok;
-}
-
-// A one-line attribute file without its line end.
-bool readLine(const std::string& a_rPath, std::string& a_rText) {
-  std::vector<uint8_t> l_Bytes;
-  if (!readBytes(a_rPath, kMaxAttributeBytes, l_Bytes)) return false;
-  a_rText.assign(l_Bytes.begin(), l_Bytes.end());
-  const size_t l_End = a_rText.find_first_of("\n\0", 0, 2);
-  if (l_End != std::string::npos) a_rText.resize(l_End);
-  return true;
-}
-
-bool readNumber(const std::string& a_rPath, int a_Base, unsigned long a_Max,
-                unsigned long& a_rValue) {
-  std::string l_Text;
-  if (!readLine(a_rPath, l_Text) || l_Text.empty()) return false;
-  char* l_pEnd = nullptr;
-  errno = 0;
-  a_rValue = std::strtoul(l_Text.c_str(), &l_pEnd, a_Base);
-  return errno == 0 && *l_pEnd == '\0' && l_Text[0] != '-' && a_rValue <= a_Max;
-}
-
-uint16_t readId(const std::string& a_rPath) {
-  unsigned long l_Value = 0;
-  return readNumber(a_rPath, 16, 0xFFFF, l_Value) ? static_cast<uint16_t>(l_Value) : 0;
-}
-
-std::vector<std::string> splitPath(const std::string& a_rPath) {
-  std::vector<std::string> l_Parts;
-  size_t l_Start = 0;
-  while (l_Start <= a_rPath.size()) {
-    size_t l_End = a_rPath.find('/', l_Start);
-    if (l_End == std::string::npos) l_End = a_rPath.size();
-    if (l_End > l_Start) l_Parts.push_back(a_rPath.substr(l_Start, l_End - l_Start));
-    l_Start = l_End + 1;
-  }
-  return l_Parts;
-}
+// The type 1 header, which holds the secondary bus.
+constexpr size_t kHeaderBytes = 64;
 
 std::string canonical(const std::string& a_rPath) {
   std::unique_ptr<char, void (*)(void*)> l_pReal(realpath(a_rPath.c_str(), nullptr), std::free);
   return l_pReal ? std::string(l_pReal.get()) : std::string();
 }
 
-// A bus name "DDDD:BB".
-bool parseBusName(const std::string& a_rText, uint32_t& a_rDomain, uint8_t& a_rBus) {
-  unsigned l_Domain = 0, l_Bus = 0;
-  int l_Length = 0;
-  if (std::sscanf(a_rText.c_str(), "%x:%2x%n", &l_Domain, &l_Bus, &l_Length) != 2 ||
-      static_cast<size_t>(l_Length) != a_rText.size() || a_rText.find(' ') != std::string::npos) {
-    return false;
+// A directory opened for the *at calls, closed with the object.
+class cDirectory {
+ public:
+  explicit cDirectory(const std::string& a_rPath)
+      : m_Fd(open(a_rPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+  ~cDirectory() {
+    if (m_Fd >= 0) close(m_Fd);
   }
-  a_rDomain = l_Domain;
-  a_rBus = static_cast<uint8_t>(l_Bus);
-  return true;
+  cDirectory(const cDirectory&) = delete;
+  cDirectory& operator=(const cDirectory&) = delete;
+  int fd() const { return m_Fd; }
+
+ private:
+  int m_Fd;
+};
+
+// Where the link a_rName in directory a_rDir (a_Up levels below the root,
+// open as a_rLinks) leads, relative to the root. sysfs links are relative
+// ("../../../devices/pci0000:00/0000:00:1c.0") and climb exactly out of the
+// directories that hold them, so the target is the rest of the text, without
+// a further system call; any other form of link is resolved by the kernel
+// (an absolute path then).
+std::string resolveLink(const std::string& a_rDir, const cDirectory& a_rLinks, size_t a_Up,
+                        const std::string& a_rName) {
+  std::string l_Link, l_Rest;
+  if (!cSysfsReader::readLink(a_rLinks.fd(), a_rName, l_Link)) return std::string();
+  if (cSysfsParser::isPlainRelativeLink(l_Link, a_Up, l_Rest)) return l_Rest;
+  return canonical(a_rDir + "/" + a_rName);
 }
 
-// A bridge's secondary bus lies above its own bus; anything else (0 on an
-// unconfigured hot-plug bridge, say) names no bus.
-void setSecondary(sSysfsFunction& a_rFunction, uint8_t a_Bus) {
-  a_rFunction.m_HasSecondary = a_Bus > a_rFunction.m_Bus;
-  a_rFunction.m_Secondary = a_rFunction.m_HasSecondary ? a_Bus : 0;
-}
-
-void readFunction(sSysfsFunction& a_rFunction) {
-  const std::string& l_rDir = a_rFunction.m_Dir;
-  unsigned long l_Value = 0;
-  a_rFunction.m_HasClass = readNumber(l_rDir + "/class", 16, 0xFFFFFF, l_Value);
-  a_rFunction.m_Class = static_cast<uint32_t>(l_Value);
-  a_rFunction.m_VendorId = readId(l_rDir + "/vendor");
-  a_rFunction.m_DeviceId = readId(l_rDir + "/device");
-  a_rFunction.m_SubsystemVendorId = readId(l_rDir + "/subsystem_vendor");
-  a_rFunction.m_SubsystemId = readId(l_rDir + "/subsystem_device");
-  // The bus a bridge creates appears as pci_bus/DDDD:SS in its directory.
-  for (const std::string& l_rName : listDirectory(l_rDir + "/pci_bus")) {
-    uint32_t l_Domain = 0;
-    uint8_t l_Bus = 0;
-    if (parseBusName(l_rName, l_Domain, l_Bus)) {
-      setSecondary(a_rFunction, l_Bus);
-      return;
-    }
+// The class and identifiers from modalias; without it, the class from its
+// own file (the identifier files are read when they are needed). a_rDir is
+// the function's directory relative to the root, open as a_rRoot.
+void readIdentity(sSysfsFunction& a_rFunction, const cDirectory& a_rRoot,
+                  const std::string& a_rDir) {
+  std::string l_Text;
+  sPciIdentity l_Identity;
+  if (cSysfsReader::readLine(a_rDir + "/modalias", l_Text, a_rRoot.fd()) &&
+      cSysfsParser::parseModalias(l_Text, l_Identity)) {
+    a_rFunction.m_HasClass = a_rFunction.m_HasVendorId = a_rFunction.m_HasIds = true;
+    a_rFunction.m_Class = l_Identity.m_Class;
+    a_rFunction.m_VendorId = l_Identity.m_VendorId;
+    a_rFunction.m_DeviceId = l_Identity.m_DeviceId;
+    a_rFunction.m_SubsystemVendorId = l_Identity.m_SubsystemVendorId;
+    a_rFunction.m_SubsystemId = l_Identity.m_SubsystemId;
+    return;
   }
-  if (readNumber(l_rDir + "/secondary_bus_number", 10, 255, l_Value)) {
-    setSecondary(a_rFunction, static_cast<uint8_t>(l_Value));
-  }
+  unsigned long l_Class = 0;
+  a_rFunction.m_HasClass =
+      cSysfsReader::readNumber(a_rFunction.m_Dir + "/class", 16, 0xFFFFFF, l_Class);
+  a_rFunction.m_Class = static_cast<uint32_t>(l_Class);
 }
 
 }  // namespace
-
-bool parsePciAddress(const std::string& a_rText, uint32_t& a_rDomain, uint8_t& a_rBus,
-                     uint8_t& a_rDevice, uint8_t& a_rFunction) {
-  unsigned l_Domain = 0, l_Bus = 0, l_Device = 0, l_Function = 0;
-  int l_Length = 0;
-  if (std::sscanf(a_rText.c_str(), "%x:%2x:%2x.%1x%n", &l_Domain, &l_Bus, &l_Device, &l_Function,
-                  &l_Length) != 4 ||
-      static_cast<size_t>(l_Length) != a_rText.size() || l_Device > 31 || l_Function > 7 ||
-      a_rText.find_first_of(" +-") != std::string::npos) {
-    return false;
-  }
-  a_rDomain = l_Domain;
-  a_rBus = static_cast<uint8_t>(l_Bus);
-  a_rDevice = static_cast<uint8_t>(l_Device);
-  a_rFunction = static_cast<uint8_t>(l_Function);
-  return true;
-}
 
 bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
   m_Functions.clear();
@@ -165,50 +88,64 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
     a_rError = a_rRoot + ": not a directory";
     return false;
   }
+  // bus/pci/devices/DDDD:BB:DD.F links to the function's place in the
+  // device hierarchy; the directory above it is its parent bridge, or the
+  // host bridge's pciDDDD:BB.
+  const cDirectory l_Root(a_rRoot);
   const std::string l_Devices = a_rRoot + "/bus/pci/devices";
-  for (const std::string& l_rName : listDirectory(l_Devices)) {
+  const cDirectory l_DeviceLinks(l_Devices);
+  for (const std::string& l_rName : cSysfsReader::listDirectory(l_Devices)) {
     sSysfsFunction l_Function;
     uint32_t l_Domain = 0;
-    if (!parsePciAddress(l_rName, l_Domain, l_Function.m_Bus, l_Function.m_Device,
-                         l_Function.m_Function) ||
+    if (!cSysfsParser::parseFunctionAddress(l_rName, l_Domain, l_Function.m_Bus,
+                                            l_Function.m_Device, l_Function.m_Function) ||
         l_Domain != 0) {
       continue;  // bus numbers name buses within domain 0 only
     }
-    // The entry links to the function's place in the device hierarchy; the
-    // directory above it is its parent bridge, or the host bridge's pciDDDD:BB.
-    const std::string l_Dir = canonical(l_Devices + "/" + l_rName);
-    if (l_Dir.empty()) continue;
-    const std::vector<std::string> l_Parts = splitPath(l_Dir);
-    if (l_Parts.empty() || l_Parts.back() != l_rName) continue;
+    const std::string l_Dir = resolveLink(l_Devices, l_DeviceLinks, 3, l_rName);
+    if (l_Dir.empty() || cSysfsParser::pathPart(l_Dir, 0) != l_rName) continue;
     l_Function.m_Name = l_rName;
-    l_Function.m_Dir = l_Dir;
-    if (l_Parts.size() >= 2) {
-      uint32_t l_ParentDomain = 0;
-      uint8_t l_Bus = 0, l_Device = 0, l_Func = 0;
-      const std::string& l_rParent = l_Parts[l_Parts.size() - 2];
-      if (parsePciAddress(l_rParent, l_ParentDomain, l_Bus, l_Device, l_Func) &&
-          l_ParentDomain == 0) {
-        l_Function.m_ParentName = l_rParent;
-      }
-    }
-    readFunction(l_Function);
-    m_Functions.push_back(l_Function);
+    l_Function.m_Dir = l_Dir[0] == '/' ? l_Dir : a_rRoot + "/" + l_Dir;
+    const std::string l_Parent = cSysfsParser::pathPart(l_Dir, 1);
+    if (cSysfsParser::isDomainZeroFunction(l_Parent)) l_Function.m_ParentName = l_Parent;
+    readIdentity(l_Function, l_Root, l_Dir);
+    m_Functions.push_back(std::move(l_Function));
   }
   std::sort(m_Functions.begin(), m_Functions.end(),
             [](const sSysfsFunction& a_rLeft, const sSysfsFunction& a_rRight) {
               return std::tie(a_rLeft.m_Bus, a_rLeft.m_Device, a_rLeft.m_Function) <
                      std::tie(a_rRight.m_Bus, a_rRight.m_Device, a_rRight.m_Function);
             });
+  std::unordered_map<std::string, sSysfsFunction*> l_ByName;
+  for (sSysfsFunction& l_rFunction : m_Functions) l_ByName[l_rFunction.m_Name] = &l_rFunction;
+  for (const sSysfsFunction& l_rFunction : m_Functions) {
+    const auto l_It = l_ByName.find(l_rFunction.m_ParentName);
+    if (l_It == l_ByName.end()) continue;
+    sSysfsFunction& l_rParent = *l_It->second;
+    if (!l_rParent.m_HasChildren || l_rFunction.m_Bus < l_rParent.m_LowestChildBus) {
+      l_rParent.m_LowestChildBus = l_rFunction.m_Bus;
+    }
+    l_rParent.m_HasChildren = true;
+  }
 
-  // A root bus hangs below a host bridge directory pciDDDD:BB, not below a function.
+  // class/pci_bus/DDDD:BB links to the bus's entry pci_bus/DDDD:BB in the
+  // directory of the device that holds it: a host bridge pciDDDD:BB for a
+  // root bus, else the bridge function whose bus it is.
   const std::string l_Buses = a_rRoot + "/class/pci_bus";
-  for (const std::string& l_rName : listDirectory(l_Buses)) {
+  const cDirectory l_BusLinks(l_Buses);
+  for (const std::string& l_rName : cSysfsReader::listDirectory(l_Buses)) {
     uint32_t l_Domain = 0;
     uint8_t l_Bus = 0;
-    if (!parseBusName(l_rName, l_Domain, l_Bus) || l_Domain != 0) continue;
-    const std::vector<std::string> l_Parts = splitPath(canonical(l_Buses + "/" + l_rName));
-    if (l_Parts.size() >= 3 && l_Parts[l_Parts.size() - 2] == "pci_bus" &&
-        l_Parts[l_Parts.size() - 3].compare(0, 3, "pci") == 0) {
+    if (!cSysfsParser::parseBusName(l_rName, l_Domain, l_Bus) || l_Domain != 0) continue;
+    const std::string l_Target = resolveLink(l_Buses, l_BusLinks, 2, l_rName);
+    if (cSysfsParser::pathPart(l_Target, 1) != "pci_bus") continue;
+    const std::string l_Holder = cSysfsParser::pathPart(l_Target, 2);
+    const auto l_It = l_ByName.find(l_Holder);
+    if (l_It != l_ByName.end()) {
+      sSysfsFunction& l_rOwner = *l_It->second;
+      if (!l_rOwner.m_HasBusEntry || l_Bus < l_rOwner.m_BusEntry) l_rOwner.m_BusEntry = l_Bus;
+      l_rOwner.m_HasBusEntry = true;
+    } else if (l_Holder.compare(0, 3, "pci") == 0) {
       m_RootBuses.push_back(l_Bus);
     }
   }
@@ -221,20 +158,31 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
   return true;
 }
 
-void cSysfsSnapshot::readDetails(sSysfsFunction& a_rFunction) {
+void cSysfsSnapshot::readVendorId(sSysfsFunction& a_rFunction) {
+  if (a_rFunction.m_HasVendorId) return;
+  a_rFunction.m_VendorId = cSysfsReader::readId(a_rFunction.m_Dir + "/vendor");
+  a_rFunction.m_HasVendorId = true;
+}
+
+void cSysfsSnapshot::readIds(sSysfsFunction& a_rFunction) {
+  if (a_rFunction.m_HasIds) return;
+  readVendorId(a_rFunction);
   const std::string& l_rDir = a_rFunction.m_Dir;
+  a_rFunction.m_DeviceId = cSysfsReader::readId(l_rDir + "/device");
+  a_rFunction.m_SubsystemVendorId = cSysfsReader::readId(l_rDir + "/subsystem_vendor");
+  a_rFunction.m_SubsystemId = cSysfsReader::readId(l_rDir + "/subsystem_device");
+  a_rFunction.m_HasIds = true;
+}
+
+bool cSysfsSnapshot::readSecondaryBus(const sSysfsFunction& a_rFunction, uint8_t& a_rBus) {
   unsigned long l_Value = 0;
-  a_rFunction.m_HasLinkWidth = readNumber(l_rDir + "/current_link_width", 10, 32, l_Value);
-  a_rFunction.m_LinkWidth = static_cast<uint32_t>(l_Value);
-  a_rFunction.m_HasLinkSpeed = readLine(l_rDir + "/current_link_speed", a_rFunction.m_LinkSpeed);
-  // Other users than root usually get the first 64 bytes only.
-  if (!readBytes(l_rDir + "/config", kConfigBytes, a_rFunction.m_Config)) {
-    a_rFunction.m_Config.clear();
+  if (cSysfsReader::readNumber(a_rFunction.m_Dir + "/secondary_bus_number", 10, 255, l_Value)) {
+    a_rBus = static_cast<uint8_t>(l_Value);
+    return true;
   }
-  uint8_t l_Bus = 0;
-  if (!a_rFunction.m_HasSecondary && cPcieConfig(a_rFunction.m_Config).secondaryBus(l_Bus)) {
-    setSecondary(a_rFunction, l_Bus);
-  }
+  std::vector<uint8_t> l_Config;
+  cSysfsReader::readBytes(a_rFunction.m_Dir + "/config", kHeaderBytes, l_Config);
+  return cPcieConfig(l_Config).secondaryBus(a_rBus);
 }
 
 }  // namespace qvpcibrd

@@ -1,10 +1,12 @@
 // One reading of the PCI tree that Linux shows under sysfs: every function
-// of PCI domain 0 listed in bus/pci/devices, placed by the directory its
-// entry links to under devices/, and the root buses of class/pci_bus. Only
-// files that every user may read are required; what cannot be read is
-// marked as missing. The link files and the configuration space are read
-// only for the functions asked for: reading "config" wakes a function that
-// is powered down, so it is left alone for functions nobody asked about.
+// of PCI domain 0 listed in bus/pci/devices, placed by the link of its entry
+// (the directory it names under devices/), the buses that class/pci_bus
+// places below host bridges and functions, and each function's class.
+// Where modalias is missing, the identifier files are read for the functions
+// that need them; the secondary bus for the bridges without a bus entry.
+// Reading "config" wakes a function that is powered down, so it is left
+// alone for functions nobody asked about. Only files that every user may
+// read are required; what cannot be read is marked as missing.
 #pragma once
 
 #include <cstdint>
@@ -22,23 +24,22 @@ struct sSysfsFunction {
   uint8_t m_Function = 0;
   bool m_HasClass = false;
   uint32_t m_Class = 0;  // 24 bits: base class, subclass, programming interface
+  // Functions in the directory of this one, and the lowest bus they sit on.
+  bool m_HasChildren = false;
+  uint8_t m_LowestChildBus = 0;
+  // The lowest bus that class/pci_bus places in this function's directory
+  // (a bridge's own secondary bus; virtual buses of SR-IOV functions below
+  // it come after it).
+  bool m_HasBusEntry = false;
+  uint8_t m_BusEntry = 0;
+  // Filled by readVendorId and readIds:
+  bool m_HasVendorId = false;
+  bool m_HasIds = false;
   uint16_t m_VendorId = 0;
   uint16_t m_DeviceId = 0;
   uint16_t m_SubsystemVendorId = 0;
   uint16_t m_SubsystemId = 0;
-  bool m_HasSecondary = false;
-  uint8_t m_Secondary = 0;
-  // Filled by readDetails:
-  bool m_HasLinkWidth = false;
-  uint32_t m_LinkWidth = 0;
-  bool m_HasLinkSpeed = false;
-  std::string m_LinkSpeed;        // current_link_speed without its line end
-  std::vector<uint8_t> m_Config;  // as much of the configuration space as could be read
 };
-
-// A PCI address "DDDD:BB:DD.F"; false for any other text.
-bool parsePciAddress(const std::string& a_rText, uint32_t& a_rDomain, uint8_t& a_rBus,
-                     uint8_t& a_rDevice, uint8_t& a_rFunction);
 
 class cSysfsSnapshot {
  public:
@@ -49,9 +50,12 @@ class cSysfsSnapshot {
   // only when a_rRoot is not a readable directory; a root without PCI
   // gives an empty snapshot.
   bool read(const std::string& a_rRoot, std::string& a_rError);
-  // Reads the link files and the configuration space of one function, and
-  // takes its secondary bus from there when sysfs named none.
-  static void readDetails(sSysfsFunction& a_rFunction);
+
+  static void readVendorId(sSysfsFunction& a_rFunction);
+  static void readIds(sSysfsFunction& a_rFunction);
+  // The secondary bus from secondary_bus_number, else from the configuration
+  // space (type 1 and 2 headers); false when neither names one.
+  static bool readSecondaryBus(const sSysfsFunction& a_rFunction, uint8_t& a_rBus);
 };
 
 }  // namespace qvpcibrd

@@ -50,9 +50,32 @@ class cCall {
     return sInjected{*l_pCode <= 0, *l_pCode};
   }
 
+  // For a call about one bridge: finds its session and the bridge in the
+  // session's tree. Answers success, or what the call returns at once: an
+  // unknown session, or an unknown reference or other arguments that are
+  // not acceptable (a_ArgumentsOk false).
+  int32_t findBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
+                     bool a_ArgumentsOk = true) {
+    m_pSession = session(a_Session);
+    if (!m_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
+    m_Index = m_pSession->m_Tree.findByRef(a_Bridge);
+    return m_Index < 0 || !a_ArgumentsOk ? QVPCIBRD_ERR_INVALID_PARAMETER : QVPCIBRD_SUCCESS;
+  }
+  // After findBridge: the session, its tree, the bridge, its index and the
+  // result injected for this call about it.
+  sSession& found() { return *m_pSession; }
+  cPciTree& tree() { return m_pSession->m_Tree; }
+  sBridge& bridge() { return m_pSession->m_Tree.m_Bridges[m_Index]; }
+  int index() const { return m_Index; }
+  sInjected fault(const std::string& a_rQualifier = "") {
+    return fault(m_pSession->m_Tree, m_Index, a_rQualifier);
+  }
+
  private:
   std::lock_guard<std::mutex> m_Lock;
   const char* m_pName;
+  sSession* m_pSession = nullptr;
+  int m_Index = -1;
 };
 
 // Count-then-fill: a null array (or one too small) gets the count needed;
@@ -190,32 +213,27 @@ int32_t QvPciBrd_FindParentBridgeForBus(tQvPciBrdSession a_Session, uint8_t a_Bu
 int32_t QvPciBrd_GetBridgeParent(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Child,
                                  tQvPciBrdBridgeRef* a_pParent) {
   cCall l_Call("GetBridgeParent");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  const cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Child);
-  if (l_Index < 0 || !a_pParent) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Child, a_pParent != nullptr)) {
+    return l_Refused;
+  }
+  const sInjected l_Fault = l_Call.fault();
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  const int l_Parent = l_rTree.m_Bridges[l_Index].m_Parent;
+  const int l_Parent = l_Call.bridge().m_Parent;
   if (l_Parent < 0) return QVPCIBRD_ERR_NOT_FOUND;
-  *a_pParent = l_rTree.m_Bridges[l_Parent].m_Ref;
+  *a_pParent = l_Call.tree().m_Bridges[l_Parent].m_Ref;
   return l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_GetBridgeChildren(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Parent,
                                    tQvPciBrdBridgeRef* a_pChildren, uint32_t* a_pCount) {
   cCall l_Call("GetBridgeChildren");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  const cPciTree& l_rTree = l_pSession->m_Tree;
-  int l_Index = l_rTree.findByRef(a_Parent);
-  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Parent)) return l_Refused;
+  const int l_Index = l_Call.index();
   auto l_IsChild = [](const sBridge& a_rBridge, const void* a_pContext) {
     return a_rBridge.m_Parent == *static_cast<const int*>(a_pContext);
   };
-  return answerList(l_Call, l_rTree, l_Index, refsWhere(l_rTree, l_IsChild, &l_Index), a_pChildren,
-                    a_pCount);
+  return answerList(l_Call, l_Call.tree(), l_Index, refsWhere(l_Call.tree(), l_IsChild, &l_Index),
+                    a_pChildren, a_pCount);
 }
 
 int32_t QvPciBrd_GetBusChildren(tQvPciBrdSession a_Session, uint8_t a_Bus,
@@ -243,14 +261,10 @@ int32_t QvPciBrd_GetRootBuses(tQvPciBrdSession a_Session, uint32_t* a_pBuses, ui
 int32_t QvPciBrd_GetBridgeAddress(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
                                   uint8_t* a_pBus, uint8_t* a_pDevice, uint8_t* a_pFunction) {
   cCall l_Call("GetBridgeAddress");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  const cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge)) return l_Refused;
+  const sInjected l_Fault = l_Call.fault();
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
+  const sBridge& l_rBridge = l_Call.bridge();
   if (a_pBus) *a_pBus = l_rBridge.m_Bus;
   if (a_pDevice) *a_pDevice = l_rBridge.m_Device;
   if (a_pFunction) *a_pFunction = l_rBridge.m_Function;
@@ -260,14 +274,13 @@ int32_t QvPciBrd_GetBridgeAddress(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef
 int32_t QvPciBrd_GetBridgeSlotPath(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
                                    char* a_pBuffer, uint32_t* a_pSize) {
   cCall l_Call("GetBridgeSlotPath");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  const cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0 || !a_pSize) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, a_pBuffer ? "fill" : "count");
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge, a_pSize != nullptr)) {
+    return l_Refused;
+  }
+  const sInjected l_Fault = l_Call.fault(a_pBuffer ? "fill" : "count");
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  std::string l_Text = l_rTree.slotPathText(l_Index);
+  const cPciTree& l_rTree = l_Call.tree();
+  std::string l_Text = l_rTree.slotPathText(l_Call.index());
   uint32_t l_Needed = static_cast<uint32_t>(l_Text.size()) + 1;
   switch (l_rTree.m_SlotPathQuirk) {
     case eSlotPathQuirk::kZeroSize:
@@ -300,14 +313,10 @@ int32_t QvPciBrd_GetBridgeIds(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_B
                               uint16_t* a_pVendorId, uint16_t* a_pDeviceId,
                               uint16_t* a_pSubsystemVendorId, uint16_t* a_pSubsystemId) {
   cCall l_Call("GetBridgeIds");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  const cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge)) return l_Refused;
+  const sInjected l_Fault = l_Call.fault();
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
+  const sBridge& l_rBridge = l_Call.bridge();
   if (a_pVendorId) *a_pVendorId = l_rBridge.m_VendorId;
   if (a_pDeviceId) *a_pDeviceId = l_rBridge.m_DeviceId;
   if (a_pSubsystemVendorId) *a_pSubsystemVendorId = l_rBridge.m_SubsystemVendorId;
@@ -319,56 +328,43 @@ int32_t QvPciBrd_GetBridgeIds(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_B
 int32_t QvPciBrd_SetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
                                  uint32_t a_AttributeId, uint32_t a_Value) {
   cCall l_Call("SetAttributeU32");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge)) return l_Refused;
+  const sInjected l_Fault = l_Call.fault(attributeQualifier(a_AttributeId));
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  const int32_t l_Result =
-      l_pSession->m_pBackend->writeAttribute(l_rTree, l_Index, a_AttributeId, a_Value);
+  const int32_t l_Result = l_Call.found().m_pBackend->writeAttribute(l_Call.tree(), l_Call.index(),
+                                                                     a_AttributeId, a_Value);
   return l_Result ? l_Result : l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_GetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge,
                                  uint32_t a_AttributeId, uint32_t* a_pValue) {
   cCall l_Call("GetAttributeU32");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0 || !a_pValue) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index, attributeQualifier(a_AttributeId));
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge, a_pValue != nullptr)) {
+    return l_Refused;
+  }
+  const sInjected l_Fault = l_Call.fault(attributeQualifier(a_AttributeId));
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  const int32_t l_Result =
-      l_pSession->m_pBackend->readAttribute(l_rTree, l_Index, a_AttributeId, *a_pValue);
+  const int32_t l_Result = l_Call.found().m_pBackend->readAttribute(l_Call.tree(), l_Call.index(),
+                                                                    a_AttributeId, *a_pValue);
   return l_Result ? l_Result : l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_OpenBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge) {
   cCall l_Call("OpenBridge");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge)) return l_Refused;
+  const sInjected l_Fault = l_Call.fault();
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  l_rTree.m_Bridges[l_Index].m_Open = true;
+  l_Call.bridge().m_Open = true;
   return l_Fault.m_Code;
 }
 
 int32_t QvPciBrd_CloseBridge(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_Bridge) {
   cCall l_Call("CloseBridge");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0 || !l_rTree.m_Bridges[l_Index].m_Open) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge)) return l_Refused;
+  if (!l_Call.bridge().m_Open) return QVPCIBRD_ERR_INVALID_PARAMETER;
+  const sInjected l_Fault = l_Call.fault();
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  l_rTree.m_Bridges[l_Index].m_Open = false;
+  l_Call.bridge().m_Open = false;
   return l_Fault.m_Code;
 }
 
@@ -378,20 +374,18 @@ int32_t QvPciBrd_EepromUpdate(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_B
                               uint32_t a_UpdateMethod, uint32_t a_ByteCount,
                               const uint8_t* a_pImage) {
   cCall l_Call("EepromUpdate");
-  sSession* l_pSession = l_Call.session(a_Session);
-  if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
-  cPciTree& l_rTree = l_pSession->m_Tree;
-  const int l_Index = l_rTree.findByRef(a_Bridge);
-  if (l_Index < 0 || (a_ByteCount && !a_pImage)) return QVPCIBRD_ERR_INVALID_PARAMETER;
-  const sInjected l_Fault = l_Call.fault(l_rTree, l_Index);
+  if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge, a_pImage || !a_ByteCount)) {
+    return l_Refused;
+  }
+  const sInjected l_Fault = l_Call.fault();
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   // An image is only written into the bridge it was made for.
-  const sBridge& l_rBridge = l_rTree.m_Bridges[l_Index];
+  const sBridge& l_rBridge = l_Call.bridge();
   if (a_VendorId != l_rBridge.m_VendorId || a_DeviceId != l_rBridge.m_DeviceId) {
     return QVPCIBRD_ERR_INVALID_PARAMETER;
   }
-  const int32_t l_Result = l_pSession->m_pBackend->updateEeprom(
-      l_rTree, l_Index, a_AlwaysOverwrite, a_UpdateMethod, a_pImage, a_ByteCount);
+  const int32_t l_Result = l_Call.found().m_pBackend->updateEeprom(
+      l_Call.tree(), l_Call.index(), a_AlwaysOverwrite, a_UpdateMethod, a_pImage, a_ByteCount);
   return l_Result ? l_Result : l_Fault.m_Code;
 }
 #endif

@@ -150,7 +150,7 @@ void checkListReads(cIniFile& a_rFile, const char* a_pSection, const char* a_pKe
 std::string resave(const std::string& a_rPath) {
   cIniFile l_File;
   Status l_Status;
-  l_File.Open(a_rPath.c_str(), 0, l_Status);
+  l_File.Open(a_rPath.c_str(), cIniFile::kModeReadWrite, l_Status);
   l_File.Save(l_Status);
   return readFile(a_rPath);
 }

@@ -2,7 +2,7 @@
 import ctypes
 import os
 import threading
-from typing import Dict, Optional
+from typing import Dict, Optional, Tuple
 
 from . import _header
 
@@ -42,7 +42,7 @@ class Library:
             function.argtypes = argtypes
             function.restype = ctypes.c_int32
 
-    def open_list(self) -> "tuple[int, int, Optional[int]]":
+    def open_list(self) -> Tuple[int, int, Optional[int]]:
         """(code, count, handle) of a new list."""
         count = _U32(0)
         handle = _P(None)
@@ -52,24 +52,24 @@ class Library:
     def close_list(self, handle: Optional[int]) -> None:
         self._dll.nQVPXIFINDER100_closeList(handle)
 
-    def nth_item(self, handle: Optional[int], index: int) -> "tuple[int, Optional[int]]":
+    def nth_item(self, handle: Optional[int], index: int) -> Tuple[int, Optional[int]]:
         item = _P(None)
         code = self._dll.nQVPXIFINDER100_getNthItem(handle, index, ctypes.byref(item))
         return code, item.value
 
-    def u32(self, item: int, attribute: int) -> "tuple[int, int]":
+    def u32(self, item: int, attribute: int) -> Tuple[int, int]:
         value = _U32(0)
         code = self._dll.nQVPXIFINDER100_getU32Attribute(item, attribute, ctypes.byref(value))
         return code, value.value
 
-    def text(self, item: int, attribute: int) -> "tuple[int, Optional[str]]":
+    def text(self, item: int, attribute: int) -> Tuple[int, Optional[str]]:
         value = ctypes.c_char_p(None)
         code = self._dll.nQVPXIFINDER100_getStringAttribute(item, attribute, ctypes.byref(value))
         raw = value.value
         # Texts come from hardware and files; never fail on a stray byte.
         return code, None if raw is None else raw.decode("utf-8", "replace")
 
-    def idsel_map(self, item: int) -> "tuple[int, Optional[bytes]]":
+    def idsel_map(self, item: int) -> Tuple[int, Optional[bytes]]:
         table = ctypes.POINTER(ctypes.c_uint8)()
         code = self._dll.nQVPXIFINDER100_getControllerIDSELMap(item, ctypes.byref(table))
         if code < 0 or not table:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace nQvPxiDriverTools_1_0 {
 
@@ -57,6 +58,9 @@ int iniLoad(sIniDocument* a_pDocument, const char* a_pPath);
 // 1 when the file's modification time differs from the one remembered at
 // the last load or save, 0 when equal.
 int iniHasChanged(sIniDocument* a_pDocument);
+// The modification time (whole seconds) remembered at the last successful
+// load or save; 0 before the first one and for a null document.
+time_t iniFileTime(const sIniDocument* a_pDocument);
 int iniSectionCount(sIniDocument* a_pDocument);
 // Name of the section at the 1-based position (stays valid until the next change).
 int iniSectionName(sIniDocument* a_pDocument, int a_Position, const char** a_ppName);

@@ -96,6 +96,10 @@ int iniHasChanged(sIniDocument* a_pDocument) {
   return l_Info.st_mtime != a_pDocument->m_FileTime ? 1 : 0;
 }
 
+time_t iniFileTime(const sIniDocument* a_pDocument) {
+  return a_pDocument == nullptr ? 0 : a_pDocument->m_FileTime;
+}
+
 int iniSectionCount(sIniDocument* a_pDocument) {
   if (a_pDocument == nullptr) return 0;
   return static_cast<int>(a_pDocument->m_Sections.m_Count);

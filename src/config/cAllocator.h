@@ -12,10 +12,6 @@ class cAllocator {
   static void* Allocate(size_t a_Size);
   // Frees storage from Allocate; null is accepted.
   static void Free(void* a_pStorage);
-
-  // Fault injection for tests: after a_Count more successful allocations every
-  // further one fails; a negative count turns failures off again.
-  static void FailAfter(long a_Count);
 };
 
 }  // namespace nQvPxiDriverTools_1_0

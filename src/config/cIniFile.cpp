@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <new>
 
-#include "config/IniDocument.h"
 #include "config/IniEngine.h"
 
 namespace nQvPxiDriverTools_1_0 {
@@ -71,13 +70,13 @@ void cIniFile::Close() {
 
 void cIniFile::Save(Status& a_rStatus) {
   if (a_rStatus.isFatal() || !NeedsDocument(a_rStatus)) return;
-  const time_t l_TimeBefore = m_pDocument->m_FileTime;
+  const time_t l_TimeBefore = iniFileTime(m_pDocument);
   for (int l_Attempt = 0; l_Attempt < kMaxSaveAttempts; ++l_Attempt) {
     if (iniSave(m_pDocument, m_Path.c_str()) < 0) {
       QVZ_SET_STATUS(a_rStatus, qvstatus::kIniWrite);
       return;
     }
-    if (!m_VerifyWrite || m_pDocument->m_FileTime != l_TimeBefore) return;
+    if (!m_VerifyWrite || iniFileTime(m_pDocument) != l_TimeBefore) return;
   }
   QVZ_SET_STATUS(a_rStatus, qvstatus::kIniWrite);
 }

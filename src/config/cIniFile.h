@@ -10,9 +10,6 @@ struct sIniDocument;
 
 class cIniFile : public iIniFile {
  public:
-  // Bit 0 of the Open mode.
-  static constexpr uint32_t kModeReadOnly = 1;
-
   cIniFile();
   ~cIniFile() override;
   cIniFile(const cIniFile&) = delete;

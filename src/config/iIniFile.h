@@ -13,9 +13,13 @@ namespace nQvPxiDriverTools_1_0 {
 
 class iIniFile {
  public:
+  // Modes of Open: only bit 0 counts, the other bits are ignored.
+  static constexpr uint32_t kModeReadWrite = 0;
+  static constexpr uint32_t kModeReadOnly = 1;
+
   virtual ~iIniFile() = default;
 
-  // Binds the object to a_pPath and loads it; bit 0 of a_Mode opens read-only.
+  // Binds the object to a_pPath and loads it in one of the modes above.
   virtual void Open(const char* a_pPath, uint32_t a_Mode, Status& a_rStatus) = 0;
   virtual void GetPath(std::string& a_rPath, Status& a_rStatus) = 0;
   virtual void Close() = 0;

@@ -22,7 +22,6 @@ namespace {
 
 constexpr const char kControllerDir[] = "qvpxi";
 constexpr const char kControllerFileName[] = "pxicontrollers.ini";
-constexpr uint32_t kOpenReadOnly = 1;
 
 // Builds the controller of one section, or returns null when the section
 // lacks a key or names no existing bridge.
@@ -89,7 +88,7 @@ void addControllersFromFile(tDeviceList& a_rList,
   cIniFile l_File;
   Status l_FileStatus;
   std::vector<std::string> l_Sections;
-  l_File.Open(l_Path.c_str(), kOpenReadOnly, l_FileStatus);
+  l_File.Open(l_Path.c_str(), cIniFile::kModeReadOnly, l_FileStatus);
   l_File.GetSectionNames(l_Sections, l_FileStatus);
   if (l_FileStatus.isFatal()) return;
 

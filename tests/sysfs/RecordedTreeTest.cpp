@@ -236,7 +236,7 @@ TEST_F(RecordedTree, OddCornersOfRealMachines) {
   // The CardBus bridge has a bus below; the network card behind it, the
   // storage controller and everything outside domain 0 are left out.
   EXPECT_EQ((tAddresses{"00:03.0", "00:04.0", "00:05.0", "00:06.0", "00:07.0", "00:08.0", "00:0a.0",
-                        "00:0b.0", "00:0c.0", "00:0d.0", "00:10.0", "12:00.0"}),
+                        "00:0b.0", "00:0c.0", "00:0d.0", "00:10.0", "00:11.0", "12:00.0"}),
             session().allBridges());
   EXPECT_EQ((std::vector<uint32_t>{0x00}), session().rootBuses());
   EXPECT_EQ("MR00:18", session().slotPath(session().at("00:03.0")))
@@ -251,6 +251,10 @@ TEST_F(RecordedTree, OddCornersOfRealMachines) {
   EXPECT_EQ("00:0b.0", session().parentOfBus(0x0E));
   // A function holding another one is its bridge, whatever its class says.
   EXPECT_EQ("00:10.0", session().parentOfBus(0x12));
+  // The secondary bus is the bridge's own, not the virtual bus of the
+  // SR-IOV functions beside its physical function.
+  EXPECT_EQ("00:11.0", session().parentOfBus(0x14));
+  EXPECT_EQ("none", session().parentOfBus(0x15));
   EXPECT_EQ("00:10.0", session().parent("12:00.0"));
   EXPECT_EQ("MR00:00,80", session().slotPath(session().at("12:00.0")));
   for (unsigned l_Bus = 0; l_Bus < 256; ++l_Bus) {
@@ -271,7 +275,9 @@ TEST_F(RecordedTree, OddCornersOfRealMachines) {
   for (uint32_t l_Id : {kPort, kWidth, kSpeed, kLinkStatus}) {
     EXPECT_EQ(kNotServed, session().attribute("00:05.0", l_Id)) << std::hex << l_Id;
   }
+  // Without modalias, from the files of their own.
   EXPECT_EQ("1f3c:5a02:1f3c:5a02", session().ids("00:0c.0"));
+  EXPECT_EQ("1234:000b:0000:0000", session().ids("00:0b.0"));
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ bool makeTree(const std::string& a_rDescription, const std::string& a_rOut) {
   return std::system(l_Command.c_str()) == 0;
 }
 
+// The tree and the identifiers are read when the session opens; a bridge's
+// link files and configuration space when a value needs them, and then kept.
 TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   cPciBrd l_Lib;
   ASSERT_TRUE(l_Lib.ready());
@@ -55,11 +57,16 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   cSysfsRoot l_Env(l_Root);
   cSession l_Session(l_Lib);
   ASSERT_EQ(0, l_Session.openResult());
+  EXPECT_EQ(0, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_WIDTH));
+  EXPECT_EQ(3, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_PORT_NUMBER));
   l_Scratch.remove();
 
   EXPECT_EQ("MR00:00,00,00,E0", l_Session.slotPath(l_Session.at("04:00.0")));
+  EXPECT_EQ("111d:808f:1f3c:5a31", l_Session.ids("03:01.0"));
   EXPECT_EQ(3, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_PORT_NUMBER));
-  EXPECT_EQ(4, l_Session.attribute("03:01.0", QVPCIBRD_ATTR_LINK_WIDTH));
+  EXPECT_EQ(0x01, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_STATUS));
+  EXPECT_EQ(QVPCIBRD_ERR_ATTR_NOT_SERVED, l_Session.attribute("03:01.0", QVPCIBRD_ATTR_LINK_WIDTH))
+      << "first asked for too late";
   EXPECT_EQ((std::vector<uint32_t>{0x00, 0x40, 0x80}), l_Session.rootBuses());
 
   // A new session reads again, and finds no root directory now.

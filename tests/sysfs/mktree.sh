@@ -13,6 +13,8 @@
 # Keys of fn:
 #   class=0xCCSSPP ids=VVVV:DDDD sub=VVVV:DDDD
 #   bus=SS        the bus below: pci_bus/DDDD:SS and its class/pci_bus link
+#   vbus=SS       another bus entry in this directory: the virtual bus Linux
+#                 makes for SR-IOV functions below the bridge (bus= first)
 #   busfile=SS    a secondary_bus_number file
 #   cfgbus=SS     secondary bus in the configuration space only
 #   width=N speed=TEXT      current_link_width/current_link_speed ('_' = blank)
@@ -20,6 +22,7 @@
 #   lnksta=0xNNNN its Link Status register (needs port=)
 #   config=...    this function's configuration space, as for 'config', or
 #                 'fifo': a named pipe that blocks whoever opens it to read
+#   modalias=none no modalias file (it holds the class and the identifiers)
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -77,7 +80,7 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
       l_Own=${l_Name#*:}
       l_Own=${l_Own%%:*}
       l_Class=0 l_Vendor=0xffff l_Device=0xffff l_SubVendor=0 l_Sub=0
-      l_Secondary="" l_Port="" l_LinkStatus=0 l_Config=$l_DefaultConfig
+      l_Secondary="" l_Port="" l_LinkStatus=0 l_Config=$l_DefaultConfig l_Modalias=yes
       for l_Pair in "${l_Words[@]:2}"; do
         l_Key=${l_Pair%%=*}
         l_Value=${l_Pair#*=}
@@ -86,6 +89,7 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
           ids) l_Vendor=0x${l_Value%%:*} l_Device=0x${l_Value#*:} ;;
           sub) l_SubVendor=0x${l_Value%%:*} l_Sub=0x${l_Value#*:} ;;
           bus) busLink "$l_Path" "$l_Domain:$l_Value"; l_Secondary=0x$l_Value ;;
+          vbus) busLink "$l_Path" "$l_Domain:$l_Value" ;;
           busfile) echo $(( 0x$l_Value )) > "$l_Dir/secondary_bus_number"; l_Secondary=0x$l_Value ;;
           cfgbus) l_Secondary=0x$l_Value ;;
           width) echo "$l_Value" > "$l_Dir/current_link_width" ;;
@@ -93,6 +97,7 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
           port) l_Port=$l_Value ;;
           lnksta) l_LinkStatus=$l_Value ;;
           config) l_Config=$l_Value ;;
+          modalias) l_Modalias=$l_Value ;;
           *) echo "$l_Description:$l_LineNumber: unknown key $l_Key" >&2; exit 1 ;;
         esac
       done
@@ -101,6 +106,10 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
       printf '0x%04x\n' "$l_Device" > "$l_Dir/device"
       printf '0x%04x\n' "$l_SubVendor" > "$l_Dir/subsystem_vendor"
       printf '0x%04x\n' "$l_Sub" > "$l_Dir/subsystem_device"
+      [ "$l_Modalias" = none ] ||
+        printf 'pci:v%08Xd%08Xsv%08Xsd%08Xbc%02Xsc%02Xi%02X\n' "$l_Vendor" "$l_Device" \
+          "$l_SubVendor" "$l_Sub" $(( l_Class >> 16 )) $(( (l_Class >> 8) & 0xFF )) \
+          $(( l_Class & 0xFF )) > "$l_Dir/modalias"
       l_Cfg=()
       for ((l_Index = 0; l_Index < 256; ++l_Index)); do l_Cfg[l_Index]=0; done
       setWord 0x00 "$l_Vendor"

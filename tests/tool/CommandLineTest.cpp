@@ -17,9 +17,9 @@ sOptions parse(std::vector<const char*> a_Args) {
 }
 
 TEST(CommandLine, CommandsTakeTheirArgumentsAndOptionsAnywhere) {
-  sOptions l_Options = parse({"list", "--tree", "--json"});
+  sOptions l_Options = parse({"list", "--json", "--"});
   EXPECT_EQ(l_Options.m_Error, "");
-  EXPECT_TRUE(l_Options.m_Tree && l_Options.m_Json);
+  EXPECT_TRUE(l_Options.m_Json);
 
   l_Options = parse({"update", "--yes", "MR00:00,E0", "fw.img", "--force"});
   EXPECT_EQ(l_Options.m_Error, "");
@@ -41,10 +41,16 @@ TEST(CommandLine, UsageErrors) {
   EXPECT_NE(parse({"show"}).m_Error, "");
   EXPECT_NE(parse({"show", "1", "2"}).m_Error, "");
   EXPECT_NE(parse({"update", "0"}).m_Error, "");
-  EXPECT_NE(parse({"update", "0", "fw.img", "--json"}).m_Error, "");
   EXPECT_NE(parse({"list", "--force"}).m_Error, "");
   EXPECT_NE(parse({"show", "0", "--tree"}).m_Error, "");
   EXPECT_NE(parse({"help", "frobnicate"}).m_Error, "");
+  EXPECT_NE(parse({"show", ""}).m_Error, "");  // names nothing
+  // The tree has no JSON form of its own: refused, never dropped.
+  EXPECT_NE(parse({"list", "--tree", "--json"}).m_Error, "");
+  // The option at fault is named.
+  EXPECT_EQ(parse({"update", "0", "fw.img", "--json"}).m_Error,
+            "'update' does not take the option '--json'");
+  EXPECT_EQ(parse({"list", "--verbose"}).m_Error, "unknown option '--verbose'");
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoCommandArguments) {
@@ -91,6 +97,10 @@ TEST(ItemSelector, IndexSlotPathAndSerialNumber) {
   l_Selection = selectItem(l_Inventory, "123");
   EXPECT_FALSE(l_Selection.m_Found);
   EXPECT_NE(l_Selection.m_Problem.find("0 to 3"), std::string::npos) << l_Selection.m_Problem;
+  // However long, a number stays an index.
+  l_Selection = selectItem(l_Inventory, "00000000000000000002");
+  EXPECT_EQ(l_Selection.m_Index, 2u);
+  EXPECT_FALSE(selectItem(l_Inventory, "12345678901234567890").m_Found);
 }
 
 TEST(ItemSelector, DuplicatesAndMisses) {

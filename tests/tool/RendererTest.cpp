@@ -49,6 +49,16 @@ TEST(Renderers, TableRowsWithPortsAndPlacement) {
   EXPECT_NE(l_Text.find("below: not below a listed upstream port"), std::string::npos);
 }
 
+TEST(Renderers, TableKeepsRowsWithinTheColumnsByCuttingTheModel) {
+  sInventory l_Inventory = inventory();
+  l_Inventory.m_Items[1].m_Model = text(std::string(120, 'M'));
+  std::ostringstream l_Out;
+  renderTable(l_Inventory, l_Out, 80);
+  std::istringstream l_Lines(l_Out.str());
+  for (std::string l_Line; std::getline(l_Lines, l_Line);) EXPECT_LE(l_Line.size(), 80u) << l_Line;
+  EXPECT_NE(l_Out.str().find("MMM...\n"), std::string::npos) << l_Out.str();
+}
+
 TEST(Renderers, TreePutsControllerUnderItsPort) {
   std::ostringstream l_Out;
   renderTree(inventory(), l_Out);

@@ -8,19 +8,6 @@ namespace {
 using namespace nQvzelTool;
 using namespace nQvzelToolTest;
 
-TEST(Topology, ParsesTheHexTextForm) {
-  sParsedSlotPath l_Path;
-  ASSERT_TRUE(parseSlotPath("MR1C:00,E0", l_Path));
-  EXPECT_EQ(l_Path.m_RootBus, 0x1C);
-  EXPECT_EQ(l_Path.m_Codes, (std::vector<uint8_t>{0x00, 0xE0}));
-  ASSERT_TRUE(parseSlotPath("MR00:", l_Path));
-  EXPECT_TRUE(l_Path.m_Codes.empty());
-  for (const char* l_pBad :
-       {"", "MR00", "XR00:00", "MR00:0", "MR00:00,", "MR00:00;E0", "MR0G:00"}) {
-    EXPECT_FALSE(parseSlotPath(l_pBad, l_Path)) << l_pBad;
-  }
-}
-
 // A four-port card whose port bridges are 00, 08, 10 and 18 below bridge 00
 // on root port E0; its first port bridge is MR00:00,00,E0.
 TEST(Topology, ControllersHangBelowTheRightPort) {

@@ -35,12 +35,14 @@ writes() { grep -c '^write ' "$log/card0.writes" 2>/dev/null || true; }
 sim "$topology" 0 list
 for text in "QV PXI-2250 Integrated ZEL Express" "QV PXI-4125" "QV PXI-4130" "QV PXIe-6510" \
             "QV PXIe-6550" "MR00:00,00,E0" "13:00.0" "1f3c:5a31" "01A2B3C4" "410733-01" \
-            "IDT00042" "port 3: number 1, link width 4, link speed 18" \
-            "link status 3, link speed 2, port width 4, ports 4" \
+            "IDT00042" "port 3: number 1, link width x4, link speed Gen1 2.5 GT/s" \
+            "port 4: number 0, link width x4, link speed unknown (code 19)" \
+            "link status Gen3 8 GT/s x4, link speed Gen3 8 GT/s" "ports 4, port width x4" \
             "below: item 5, port 1" "below: item 5, port 3" "below: item 4, port 1" \
             "below: not below a listed upstream port" "integrated yes"; do
   contains out "$text"
 done
+awk 'length($0) > 80 { bad = 1 } END { exit bad }' "$work/out" || fail "list is wider than 80 columns"
 
 sim "$topology" 0 list --tree
 python3 - "$work/out" <<'PY' || fail "the tree does not place the controllers below their ports"
@@ -73,7 +75,9 @@ json_is items.5.pci.address "13:00.0"
 json_is items.5.vendorId 7996
 json_is items.5.productId 23089
 json_is items.5.upstream.partNumber 410733-01
-json_is items.5.upstream.linkStatus 3
+json_is items.5.upstream.linkStatus 67
+json_is items.5.upstream.linkStatusWidth 4
+json_is items.5.upstream.linkSpeedText "Gen3 8 GT/s"
 json_is items.5.upstream.ports.3.linkSpeed 19
 json_is items.5.driverValues null
 
@@ -90,8 +94,15 @@ json_is itemCount 0
 status=0
 QVPCIBRD_SYSTEM=$topology LD_LIBRARY_PATH=/nonexistent "$QVZEL" list >"$work/out" 2>"$work/err" || status=$?
 [ "$status" -eq 1 ] || fail "list without libqvpcibrd.so.1 exited with $status"
-contains err "qvzel: cannot list the link devices; the PCI bridge library libqvpcibrd.so.1 is"
+contains err "the PCI bridge library libqvpcibrd.so.1 is not installed; install the package libqvpcibrd1-sysfs"
 contains err "qvzel: status -52005 (QVZEL_ERR_INVALID_PARAMETER)"
+
+# A serial number with an escape sequence is shown escaped, never raw.
+sed 's/^serialNumber = 01A2B3C4$/deviceProperty.serialNumber = 1B 5B 33 31 6D 41 00/' \
+  "$topology" >"$work/escape.ini"
+sim "$work/escape.ini" 0 list
+contains out 'serial \x1B[31mA'
+lacks out "$(printf '\033')"
 
 # --- show and idsel --------------------------------------------------------
 sim "$topology" 0 show serial:01A2B3C4
@@ -115,7 +126,7 @@ contains out "item 5, port 1"
 sim "$topology" 1 show 9
 contains err "there is no item 9: the list holds items 0 to 5"
 sim "$topology" 1 show NOSUCHSERIAL
-contains err "no listed item has the serial number NOSUCHSERIAL"
+contains err "no listed item has the slot path or serial number NOSUCHSERIAL"
 
 sim "$topology" 0 idsel mr00:00,00,00,e0
 contains out "16  0xFF (no slot)"
@@ -171,7 +182,14 @@ contains out "Firmware version 0x100 written into item 5"
 # The driver fails the write: the code is reported, the device still closed.
 { cat "$topology"; echo "firmwareStatus = -52024"; } >"$work/failing.ini"
 sim "$work/failing.ini" 1 update 5 "$work/newer.img" --yes
-contains err "the firmware update failed"
+contains err "the firmware update failed in the driver"
 contains err "status -52024 (QVZEL_ERR_IO): An input/output error occurred."
+
+# A warning the driver returns with the write is shown; the update succeeded.
+{ cat "$topology"; echo "firmwareStatus = 52007"; } >"$work/warning.ini"
+sim "$work/warning.ini" 0 update 5 "$work/newer.img" --yes
+contains out "Firmware version 0x101 written into item 5"
+contains err "warning: the driver answered the write with a warning"
+contains err "status 52007 (QVZEL_WARN_UNKNOWN)"
 
 finish

@@ -15,7 +15,8 @@ struct sOptions {
   bool m_Yes = false;
   bool m_Help = false;
   bool m_Version = false;
-  std::string m_Error;  // a usage error; the tool then exits with 2
+  std::string m_Output;  // --output FILE; empty when not given
+  std::string m_Error;   // a usage error; the tool then exits with 2
 };
 
 // Reads argv[1..]; never fails, but sets m_Error for a usage error.

@@ -1,22 +1,47 @@
 #include "ErrorReport.h"
 
+#include <dlfcn.h>
+
 #include "Format.h"
 #include "qvzelif.h"
 
 namespace nQvzelTool {
 
+const char* const kBridgeLibraryFile = "libqvpcibrd.so.1";
+const char* const kBridgeLibraryPackage = "libqvpcibrd1-sysfs";
+
+namespace {
+
+// The library reports a PCI bridge library it cannot load with the same code
+// as other refusals; loading it here as the library would tells the causes
+// apart.
+bool bridgeLibraryLoads() {
+  void* l_pHandle = dlopen(kBridgeLibraryFile, RTLD_LAZY | RTLD_LOCAL);
+  if (l_pHandle == nullptr) return false;
+  dlclose(l_pHandle);
+  return true;
+}
+
+}  // namespace
+
 void reportFailure(std::ostream& a_rErr, const std::string& a_rSentence, int32_t a_Code) {
-  a_rErr << "qvzel: " << a_rSentence << '\n';
+  a_rErr << "qvzel: " << displayText(a_rSentence) << '\n';
   if (a_Code != 0) a_rErr << "qvzel: " << statusText(a_Code) << '\n';
 }
 
 void reportListFailure(std::ostream& a_rErr, int32_t a_Code) {
-  // With valid pointers, opening a list gives these codes when the PCI bridge
-  // library or one of its entry points cannot be loaded.
   if (a_Code == QVZEL_ERR_INVALID_PARAMETER || a_Code == QVZEL_ERR_PCIBRD_UNAVAILABLE) {
+    if (!bridgeLibraryLoads()) {
+      reportFailure(a_rErr,
+                    std::string("cannot list the link devices: the PCI bridge library ") +
+                        kBridgeLibraryFile + " is not installed; install the package " +
+                        kBridgeLibraryPackage + " (or your site's PCI bridge library).",
+                    a_Code);
+      return;
+    }
     reportFailure(a_rErr,
-                  "cannot list the link devices; the PCI bridge library libqvpcibrd.so.1 is "
-                  "probably missing or incomplete.",
+                  std::string("cannot list the link devices; the PCI bridge library ") +
+                      kBridgeLibraryFile + " was found but may lack an entry point.",
                   a_Code);
     return;
   }

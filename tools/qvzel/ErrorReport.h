@@ -7,11 +7,17 @@
 
 namespace nQvzelTool {
 
-// "qvzel: <sentence>" and, when a_Code is not 0, a second line with the
-// status code, its symbolic name and its meaning.
+// The file the library loads as its PCI bridge library, and the package that
+// ships ours.
+extern const char* const kBridgeLibraryFile;
+extern const char* const kBridgeLibraryPackage;
+
+// "qvzel: <sentence>" (control characters escaped) and, when a_Code is not 0, a second line with
+// the status code, its symbolic name and its meaning.
 void reportFailure(std::ostream& a_rErr, const std::string& a_rSentence, int32_t a_Code = 0);
 
-// Reports a failed list opening, with a hint where the code tells the cause.
+// Reports a failed list opening; a missing PCI bridge library is named with
+// the package to install.
 void reportListFailure(std::ostream& a_rErr, int32_t a_Code);
 
 }  // namespace nQvzelTool

@@ -1,6 +1,7 @@
 #include "ItemCommands.h"
 
 #include "ErrorReport.h"
+#include "Format.h"
 #include "ItemReader.h"
 #include "ItemSelector.h"
 
@@ -20,7 +21,9 @@ bool openAndSelect(cFinderList& a_rList, sInventory& a_rInventory, const std::st
     reportFailure(a_rErr, l_Selection.m_Problem + ".");
     return false;
   }
-  if (!l_Selection.m_Note.empty()) a_rErr << "qvzel: note: " << l_Selection.m_Note << ".\n";
+  if (!l_Selection.m_Note.empty()) {
+    a_rErr << "qvzel: note: " << displayText(l_Selection.m_Note) << ".\n";
+  }
   a_rIndex = l_Selection.m_Index;
   const int32_t l_ItemCode = a_rList.item(a_rIndex, a_rpItem);
   if (l_ItemCode < 0) {

@@ -1,8 +1,10 @@
 // Resolves the ITEM argument of `show`, `idsel` and `update` to a list index.
 //
 // ITEM is a list index ("2"), a slot path ("MR00:00,E0"; case does not
-// matter), or a serial number. The prefixes "slot:" and "serial:" force the
-// reading, for instance for a serial number made of digits only.
+// matter), or a serial number. A plain decimal number is always an index;
+// other texts are compared with the slot paths the library reports, then with
+// the serial numbers. The prefixes "slot:" and "serial:" force the reading,
+// for instance for a serial number made of digits only.
 #pragma once
 
 #include <string>

@@ -18,6 +18,18 @@ void writeU32(cJsonWriter& a_rJson, const char* a_pKey, const sU32Value& a_rValu
   }
 }
 
+// A value derived from a_rValue, or null when a_rValue is absent.
+template <typename tDerived>
+void writeDerived(cJsonWriter& a_rJson, const char* a_pKey, const sU32Value& a_rValue,
+                  tDerived (*a_pDerive)(uint32_t)) {
+  a_rJson.key(a_pKey);
+  if (a_rValue.m_Present) {
+    a_rJson.value(a_pDerive(a_rValue.m_Value));
+  } else {
+    a_rJson.null();
+  }
+}
+
 // Empty texts (a part number the model does not have) are written as null.
 void writeText(cJsonWriter& a_rJson, const char* a_pKey, const sTextValue& a_rValue) {
   a_rJson.key(a_pKey);
@@ -72,9 +84,15 @@ void writeUpstream(cJsonWriter& a_rJson, const sItemRecord& a_rItem) {
     writeU32(a_rJson, "number", l_rPort.m_Number);
     writeU32(a_rJson, "linkWidth", l_rPort.m_LinkWidth);
     writeU32(a_rJson, "linkSpeed", l_rPort.m_LinkSpeed);
+    writeDerived(a_rJson, "linkSpeedText", l_rPort.m_LinkSpeed, linkSpeedText);
     a_rJson.endObject();
   }
   a_rJson.endArray();
+  // The link values' meaning, after the documented keys.
+  writeDerived(a_rJson, "linkStatusSpeed", a_rItem.m_LinkStatus, linkStatusSpeed);
+  writeDerived(a_rJson, "linkStatusWidth", a_rItem.m_LinkStatus, linkStatusWidth);
+  writeDerived(a_rJson, "linkStatusText", a_rItem.m_LinkStatus, linkStatusText);
+  writeDerived(a_rJson, "linkSpeedText", a_rItem.m_LinkSpeed, linkSpeedText);
   a_rJson.endObject();
 }
 

@@ -14,20 +14,42 @@ namespace {
 
 using tRow = std::vector<std::string>;
 
-// Prints rows with every column padded to its widest cell.
-void printColumns(const std::vector<tRow>& a_rRows, std::ostream& a_rOut,
-                  const std::vector<std::vector<std::string>>& a_rAfterRow) {
+// The least of the last column a cut leaves.
+constexpr size_t kMinimumLastColumn = 16;
+
+// Keeps a cell within a_Width columns, marking a cut with "...".
+std::string cutTo(const std::string& a_rCell, size_t a_Width) {
+  if (a_rCell.size() <= a_Width) return a_rCell;
+  return a_rCell.substr(0, a_Width - 3) + "...";
+}
+
+// Prints rows with every column padded to its widest cell. With a_Columns
+// not 0, the last column is cut so that each row fits (the command `show`
+// gives its whole text).
+void printColumns(std::vector<tRow> a_Rows, std::ostream& a_rOut,
+                  const std::vector<std::vector<std::string>>& a_rAfterRow, size_t a_Columns = 0) {
   std::vector<size_t> l_Widths;
-  for (const tRow& l_rRow : a_rRows) {
+  for (const tRow& l_rRow : a_Rows) {
     if (l_Widths.size() < l_rRow.size()) l_Widths.resize(l_rRow.size(), 0);
     for (size_t l_Column = 0; l_Column < l_rRow.size(); ++l_Column) {
       if (l_rRow[l_Column].size() > l_Widths[l_Column])
         l_Widths[l_Column] = l_rRow[l_Column].size();
     }
   }
-  for (size_t l_Index = 0; l_Index < a_rRows.size(); ++l_Index) {
+  if (a_Columns != 0 && !l_Widths.empty()) {
+    size_t l_Before = 0;
+    for (size_t l_Column = 0; l_Column + 1 < l_Widths.size(); ++l_Column) {
+      l_Before += l_Widths[l_Column] + 2;
+    }
+    const size_t l_Room =
+        a_Columns > l_Before + kMinimumLastColumn ? a_Columns - l_Before : kMinimumLastColumn;
+    for (tRow& l_rRow : a_Rows) {
+      if (!l_rRow.empty()) l_rRow.back() = cutTo(l_rRow.back(), l_Room);
+    }
+  }
+  for (size_t l_Index = 0; l_Index < a_Rows.size(); ++l_Index) {
     std::string l_Line;
-    const tRow& l_rRow = a_rRows[l_Index];
+    const tRow& l_rRow = a_Rows[l_Index];
     for (size_t l_Column = 0; l_Column < l_rRow.size(); ++l_Column) {
       l_Line += l_rRow[l_Column];
       if (l_Column + 1 < l_rRow.size()) {
@@ -42,13 +64,36 @@ void printColumns(const std::vector<tRow>& a_rRows, std::ostream& a_rOut,
 }
 
 std::string portName(const sPortRecord& a_rPort) {
-  return a_rPort.m_Name.m_Present ? a_rPort.m_Name.m_Value : std::to_string(a_rPort.m_Index);
+  return a_rPort.m_Name.m_Present ? displayText(a_rPort.m_Name.m_Value)
+                                  : std::to_string(a_rPort.m_Index);
+}
+
+std::string speedOrDash(const sU32Value& a_rValue) {
+  return a_rValue.m_Present ? linkSpeedText(a_rValue.m_Value) : "-";
+}
+
+std::string widthOrDash(const sU32Value& a_rValue) {
+  return a_rValue.m_Present ? linkWidthText(a_rValue.m_Value) : "-";
+}
+
+std::string portValues(const sPortRecord& a_rPort) {
+  return "number " + decimalOrDash(a_rPort.m_Number) + ", link width " +
+         widthOrDash(a_rPort.m_LinkWidth) + ", link speed " + speedOrDash(a_rPort.m_LinkSpeed);
+}
+
+std::string linkValues(const sItemRecord& a_rItem) {
+  const std::string l_Status =
+      a_rItem.m_LinkStatus.m_Present ? linkStatusText(a_rItem.m_LinkStatus.m_Value) : "-";
+  return "link status " + l_Status + ", link speed " + speedOrDash(a_rItem.m_LinkSpeed);
+}
+
+std::string integratedText(const sItemRecord& a_rItem) {
+  if (!a_rItem.m_Integrated.m_Present) return "-";
+  return a_rItem.m_Integrated.m_Value ? "yes" : "no";
 }
 
 std::string portLine(const sPortRecord& a_rPort) {
-  return "port " + portName(a_rPort) + ": number " + decimalOrDash(a_rPort.m_Number) +
-         ", link width " + decimalOrDash(a_rPort.m_LinkWidth) + ", link speed " +
-         decimalOrDash(a_rPort.m_LinkSpeed);
+  return "port " + portName(a_rPort) + ": " + portValues(a_rPort);
 }
 
 std::string attachmentText(const sItemRecord& a_rItem, const sInventory& a_rInventory) {
@@ -63,47 +108,71 @@ std::string attachmentText(const sItemRecord& a_rItem, const sInventory& a_rInve
   return "item " + std::to_string(l_rAt.m_UpstreamIndex) + ", port " + l_Port;
 }
 
+// The meaning of the link values, with the values as the library gave them:
+// "Gen3 8 GT/s x4 (0x43)", "Gen2 5 GT/s (code 2)".
+std::string statusWithValue(const sU32Value& a_rValue) {
+  if (!a_rValue.m_Present) return "-";
+  return linkStatusText(a_rValue.m_Value) + " (" + hexText(a_rValue.m_Value) + ")";
+}
+
+std::string speedWithCode(const sU32Value& a_rValue) {
+  if (!a_rValue.m_Present) return "-";
+  if (!linkSpeedKnown(a_rValue.m_Value)) return linkSpeedText(a_rValue.m_Value);
+  return linkSpeedText(a_rValue.m_Value) + " (code " + std::to_string(a_rValue.m_Value) + ")";
+}
+
+std::string identityLine(const sItemRecord& a_rItem) {
+  std::string l_Line = "vendor " + textOrDash(a_rItem.m_Vendor) + ", ID " + idPairText(a_rItem);
+  if (a_rItem.m_Kind == eItemKind::kUpstream) {
+    l_Line += ", serial " + textOrDash(a_rItem.m_SerialNumber) + ", part " +
+              textOrDash(a_rItem.m_PartNumber);
+  }
+  return l_Line;
+}
+
 std::vector<std::string> extraLines(const sItemRecord& a_rItem, const sInventory& a_rInventory) {
   std::vector<std::string> l_Lines;
+  if (a_rItem.m_Kind == eItemKind::kUnknown) {
+    if (!a_rItem.m_DeviceClass.m_Present) {
+      l_Lines.push_back("not readable: " + statusText(a_rItem.m_DeviceClass.m_Code));
+    }
+    return l_Lines;
+  }
+  l_Lines.push_back(identityLine(a_rItem));
   if (a_rItem.m_Kind == eItemKind::kUpstream) {
-    l_Lines.push_back("link status " + decimalOrDash(a_rItem.m_LinkStatus) + ", link speed " +
-                      decimalOrDash(a_rItem.m_LinkSpeed) + ", port width " +
-                      decimalOrDash(a_rItem.m_PortWidth) + ", ports " +
-                      decimalOrDash(a_rItem.m_PortCount));
+    l_Lines.push_back(linkValues(a_rItem));
+    l_Lines.push_back("ports " + decimalOrDash(a_rItem.m_PortCount) + ", port width " +
+                      widthOrDash(a_rItem.m_PortWidth));
     for (const sPortRecord& l_rPort : a_rItem.m_Ports) l_Lines.push_back(portLine(l_rPort));
-  } else if (a_rItem.m_Kind == eItemKind::kController) {
-    std::string l_Integrated = "-";
-    if (a_rItem.m_Integrated.m_Present) l_Integrated = a_rItem.m_Integrated.m_Value ? "yes" : "no";
+  } else {
     l_Lines.push_back("controller type " + decimalOrDash(a_rItem.m_ControllerType) +
                       ", bridge bus " + decimalOrDash(a_rItem.m_BridgeBus) + ", bridge port " +
-                      hexOrDash(a_rItem.m_ControllerPort) + ", integrated " + l_Integrated);
+                      hexOrDash(a_rItem.m_ControllerPort) + ", integrated " +
+                      integratedText(a_rItem));
     l_Lines.push_back("below: " + attachmentText(a_rItem, a_rInventory));
-  } else if (!a_rItem.m_DeviceClass.m_Present) {
-    l_Lines.push_back("not readable: " + statusText(a_rItem.m_DeviceClass.m_Code));
   }
   return l_Lines;
 }
 
 }  // namespace
 
-void renderTable(const sInventory& a_rInventory, std::ostream& a_rOut) {
+void renderTable(const sInventory& a_rInventory, std::ostream& a_rOut, size_t a_Columns) {
   if (a_rInventory.m_Items.empty()) {
     a_rOut << kNoDeviceLine << '\n';
     return;
   }
   std::vector<tRow> l_Rows;
   std::vector<std::vector<std::string>> l_Extras;
-  l_Rows.push_back(
-      {"#", "KIND", "VENDOR", "MODEL", "SLOT PATH", "PCI", "VEN:PROD", "SERIAL", "PART NO."});
+  // The model, the one long text, comes last, where a cut hurts least.
+  l_Rows.push_back({"#", "KIND", "SLOT PATH", "PCI", "MODEL"});
   l_Extras.push_back({});
   for (const sItemRecord& l_rItem : a_rInventory.m_Items) {
     l_Rows.push_back({std::to_string(l_rItem.m_Index), kindName(l_rItem.m_Kind),
-                      textOrDash(l_rItem.m_Vendor), textOrDash(l_rItem.m_Model),
-                      textOrDash(l_rItem.m_SlotPath), pciAddressText(l_rItem), idPairText(l_rItem),
-                      textOrDash(l_rItem.m_SerialNumber), textOrDash(l_rItem.m_PartNumber)});
+                      textOrDash(l_rItem.m_SlotPath), pciAddressText(l_rItem),
+                      textOrDash(l_rItem.m_Model)});
     l_Extras.push_back(extraLines(l_rItem, a_rInventory));
   }
-  printColumns(l_Rows, a_rOut, l_Extras);
+  printColumns(l_Rows, a_rOut, l_Extras, a_Columns);
 }
 
 void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
@@ -123,14 +192,11 @@ void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
     l_Rows.push_back({"Serial number:", textOrDash(a_rItem.m_SerialNumber)});
     l_Rows.push_back({"Part number:", textOrDash(a_rItem.m_PartNumber)});
     l_Rows.push_back({"Port count:", decimalOrDash(a_rItem.m_PortCount)});
-    l_Rows.push_back({"Port width:", decimalOrDash(a_rItem.m_PortWidth)});
-    l_Rows.push_back({"Link status:", decimalOrDash(a_rItem.m_LinkStatus)});
-    l_Rows.push_back({"Link speed:", decimalOrDash(a_rItem.m_LinkSpeed)});
+    l_Rows.push_back({"Port width:", widthOrDash(a_rItem.m_PortWidth)});
+    l_Rows.push_back({"Link status:", statusWithValue(a_rItem.m_LinkStatus)});
+    l_Rows.push_back({"Link speed:", speedWithCode(a_rItem.m_LinkSpeed)});
     for (const sPortRecord& l_rPort : a_rItem.m_Ports) {
-      l_Rows.push_back({"Port " + portName(l_rPort) + ":",
-                        "number " + decimalOrDash(l_rPort.m_Number) + ", link width " +
-                            decimalOrDash(l_rPort.m_LinkWidth) + ", link speed " +
-                            decimalOrDash(l_rPort.m_LinkSpeed)});
+      l_Rows.push_back({"Port " + portName(l_rPort) + ":", portValues(l_rPort)});
     }
     if (a_rItem.m_HasFirmware) {
       const sFirmwareRecord& l_rFw = a_rItem.m_Firmware;
@@ -150,12 +216,10 @@ void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
       }
     }
   } else if (a_rItem.m_Kind == eItemKind::kController) {
-    std::string l_Integrated = "-";
-    if (a_rItem.m_Integrated.m_Present) l_Integrated = a_rItem.m_Integrated.m_Value ? "yes" : "no";
     l_Rows.push_back({"Controller type:", decimalOrDash(a_rItem.m_ControllerType)});
     l_Rows.push_back({"Bridge bus:", decimalOrDash(a_rItem.m_BridgeBus)});
     l_Rows.push_back({"Bridge port:", hexOrDash(a_rItem.m_ControllerPort)});
-    l_Rows.push_back({"Integrated:", l_Integrated});
+    l_Rows.push_back({"Integrated:", integratedText(a_rItem)});
     l_Rows.push_back({"Below:", attachmentText(a_rItem, a_rInventory)});
   }
   printColumns(l_Rows, a_rOut, {});

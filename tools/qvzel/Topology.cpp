@@ -1,88 +1,93 @@
 #include "Topology.h"
 
 #include <cctype>
+#include <cstdlib>
 
 namespace nQvzelTool {
 
 namespace {
 
-bool hexDigit(char a_Char, uint8_t& a_rValue) {
-  if (a_Char >= '0' && a_Char <= '9') {
-    a_rValue = static_cast<uint8_t>(a_Char - '0');
-  } else if (a_Char >= 'A' && a_Char <= 'F') {
-    a_rValue = static_cast<uint8_t>(a_Char - 'A' + 10);
-  } else if (a_Char >= 'a' && a_Char <= 'f') {
-    a_rValue = static_cast<uint8_t>(a_Char - 'a' + 10);
-  } else {
-    return false;
+// A slot-path text as the library writes it ("MR00:00,10,E0"), cut at the
+// colon and the commas. The pieces stay texts and are compared as texts; only
+// a port-level code is read as a number, to tell which port it is.
+struct sSlotPathText {
+  std::string m_Root;                // the part before the colon
+  std::vector<std::string> m_Codes;  // front (deepest) first
+};
+
+std::string upper(std::string a_Text) {
+  for (char& l_rChar : a_Text)
+    l_rChar = static_cast<char>(std::toupper(static_cast<unsigned char>(l_rChar)));
+  return a_Text;
+}
+
+bool splitSlotPath(const std::string& a_rText, sSlotPathText& a_rPath) {
+  const size_t l_Colon = a_rText.find(':');
+  if (l_Colon == std::string::npos) return false;
+  a_rPath.m_Root = upper(a_rText.substr(0, l_Colon));
+  a_rPath.m_Codes.clear();
+  size_t l_Start = l_Colon + 1;
+  while (l_Start < a_rText.size()) {
+    size_t l_End = a_rText.find(',', l_Start);
+    if (l_End == std::string::npos) l_End = a_rText.size();
+    a_rPath.m_Codes.push_back(upper(a_rText.substr(l_Start, l_End - l_Start)));
+    l_Start = l_End + 1;
   }
   return true;
 }
 
-bool hexByte(const std::string& a_rText, size_t a_Pos, uint8_t& a_rValue) {
-  uint8_t l_High = 0;
-  uint8_t l_Low = 0;
-  if (a_Pos + 2 > a_rText.size()) return false;
-  if (!hexDigit(a_rText[a_Pos], l_High) || !hexDigit(a_rText[a_Pos + 1], l_Low)) return false;
-  a_rValue = static_cast<uint8_t>(l_High * 16 + l_Low);
+// The device number of a device/function code ("(device << 3) | function" in
+// hex), and its function; false for a text that is no such code.
+bool readCode(const std::string& a_rCode, unsigned& a_rDevice, unsigned& a_rFunction) {
+  char* l_pEnd = nullptr;
+  const unsigned long l_Value = std::strtoul(a_rCode.c_str(), &l_pEnd, 16);
+  if (a_rCode.empty() || *l_pEnd != '\0' || l_Value > 0xFF) return false;
+  a_rDevice = static_cast<unsigned>(l_Value >> 3);
+  a_rFunction = static_cast<unsigned>(l_Value & 7);
   return true;
 }
 
-uint8_t deviceOf(uint8_t a_Code) { return static_cast<uint8_t>(a_Code >> 3); }
-uint8_t functionOf(uint8_t a_Code) { return static_cast<uint8_t>(a_Code & 7); }
+// Index of the port whose bridge has code a_rBridge, given the first port's
+// bridge code: the ports sit at the following device numbers, same function.
+int portIndex(const std::string& a_rBridge, const std::string& a_rFirst, size_t a_PortCount) {
+  if (a_rBridge == a_rFirst) return 0;
+  unsigned l_Device = 0;
+  unsigned l_Function = 0;
+  unsigned l_FirstDevice = 0;
+  unsigned l_FirstFunction = 0;
+  if (!readCode(a_rBridge, l_Device, l_Function) ||
+      !readCode(a_rFirst, l_FirstDevice, l_FirstFunction)) {
+    return -1;
+  }
+  if (l_Function != l_FirstFunction || l_Device <= l_FirstDevice ||
+      l_Device - l_FirstDevice >= a_PortCount) {
+    return -1;
+  }
+  return static_cast<int>(l_Device - l_FirstDevice);
+}
 
 }  // namespace
 
-bool parseSlotPath(const std::string& a_rText, sParsedSlotPath& a_rPath) {
-  sParsedSlotPath l_Path;
-  if (a_rText.size() < 5 || std::toupper(static_cast<unsigned char>(a_rText[0])) != 'M' ||
-      std::toupper(static_cast<unsigned char>(a_rText[1])) != 'R' || a_rText[4] != ':') {
-    return false;
-  }
-  if (!hexByte(a_rText, 2, l_Path.m_RootBus)) return false;
-  size_t l_Pos = 5;
-  while (l_Pos < a_rText.size()) {
-    uint8_t l_Code = 0;
-    if (!hexByte(a_rText, l_Pos, l_Code)) return false;
-    l_Path.m_Codes.push_back(l_Code);
-    l_Pos += 2;
-    if (l_Pos == a_rText.size()) break;
-    if (a_rText[l_Pos] != ',' || l_Pos + 1 == a_rText.size()) return false;
-    ++l_Pos;
-  }
-  a_rPath = l_Path;
-  return true;
-}
-
 int findPortBelow(const sItemRecord& a_rUpstream, const sItemRecord& a_rController,
                   size_t& a_rDepth) {
-  sParsedSlotPath l_Port;
-  sParsedSlotPath l_Controller;
+  sSlotPathText l_Port;
+  sSlotPathText l_Controller;
   if (a_rUpstream.m_Kind != eItemKind::kUpstream || a_rUpstream.m_Ports.empty()) return -1;
-  if (!parseSlotPath(a_rUpstream.m_SlotPath.m_Value, l_Port) || l_Port.m_Codes.empty()) return -1;
-  if (!parseSlotPath(a_rController.m_SlotPath.m_Value, l_Controller)) return -1;
-  if (l_Port.m_RootBus != l_Controller.m_RootBus) return -1;
+  if (!splitSlotPath(a_rUpstream.m_SlotPath.m_Value, l_Port) || l_Port.m_Codes.empty()) return -1;
+  if (!splitSlotPath(a_rController.m_SlotPath.m_Value, l_Controller)) return -1;
+  if (l_Port.m_Root != l_Controller.m_Root) return -1;
 
   // The port bridges' common parent must be a tail of the controller's path,
   // with the port bridge and at least one level below it in front of it.
   const size_t l_ParentLength = l_Port.m_Codes.size() - 1;
-  const std::vector<uint8_t>& l_rCodes = l_Controller.m_Codes;
+  const std::vector<std::string>& l_rCodes = l_Controller.m_Codes;
   if (l_rCodes.size() < l_ParentLength + 2) return -1;
   const size_t l_Offset = l_rCodes.size() - l_ParentLength;
   for (size_t l_Level = 0; l_Level < l_ParentLength; ++l_Level) {
     if (l_rCodes[l_Offset + l_Level] != l_Port.m_Codes[1 + l_Level]) return -1;
   }
-  const uint8_t l_Bridge = l_rCodes[l_Offset - 1];
-  const uint8_t l_First = l_Port.m_Codes.front();
-  int l_PortIndex = -1;
-  if (l_Bridge == l_First) {
-    l_PortIndex = 0;
-  } else if (functionOf(l_Bridge) == functionOf(l_First) &&
-             deviceOf(l_Bridge) > deviceOf(l_First) &&
-             static_cast<size_t>(deviceOf(l_Bridge) - deviceOf(l_First)) <
-                 a_rUpstream.m_Ports.size()) {
-    l_PortIndex = deviceOf(l_Bridge) - deviceOf(l_First);
-  }
+  const int l_PortIndex =
+      portIndex(l_rCodes[l_Offset - 1], l_Port.m_Codes.front(), a_rUpstream.m_Ports.size());
   if (l_PortIndex >= 0) a_rDepth = l_Port.m_Codes.size();
   return l_PortIndex;
 }

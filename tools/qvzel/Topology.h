@@ -6,6 +6,7 @@
 // reports the slot path of its first port's bridge; its other ports' bridges
 // sit beside that one, at the next device numbers. A controller hangs below a
 // port when the port bridge's path is a strict tail of the controller's path.
+// The texts are the library's own; they are compared piece by piece as texts.
 #pragma once
 
 #include <cstdint>
@@ -15,14 +16,6 @@
 #include "sItemRecord.h"
 
 namespace nQvzelTool {
-
-struct sParsedSlotPath {
-  uint8_t m_RootBus = 0;
-  std::vector<uint8_t> m_Codes;  // front (deepest) first
-};
-
-// Parses the hex text form; false when the text is not in that form.
-bool parseSlotPath(const std::string& a_rText, sParsedSlotPath& a_rPath);
 
 // The port of a_rUpstream that a_rController hangs below, or -1. The result
 // also tells how deep the port sits (a larger depth is a closer match).

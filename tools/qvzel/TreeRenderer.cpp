@@ -15,7 +15,7 @@ std::string itemLine(const sItemRecord& a_rItem) {
                        " " + textOrDash(a_rItem.m_Model) + "  " + textOrDash(a_rItem.m_SlotPath) +
                        "  " + pciAddressText(a_rItem);
   if (a_rItem.m_SerialNumber.m_Present && !a_rItem.m_SerialNumber.m_Value.empty()) {
-    l_Line += "  serial " + a_rItem.m_SerialNumber.m_Value;
+    l_Line += "  serial " + textOrDash(a_rItem.m_SerialNumber);
   }
   return l_Line;
 }
@@ -51,7 +51,7 @@ void renderTree(const sInventory& a_rInventory, std::ostream& a_rOut) {
       const sPortRecord& l_rPort = l_rItem.m_Ports[l_Port];
       const bool l_LastPort = l_Port + 1 == l_rItem.m_Ports.size();
       const std::string l_Name =
-          l_rPort.m_Name.m_Present ? l_rPort.m_Name.m_Value : std::to_string(l_Port);
+          l_rPort.m_Name.m_Present ? displayText(l_rPort.m_Name.m_Value) : std::to_string(l_Port);
       a_rOut << (l_LastPort ? "`-- " : "|-- ") << "port " << l_Name << '\n';
       const std::vector<const sItemRecord*> l_Below =
           controllersBelow(a_rInventory, l_rItem.m_Index, static_cast<uint32_t>(l_Port));

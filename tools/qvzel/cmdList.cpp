@@ -5,6 +5,7 @@
 #include "JsonRenderer.h"
 #include "TableRenderer.h"
 #include "TreeRenderer.h"
+#include "cStandardOutput.h"
 
 namespace nQvzelTool {
 
@@ -21,7 +22,7 @@ int runList(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rE
     if (a_rOptions.m_Tree) {
       renderTree(l_Inventory, a_rOut);
     } else {
-      renderTable(l_Inventory, a_rOut);
+      renderTable(l_Inventory, a_rOut, cStandardOutput::columns());
     }
   }
   if (l_Code < 0) {

@@ -1,32 +1,45 @@
 // qvzel: lists and services the PXI bus-extension link hardware that
-// libqvzelif finds. One source file per command (cmd*.cpp).
+// libqvzelif finds. The commands are listed in CommandTable.cpp, one source
+// file each (cmd*.cpp).
 #include <iostream>
 
 #include "CommandLine.h"
+#include "CommandTable.h"
 #include "Commands.h"
 #include "HelpText.h"
+#include "cStandardOutput.h"
 
-int main(int a_Argc, char** a_ppArgv) {
+namespace {
+
+int run(const nQvzelTool::sOptions& a_rOptions) {
   using namespace nQvzelTool;
-  const sOptions l_Options = parseCommandLine(a_Argc, a_ppArgv);
-  if (!l_Options.m_Error.empty()) {
-    std::cerr << usageErrorText(l_Options.m_Error);
+  if (!a_rOptions.m_Error.empty()) {
+    std::cerr << usageErrorText(a_rOptions.m_Error);
     return kExitUsage;
   }
-  if (l_Options.m_Help) {
-    std::cout << helpText(l_Options.m_Command);
+  if (a_rOptions.m_Help) {
+    std::cout << helpText(a_rOptions.m_Command);
     return kExitSuccess;
   }
-  if (l_Options.m_Version) {
+  if (a_rOptions.m_Version) {
     std::cout << versionText();
     return kExitSuccess;
   }
-  const std::string& l_rCommand = l_Options.m_Command;
-  if (l_rCommand == "list") return runList(l_Options, std::cout, std::cerr);
-  if (l_rCommand == "show") return runShow(l_Options, std::cout, std::cerr);
-  if (l_rCommand == "idsel") return runIdsel(l_Options, std::cout, std::cerr);
-  if (l_rCommand == "check-image") return runCheckImage(l_Options, std::cout, std::cerr);
-  if (l_rCommand == "update") return runUpdate(l_Options, std::cout, std::cerr);
-  std::cerr << usageErrorText("unknown command '" + l_rCommand + "'");
-  return kExitUsage;
+  const sCommandSpec* l_pSpec = findCommand(a_rOptions.m_Command.c_str());
+  if (l_pSpec == nullptr || l_pSpec->m_pRun == nullptr) {
+    std::cerr << usageErrorText("unknown command '" + a_rOptions.m_Command + "'");
+    return kExitUsage;
+  }
+  return l_pSpec->m_pRun(a_rOptions, std::cout, std::cerr);
+}
+
+}  // namespace
+
+int main(int a_Argc, char** a_ppArgv) {
+  using namespace nQvzelTool;
+  cStandardOutput l_Output;
+  const int l_Exit = run(parseCommandLine(a_Argc, a_ppArgv));
+  // Output that never arrived is a failure, whatever the command decided.
+  if (!l_Output.finish(std::cerr) && l_Exit == kExitSuccess) return kExitFailure;
+  return l_Exit;
 }

@@ -16,7 +16,7 @@ class IniFile : public ::testing::Test {
   void SetUp() override { ASSERT_FALSE(m_Dir.Path().empty()); }
   std::string Path(const char* a_pName = "file.ini") { return m_Dir.File(a_pName); }
   // Opens a file holding a_rText; returns the Open status code.
-  int64_t OpenWith(const std::string& a_rText, uint32_t a_Mode = 0) {
+  int64_t OpenWith(const std::string& a_rText, uint32_t a_Mode = cIniFile::kModeReadWrite) {
     WriteFile(Path(), a_rText);
     Status l_Status;
     m_File.Open(Path().c_str(), a_Mode, l_Status);
@@ -50,16 +50,16 @@ TEST_F(IniFile, WithoutDocument) {
   EXPECT_EQ(l_Change.code, qvstatus::kIniChangeQuery);
 
   Status l_Open;
-  m_File.Open("", 0, l_Open);
+  m_File.Open("", cIniFile::kModeReadWrite, l_Open);
   EXPECT_EQ(l_Open.code, qvstatus::kIniPath);
   Status l_OpenNull;
-  m_File.Open(nullptr, 0, l_OpenNull);
+  m_File.Open(nullptr, cIniFile::kModeReadWrite, l_OpenNull);
   EXPECT_EQ(l_OpenNull.code, qvstatus::kIniPath);
 }
 
 TEST_F(IniFile, MissingFileCanBeFilledAndSaved) {
   Status l_Open;
-  m_File.Open(Path("new.ini").c_str(), 0, l_Open);
+  m_File.Open(Path("new.ini").c_str(), cIniFile::kModeReadWrite, l_Open);
   EXPECT_EQ(l_Open.code, qvstatus::kIniLoad);
   Status l_Status;
   m_File.SetString("Main", "Name", "x", l_Status);
@@ -289,7 +289,7 @@ TEST_F(IniFile, VerifiedSaveNeedsAChangedTime) {
   struct timespec l_Old[2] = {{1000000000, 0}, {1000000000, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, Path().c_str(), l_Old, 0), 0);
   Status l_Changed;
-  m_File.Open(Path().c_str(), 0, l_Changed);
+  m_File.Open(Path().c_str(), cIniFile::kModeReadWrite, l_Changed);
   m_File.SetVerifyWrite(true);
   m_File.Save(l_Changed);
   EXPECT_EQ(l_Changed.code, 0);
@@ -309,7 +309,7 @@ TEST_F(IniFile, ChangeQuery) {
 
 TEST_F(IniFile, FailedSaveAndLongPathsTouchNothing) {
   Status l_Open;
-  m_File.Open(Path("missing/dir.ini").c_str(), 0, l_Open);
+  m_File.Open(Path("missing/dir.ini").c_str(), cIniFile::kModeReadWrite, l_Open);
   EXPECT_EQ(l_Open.code, qvstatus::kIniLoad);
   Status l_Save;
   m_File.SetString("s", "k", "v", l_Save);
@@ -319,7 +319,7 @@ TEST_F(IniFile, FailedSaveAndLongPathsTouchNothing) {
   std::string l_Long = m_Dir.Path() + "/";
   l_Long += std::string(300 - l_Long.size(), 'z');
   Status l_LongOpen;
-  m_File.Open(l_Long.c_str(), 0, l_LongOpen);
+  m_File.Open(l_Long.c_str(), cIniFile::kModeReadWrite, l_LongOpen);
   EXPECT_EQ(l_LongOpen.code, qvstatus::kIniLoad);
   Status l_LongSave;
   m_File.SetString("s", "k", "v", l_LongSave);

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "config/cAllocator.h"
+#include "AllocationFailure.h"
 #include "config/cCharBuffer.h"
 #include "config/cSlotPath.h"
 
-using nQvPxiDriverTools_1_0::cAllocator;
 using nQvPxiDriverTools_1_0::cCharBuffer;
 using nQvPxiDriverTools_1_0::cSlotPath;
 
@@ -88,9 +87,9 @@ TEST(CharBuffer, AllocationFailureKeepsContent) {
   Status l_Status;
   cCharBuffer l_Buffer;
   l_Buffer.Append("keep", l_Status);
-  cAllocator::FailAfter(0);
+  qvztest::failAllocationsAfter(0);
   l_Buffer.Reserve(1000, l_Status);
-  cAllocator::FailAfter(-1);
+  qvztest::failAllocationsAfter(-1);
   EXPECT_EQ(l_Status.code, qvstatus::kMemoryFull);
   EXPECT_STREQ(l_Buffer.GetText(), "keep");
   EXPECT_EQ(l_Buffer.GetCapacity(), 127u);
@@ -225,9 +224,9 @@ TEST(SlotPath, FailedCopyMakesTargetUnusableForGood) {
   Status l_Status;
   cSlotPath l_Source("MR00:10,20,30", l_Status);
   cSlotPath l_Target;
-  cAllocator::FailAfter(1);  // the second code cannot be allocated
+  qvztest::failAllocationsAfter(1);  // the second code cannot be allocated
   l_Target = l_Source;
-  cAllocator::FailAfter(-1);
+  qvztest::failAllocationsAfter(-1);
   EXPECT_EQ(l_Target.GetOwnStatus().code, qvstatus::kMemoryFull);
 
   // Every operation on it, and every copy of it, reports the stored error.
@@ -258,18 +257,18 @@ TEST(SlotPath, FailedCopyMakesTargetUnusableForGood) {
 TEST(SlotPath, PushAndTextReportMemoryFull) {
   Status l_Status;
   cSlotPath l_Path("MR00:08", l_Status);
-  cAllocator::FailAfter(0);
+  qvztest::failAllocationsAfter(0);
   l_Path.PushDeviceFunction(1, 0, l_Status);
-  cAllocator::FailAfter(-1);
+  qvztest::failAllocationsAfter(-1);
   EXPECT_EQ(l_Status.code, qvstatus::kMemoryFull);
   EXPECT_EQ(l_Path.GetDeviceFunctionCount(), 1u);
   EXPECT_EQ(l_Path.GetOwnStatus().code, 0);
 
   Status l_Text;
   cCharBuffer l_Buffer;
-  cAllocator::FailAfter(0);
+  qvztest::failAllocationsAfter(0);
   l_Path.GetText(l_Buffer, l_Text);
-  cAllocator::FailAfter(-1);
+  qvztest::failAllocationsAfter(-1);
   EXPECT_EQ(l_Text.code, qvstatus::kMemoryFull);
 }
 

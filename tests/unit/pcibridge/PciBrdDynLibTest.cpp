@@ -3,7 +3,7 @@
 #include <regex>
 #include <type_traits>
 
-#include "config/cAllocator.h"
+#include "AllocationFailure.h"
 #include "config/cSlotPath.h"
 #include "pcibridge/cPciBrdDynLib.h"
 #include "qvpcibrd.h"
@@ -170,9 +170,9 @@ TEST_F(PciBrdDynLib, UnusableSlotPathNeverReachesTheComponent) {
   ASSERT_EQ(0, l_Lib.OpenSession(0, &l_Session));
   Status l_Parse;
   const cSlotPath l_Source("MR00:0A,E0", l_Parse);
-  nQvPxiDriverTools_1_0::cAllocator::FailAfter(0);
+  qvztest::failAllocationsAfter(0);
   const cSlotPath l_Broken(l_Source);  // the copy fails and marks the path unusable
-  nQvPxiDriverTools_1_0::cAllocator::FailAfter(-1);
+  qvztest::failAllocationsAfter(-1);
   ASSERT_EQ(qvstatus::kMemoryFull, l_Broken.GetOwnStatus().code);
 
   uint32_t l_Ref = kUntouched;
