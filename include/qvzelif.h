@@ -109,12 +109,12 @@ extern "C" {
  * bits (for example the port number): QVZEL_ATTR_PORT_NAME + 2 names port 2.
  * ------------------------------------------------------------------------- */
 
-/* Text: vendor name. U32: 1 for a controller, 0xF000 for an upstream device. */
+/* Text: vendor name. U32: the device class, one of QVZEL_DEVICE_CLASS_... */
 #define QVZEL_ATTR_VENDOR_NAME            0x00000000u
 #define QVZEL_ATTR_DEVICE_CLASS           0x00000000u
 /* Text: model name. */
 #define QVZEL_ATTR_MODEL_NAME             0x00000001u
-/* U32 (controller): the constant 2. */
+/* U32 (controller): the constant QVZEL_CONTROLLER_TYPE_PXI1. */
 #define QVZEL_ATTR_CONTROLLER_TYPE        0x00010000u
 /* U32 (controller): PCI bridge attribute QVPCIBRD_ATTR_PORT_NUMBER of its bridge. */
 #define QVZEL_ATTR_CONTROLLER_PORT        0x00010001u
@@ -169,6 +169,19 @@ extern "C" {
 /* Text (upstream): the constant "PXI Bus Extension Module". */
 #define QVZEL_ATTR_DEVICE_DESCRIPTION     0xF000F860u
 
+/* ---------------------------------------------------------------------------
+ * Attribute values and sizes
+ * ------------------------------------------------------------------------- */
+
+/* QVZEL_ATTR_DEVICE_CLASS of a link controller. */
+#define QVZEL_DEVICE_CLASS_CONTROLLER     0x1u
+/* QVZEL_ATTR_DEVICE_CLASS of an upstream link device. */
+#define QVZEL_DEVICE_CLASS_UPSTREAM       0xF000u
+/* QVZEL_ATTR_CONTROLLER_TYPE of every link controller (a PXI-1 link controller). */
+#define QVZEL_CONTROLLER_TYPE_PXI1        0x2u
+/* Bytes in the IDSEL map of nQVPXIFINDER100_getControllerIDSELMap. */
+#define QVZEL_IDSEL_MAP_SIZE              32u
+
 /* Bit of the force argument that writes an image even when it is not newer. */
 #define QVZEL_FORCE_UPDATE                0x1u
 
@@ -197,7 +210,8 @@ QVZEL_EXPORT int32_t nQVPXIFINDER100_getU32Attribute(void* item, uint32_t attrib
 QVZEL_EXPORT int32_t nQVPXIFINDER100_getStringAttribute(void* item, uint32_t attributeId,
                                                         const char** value);
 
-/* Stores the address of the 32-byte IDSEL map of a link controller item. */
+/* Stores the address of the IDSEL map (QVZEL_IDSEL_MAP_SIZE bytes) of a link
+ * controller item. */
 QVZEL_EXPORT int32_t nQVPXIFINDER100_getControllerIDSELMap(void* item, const uint8_t** map);
 
 /* Opens the driver connection of an upstream link device item. */

@@ -24,7 +24,7 @@ _PROTOTYPES = {
     "nQVPXIKTFINDER100_updateFirmware": (_P, ctypes.c_char_p, _U32, _U32),
 }
 
-IDSEL_MAP_SIZE = 32
+IDSEL_MAP_SIZE = _header.CONSTANTS["QVZEL_IDSEL_MAP_SIZE"]
 
 
 class Library:

@@ -9,14 +9,6 @@ namespace nQVZEL_15_0 {
 
 using nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc;
 
-namespace {
-
-// Constant answers of every controller.
-constexpr uint32_t kControllerDeviceClass = 1;
-constexpr uint32_t kControllerType = 2;
-
-}  // namespace
-
 const uint8_t kIdselMap[kIdselMapSize] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
     0xFF, 1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
@@ -77,19 +69,15 @@ void cPxi1ZelControllerDevice::readBridgeAttr300(iPciBrdWrapper_sc* a_pPciBrd, u
 
 void cPxi1ZelControllerDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue,
                                                Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return;
-  if (a_pValue == nullptr) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
-    return;
-  }
   uint32_t l_Id = 0;
-  splitAttributeId(a_Id, &l_Id, nullptr);
+  uint32_t l_Index = 0;
+  if (!startAttributeRead(a_Id, a_pValue, l_Id, l_Index, a_rStatus)) return;
   switch (l_Id) {
     case QVZEL_ATTR_DEVICE_CLASS:
-      *a_pValue = kControllerDeviceClass;
+      *a_pValue = QVZEL_DEVICE_CLASS_CONTROLLER;
       return;
     case QVZEL_ATTR_CONTROLLER_TYPE:
-      *a_pValue = kControllerType;
+      *a_pValue = QVZEL_CONTROLLER_TYPE_PXI1;
       return;
     case QVZEL_ATTR_CONTROLLER_PORT:
       if (!m_BridgeAttr300Served) {
@@ -112,13 +100,9 @@ void cPxi1ZelControllerDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue
 
 void cPxi1ZelControllerDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValue,
                                                   Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return;
-  if (a_ppValue == nullptr) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
-    return;
-  }
   uint32_t l_Id = 0;
-  splitAttributeId(a_Id, &l_Id, nullptr);
+  uint32_t l_Index = 0;
+  if (!startAttributeRead(a_Id, a_ppValue, l_Id, l_Index, a_rStatus)) return;
   if (l_Id == QVZEL_ATTR_VENDOR_NAME && !m_Vendor.empty()) {
     *a_ppValue = m_Vendor.c_str();
     return;

@@ -8,10 +8,11 @@
 
 #include "device/iZelDevice.h"
 #include "pcibridge/iPciBrdWrapper_sc.h"
+#include "qvzelif.h"
 
 namespace nQVZEL_15_0 {
 
-constexpr size_t kIdselMapSize = 32;
+constexpr size_t kIdselMapSize = QVZEL_IDSEL_MAP_SIZE;
 
 // The IDSEL map every controller hands out: entries 0 to 16 are 0xFF, entry n
 // from 17 to 31 is n - 16.

@@ -6,16 +6,15 @@
 #include "device/ImageCheck.h"
 #include "driver/tDeviceInterfaceIterator.h"
 #include "qvpcibrd.h"
+#include "qvzelif.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
 
 namespace nQVZEL_15_0 {
 
-namespace {
+using tIterator = nQVKORA000::tDeviceInterfaceIterator;
 
-// Attribute identifiers, after the index bits are cleared.
-constexpr uint32_t kAttrKind = 0;
-constexpr uint32_t kKindUpstream = 0xF000;
+namespace {
 
 // The row whose link attributes sit three bridge levels up.
 constexpr const char kThreeLevelModel[] = "QV PXIe-6550";
@@ -44,15 +43,6 @@ class cDriverCard : public iImageCard {
   }
   iZelDevice& m_rDevice;
 };
-
-// Reads one 4-byte bus property of the current interface into a zeroed value.
-uint32_t readBusNumber(nQVKORA000::tDeviceInterfaceIterator& a_rIterator, const char* a_pName,
-                       Status& a_rStatus) {
-  uint32_t l_Value = 0;
-  size_t l_Count = 0;
-  a_rIterator.readBusProperty(a_pName, &l_Value, sizeof(l_Value), &l_Count, a_rStatus);
-  return l_Value;
-}
 
 }  // namespace
 
@@ -85,14 +75,9 @@ const sPortInfo* cUpstreamZelDevice::portAt(uint32_t a_Index, Status& a_rStatus)
 
 void cUpstreamZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValue,
                                             Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return;
-  if (a_ppValue == nullptr) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
-    return;
-  }
   uint32_t l_Base = 0;
   uint32_t l_Index = 0;
-  splitAttributeId(a_Id, &l_Base, &l_Index);
+  if (!startAttributeRead(a_Id, a_ppValue, l_Base, l_Index, a_rStatus)) return;
 
   switch (l_Base) {
     case QVZEL_ATTR_SERIAL_NUMBER:
@@ -122,18 +107,13 @@ void cUpstreamZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValu
 }
 
 void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return;
-  if (a_pValue == nullptr) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
-    return;
-  }
   uint32_t l_Base = 0;
   uint32_t l_Index = 0;
-  splitAttributeId(a_Id, &l_Base, &l_Index);
+  if (!startAttributeRead(a_Id, a_pValue, l_Base, l_Index, a_rStatus)) return;
 
   switch (l_Base) {
-    case kAttrKind:
-      *a_pValue = kKindUpstream;
+    case QVZEL_ATTR_DEVICE_CLASS:
+      *a_pValue = QVZEL_DEVICE_CLASS_UPSTREAM;
       return;
     case QVZEL_ATTR_PORT_COUNT:
       *a_pValue = static_cast<uint32_t>(m_Ports.size());
@@ -236,7 +216,7 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   if (m_Proxy && m_Proxy->isOpen()) return;
 
   Status l_Local;
-  nQVKORA000::tDeviceInterfaceIterator l_Iterator;
+  tIterator l_Iterator;
   l_Iterator.startIteration(kUpstreamInterfaceClass, l_Local);
   if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
 
@@ -245,9 +225,9 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
     // Each entry has a status of its own: one whose numbers cannot be read
     // is skipped and hides none of the entries after it.
     Status l_Entry;
-    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Entry);
-    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Entry);
-    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Entry);
+    const uint32_t l_Bus = l_Iterator.readBusU32(tIterator::kPciBusNumber, l_Entry);
+    const uint32_t l_Device = l_Iterator.readBusU32(tIterator::kPciDeviceNumber, l_Entry);
+    const uint32_t l_Function = l_Iterator.readBusU32(tIterator::kPciFunctionNumber, l_Entry);
     if (l_Entry.isNotFatal() && (l_Bus & 0xFF) == m_Info->m_Bus &&
         (l_Device & 0xFF) == m_Info->m_Device && (l_Function & 0xFF) == m_Info->m_Function) {
       l_Found = true;

@@ -33,14 +33,21 @@ void iZelDevice::splitAttributeId(uint32_t a_Id, uint32_t* a_pBase, uint32_t* a_
   if (a_pIndex != nullptr) *a_pIndex = l_Indexed ? (a_Id & kIndexMask) : 0;
 }
 
-void iZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return;
-  if (a_pValue == nullptr) {
+bool iZelDevice::startAttributeRead(uint32_t a_Id, const void* a_pOut, uint32_t& a_rBase,
+                                    uint32_t& a_rIndex, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return false;
+  if (a_pOut == nullptr) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
-    return;
+    return false;
   }
+  splitAttributeId(a_Id, &a_rBase, &a_rIndex);
+  return true;
+}
+
+void iZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
   uint32_t l_Id = 0;
-  splitAttributeId(a_Id, &l_Id, nullptr);
+  uint32_t l_Index = 0;
+  if (!startAttributeRead(a_Id, a_pValue, l_Id, l_Index, a_rStatus)) return;
   switch (l_Id) {
     case QVZEL_ATTR_VENDOR_ID:
       *a_pValue = (m_Model == nullptr)                  ? 0u
@@ -67,13 +74,9 @@ void iZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rS
 }
 
 void iZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValue, Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return;
-  if (a_ppValue == nullptr) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
-    return;
-  }
   uint32_t l_Id = 0;
-  splitAttributeId(a_Id, &l_Id, nullptr);
+  uint32_t l_Index = 0;
+  if (!startAttributeRead(a_Id, a_ppValue, l_Id, l_Index, a_rStatus)) return;
   switch (l_Id) {
     case QVZEL_ATTR_VENDOR_NAME:
       *a_ppValue = kVendorName;

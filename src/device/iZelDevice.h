@@ -36,6 +36,11 @@ class iZelDevice {
   // index and the identifier is looked up with them cleared; otherwise it is
   // looked up unchanged with index 0.
   static void splitAttributeId(uint32_t a_Id, uint32_t* a_pBase, uint32_t* a_pIndex);
+  // The checks every attribute read starts with: false when the status
+  // already holds an error, or when a_pOut is null (invalid parameter is then
+  // recorded); otherwise true, with the identifier split by the rule above.
+  static bool startAttributeRead(uint32_t a_Id, const void* a_pOut, uint32_t& a_rBase,
+                                 uint32_t& a_rIndex, Status& a_rStatus);
 
   const sModelEntry* getModel() const { return m_Model; }
   const boost::shared_ptr<sCommonDeviceInfo>& getInfo() const { return m_Info; }

@@ -23,6 +23,18 @@ bool deviceDirectoryLength(const char* a_pPath, size_t& a_rLength) {
   return true;
 }
 
+// Reads the file at a_pPath, which snprintf wrote into a buffer of
+// kPathBufferSize bytes wanting a_Wanted characters, into a_pBuffer (of
+// kReadLimit bytes). A cut path would name some other file: it counts as one
+// that is not there.
+size_t readFormattedPath(const char* a_pPath, int a_Wanted, char* a_pBuffer, Status& a_rStatus) {
+  if (a_Wanted < 0 || static_cast<size_t>(a_Wanted) >= tDeviceInterfaceIterator::kPathBufferSize) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
+    return 0;
+  }
+  return linuxDevEnumHelper::readFile(a_pPath, a_pBuffer, a_rStatus);
+}
+
 }  // namespace
 
 tDeviceInterfaceIterator::tDeviceInterfaceIterator() : m_pCurrent(nullptr), m_HoldsGlob(false) {
@@ -82,6 +94,13 @@ void tDeviceInterfaceIterator::readDeviceProperty(const char* a_pName, void* a_p
   readProperty("deviceProperties", a_pName, a_pDestination, a_Capacity, a_pCount, a_rStatus);
 }
 
+uint32_t tDeviceInterfaceIterator::readBusU32(const char* a_pName, Status& a_rStatus) {
+  uint32_t l_Value = 0;
+  size_t l_Count = 0;
+  readBusProperty(a_pName, &l_Value, sizeof(l_Value), &l_Count, a_rStatus);
+  return l_Value;
+}
+
 void tDeviceInterfaceIterator::readProperty(const char* a_pGroup, const char* a_pName,
                                             void* a_pDestination, size_t a_Capacity,
                                             size_t* a_pCount, Status& a_rStatus) {
@@ -96,14 +115,8 @@ void tDeviceInterfaceIterator::readProperty(const char* a_pGroup, const char* a_
   const int l_Wanted =
       std::snprintf(l_Path, sizeof(l_Path), "%.*s/%s/%s", static_cast<int>(l_DeviceLength),
                     *m_pCurrent, a_pGroup, a_pName);
-  // A cut path would name some other file: treat it as one that is not there.
-  if (l_Wanted < 0 || static_cast<size_t>(l_Wanted) >= sizeof(l_Path)) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
-    return;
-  }
-
   char l_Buffer[linuxDevEnumHelper::kReadLimit];
-  const size_t l_Count = linuxDevEnumHelper::readFile(l_Path, l_Buffer, a_rStatus);
+  const size_t l_Count = readFormattedPath(l_Path, l_Wanted, l_Buffer, a_rStatus);
   if (a_rStatus.isFatal()) return;
 
   if (a_pCount != nullptr) *a_pCount = l_Count;
@@ -123,13 +136,8 @@ void tDeviceInterfaceIterator::readInterfacePath(sInterfacePath* a_pOut, Status&
 
   char l_Path[kPathBufferSize];
   const int l_Wanted = std::snprintf(l_Path, sizeof(l_Path), "%s/interfacePath", *m_pCurrent);
-  if (l_Wanted < 0 || static_cast<size_t>(l_Wanted) >= sizeof(l_Path)) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
-    return;
-  }
-
   char l_Buffer[linuxDevEnumHelper::kReadLimit];
-  const size_t l_Count = linuxDevEnumHelper::readFile(l_Path, l_Buffer, a_rStatus);
+  const size_t l_Count = readFormattedPath(l_Path, l_Wanted, l_Buffer, a_rStatus);
   if (a_rStatus.isFatal()) return;
 
   if (l_Count > sInterfacePath::kMaxPathLength || a_pOut == nullptr) {

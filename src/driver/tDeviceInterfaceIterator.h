@@ -3,11 +3,13 @@
 // device properties of the device owning the current interface.
 #pragma once
 
-#include "driver/sInterfacePath.h"
-#include "status/Status.h"
+#include <glob.h>
 
 #include <cstddef>
-#include <glob.h>
+#include <cstdint>
+
+#include "driver/sInterfacePath.h"
+#include "status/Status.h"
 
 namespace nQVZEL_15_0 {
 namespace nQVKORA000 {
@@ -16,6 +18,16 @@ class tDeviceInterfaceIterator {
  public:
   // Size of the buffers that hold glob patterns and property file paths.
   static constexpr size_t kPathBufferSize = 4096;
+  // Bus properties the driver publishes for every device, 4 bytes each.
+  static constexpr const char* kPciVendorId = "pciVendorID";
+  static constexpr const char* kPciDeviceId = "pciDeviceID";
+  static constexpr const char* kPciSubsystemVendorId = "pciSubsystemVendorID";
+  static constexpr const char* kPciSubsystemId = "pciSubsystemID";
+  static constexpr const char* kPciBusNumber = "pciBusNumber";
+  static constexpr const char* kPciDeviceNumber = "pciDeviceNumber";
+  static constexpr const char* kPciFunctionNumber = "pciFunctionNumber";
+  // Device property holding the serial number text.
+  static constexpr const char* kSerialNumber = "serialNumber";
 
   tDeviceInterfaceIterator();
   // Ends the iteration, so the glob result is freed on every way out.
@@ -41,6 +53,9 @@ class tDeviceInterfaceIterator {
                        size_t* a_pCount, Status& a_rStatus);
   void readDeviceProperty(const char* a_pName, void* a_pDestination, size_t a_Capacity,
                           size_t* a_pCount, Status& a_rStatus);
+  // One of the 4-byte bus properties above as a number; 0 when it cannot be
+  // read, which the status then records.
+  uint32_t readBusU32(const char* a_pName, Status& a_rStatus);
 
   // Reads the current entry's interfacePath file: at most 255 bytes, stored
   // with a terminating NUL and its length plus 1.

@@ -13,6 +13,7 @@
 namespace nQVZEL_15_0 {
 
 using nQvPxiDriverTools_1_0::cSlotPath;
+using tIterator = nQVKORA000::tDeviceInterfaceIterator;
 
 namespace {
 
@@ -20,31 +21,22 @@ struct sCharArrayDeleter {
   void operator()(char* a_pChars) const { delete[] a_pChars; }
 };
 
-// Reads a 4-byte bus property of the current interface into a zeroed value.
-uint32_t readBusValue(nQVKORA000::tDeviceInterfaceIterator& a_rIterator, const char* a_pName,
-                      Status& a_rStatus) {
-  uint32_t l_Value = 0;
-  size_t l_Count = 0;
-  a_rIterator.readBusProperty(a_pName, &l_Value, sizeof(l_Value), &l_Count, a_rStatus);
-  return l_Value;
-}
-
 // The serial number: a size probe, then a read bounded by the size read. A
 // missing or empty property gives the empty text.
-std::string readSerialNumber(nQVKORA000::tDeviceInterfaceIterator& a_rIterator, Status& a_rStatus) {
+std::string readSerialNumber(tIterator& a_rIterator, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return std::string();
-  static const char kName[] = "serialNumber";
   size_t l_Size = 0;
   {
     Status l_Probe;
-    a_rIterator.readDeviceProperty(kName, nullptr, 0, &l_Size, l_Probe);
+    a_rIterator.readDeviceProperty(tIterator::kSerialNumber, nullptr, 0, &l_Size, l_Probe);
     if (l_Probe.code != qvstatus::kBufferTooSmall || l_Size == 0) return std::string();
   }
   std::unique_ptr<char, sCharArrayDeleter> l_Buffer(
       static_cast<char*>(allocateArray(l_Size, a_rStatus)));
   if (a_rStatus.isFatal()) return std::string();
   size_t l_Read = 0;
-  a_rIterator.readDeviceProperty(kName, l_Buffer.get(), l_Size, &l_Read, a_rStatus);
+  a_rIterator.readDeviceProperty(tIterator::kSerialNumber, l_Buffer.get(), l_Size, &l_Read,
+                                 a_rStatus);
   if (a_rStatus.isFatal()) return std::string();
   // The property may have shrunk since the probe; only the bytes read count,
   // and a text without its terminating zero ends with them.
@@ -138,7 +130,7 @@ tCandidateList searchByInterfaces(const sModelEntry& a_rRow,
   tCandidateList l_Result;
   if (a_rRow.m_InterfaceName == nullptr) return l_Result;
 
-  nQVKORA000::tDeviceInterfaceIterator l_Iterator;
+  tIterator l_Iterator;
   {
     Status l_Start;
     l_Iterator.startIteration(a_rRow.m_InterfaceName, l_Start);
@@ -148,25 +140,25 @@ tCandidateList searchByInterfaces(const sModelEntry& a_rRow,
 
   for (; !l_Iterator.atEnd(); l_Iterator.advance()) {
     Status l_Interface;
-    const uint32_t l_Vid = readBusValue(l_Iterator, "pciVendorID", l_Interface);
-    const uint32_t l_Pid = readBusValue(l_Iterator, "pciDeviceID", l_Interface);
+    const uint32_t l_Vid = l_Iterator.readBusU32(tIterator::kPciVendorId, l_Interface);
+    const uint32_t l_Pid = l_Iterator.readBusU32(tIterator::kPciDeviceId, l_Interface);
     if (l_Interface.isFatal() || l_Vid != a_rRow.m_VendorId || l_Pid != a_rRow.m_DeviceId) {
       continue;
     }
     if (l_CheckSubsystem) {
-      const uint32_t l_SsVid = readBusValue(l_Iterator, "pciSubsystemVendorID", l_Interface);
-      const uint32_t l_SsPid = readBusValue(l_Iterator, "pciSubsystemID", l_Interface);
+      const uint32_t l_SsVid = l_Iterator.readBusU32(tIterator::kPciSubsystemVendorId, l_Interface);
+      const uint32_t l_SsPid = l_Iterator.readBusU32(tIterator::kPciSubsystemId, l_Interface);
       if (l_Interface.isFatal() || l_SsVid != a_rRow.m_SubsystemVendorId ||
           l_SsPid != a_rRow.m_SubsystemId) {
         continue;
       }
     }
     const uint8_t l_Bus =
-        static_cast<uint8_t>(readBusValue(l_Iterator, "pciBusNumber", l_Interface));
+        static_cast<uint8_t>(l_Iterator.readBusU32(tIterator::kPciBusNumber, l_Interface));
     const uint8_t l_Device =
-        static_cast<uint8_t>(readBusValue(l_Iterator, "pciDeviceNumber", l_Interface));
+        static_cast<uint8_t>(l_Iterator.readBusU32(tIterator::kPciDeviceNumber, l_Interface));
     const uint8_t l_Function =
-        static_cast<uint8_t>(readBusValue(l_Iterator, "pciFunctionNumber", l_Interface));
+        static_cast<uint8_t>(l_Iterator.readBusU32(tIterator::kPciFunctionNumber, l_Interface));
 
     // The device's own slot path: the bridge above its bus, one level down.
     uint32_t l_Bridge = 0;
@@ -187,10 +179,10 @@ tCandidateList searchByInterfaces(const sModelEntry& a_rRow,
 
     boost::shared_ptr<sDeviceInterfaceIteratorInfo> l_Info =
         makeInfo<sDeviceInterfaceIteratorInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
-    l_Info->m_SerialNumber = l_Serial;
+    l_Info->m_SerialNumber = std::move(l_Serial);
     sCandidate l_Candidate;
     l_Candidate.m_Info = l_Info;
-    l_Candidate.m_SerialNumber = l_Serial;
+    l_Candidate.m_InterfaceInfo = l_Info;
     l_Result.push_back(l_Candidate);
   }
   return l_Result;

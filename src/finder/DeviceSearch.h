@@ -16,10 +16,11 @@
 namespace nQVZEL_15_0 {
 
 // One device found for a row: its info record and, when it was found through
-// a device interface, the serial number read from the driver.
+// a device interface, the same record as the type that carries the serial
+// number read from the driver (null otherwise).
 struct sCandidate {
   boost::shared_ptr<sCommonDeviceInfo> m_Info;
-  std::string m_SerialNumber;
+  boost::shared_ptr<sDeviceInterfaceIteratorInfo> m_InterfaceInfo;
 };
 
 typedef std::vector<sCandidate> tCandidateList;

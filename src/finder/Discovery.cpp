@@ -34,8 +34,11 @@ boost::shared_ptr<iZelDevice> createUpstream(cPciBrdWrapper_sc& a_rWrapper,
   // The driver connection is opened only by a device session.
   boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL> l_Proxy =
       boost::make_shared<tInterfaceProxy_Cyclone4UpstreamZEL>();
+  // Only a device found through a device interface has a serial number.
+  const std::string l_Serial =
+      a_rCandidate.m_InterfaceInfo ? a_rCandidate.m_InterfaceInfo->m_SerialNumber : std::string();
   return boost::make_shared<cUpstreamZelDevice>(&a_rWrapper, &a_rRow, a_rCandidate.m_Info, l_Ports,
-                                                a_rCandidate.m_SerialNumber, l_Proxy, a_rStatus);
+                                                l_Serial, l_Proxy, a_rStatus);
 }
 
 // Finds the devices of one row and appends one device object per candidate
@@ -55,8 +58,6 @@ void discoverRow(const sModelEntry& a_rRow, cPciBrdWrapper_sc& a_rWrapper, tDevi
       break;
     case kModelKindUpstreamByPciIds:
       l_Candidates = searchByPciIds(a_rRow, a_rWrapper);
-      // Devices found through the bridge library have no serial number.
-      for (sCandidate& l_rCandidate : l_Candidates) l_rCandidate.m_SerialNumber.clear();
       break;
     case kModelKindUpstreamByInterface:
       l_Candidates = searchByInterfaces(a_rRow, a_rWrapper);

@@ -2,15 +2,12 @@
 
 #include <cstdio>
 
+#include "device/FirmwareImage.h"
 #include "qvzelif_status.h"
 
 namespace nQvzelTool {
 
 namespace {
-// Flash identifiers a card reports, matching the image sections' update types.
-constexpr uint32_t kFlashIdIssi = 0x9D17;
-constexpr uint32_t kFlashIdSst = 0xBF8E;
-
 // Link speed codes 1 to 6 of the PCI Express Link Status register.
 const char* const kLinkSpeeds[] = {"Gen1 2.5 GT/s", "Gen2 5 GT/s",  "Gen3 8 GT/s",
                                    "Gen4 16 GT/s",  "Gen5 32 GT/s", "Gen6 64 GT/s"};
@@ -159,8 +156,8 @@ std::string idPairText(const sItemRecord& a_rItem) {
 }
 
 const char* flashTypeName(uint32_t a_FlashId) {
-  if (a_FlashId == kFlashIdIssi) return "ISSI";
-  if (a_FlashId == kFlashIdSst) return "SST";
+  if (a_FlashId == nQVZEL_15_0::kIssiFlashId) return "ISSI";
+  if (a_FlashId == nQVZEL_15_0::kSstFlashId) return "SST";
   return nullptr;
 }
 

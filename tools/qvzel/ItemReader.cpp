@@ -10,8 +10,6 @@ namespace {
 
 // Port attributes take the port index in their low four bits.
 constexpr uint32_t kMaxPortIndex = 16;
-constexpr uint32_t kClassController = 1;
-constexpr uint32_t kClassUpstream = 0xF000;
 
 sU32Value readU32(void* a_pItem, uint32_t a_Id) {
   sU32Value l_Result;
@@ -69,8 +67,10 @@ sItemRecord readItem(void* a_pItem, uint32_t a_Index) {
   l_Item.m_Index = a_Index;
   l_Item.m_DeviceClass = readU32(a_pItem, QVZEL_ATTR_DEVICE_CLASS);
   if (l_Item.m_DeviceClass.m_Present) {
-    if (l_Item.m_DeviceClass.m_Value == kClassController) l_Item.m_Kind = eItemKind::kController;
-    if (l_Item.m_DeviceClass.m_Value == kClassUpstream) l_Item.m_Kind = eItemKind::kUpstream;
+    if (l_Item.m_DeviceClass.m_Value == QVZEL_DEVICE_CLASS_CONTROLLER)
+      l_Item.m_Kind = eItemKind::kController;
+    if (l_Item.m_DeviceClass.m_Value == QVZEL_DEVICE_CLASS_UPSTREAM)
+      l_Item.m_Kind = eItemKind::kUpstream;
   }
   l_Item.m_Vendor = readText(a_pItem, QVZEL_ATTR_VENDOR_NAME);
   l_Item.m_Model = readText(a_pItem, QVZEL_ATTR_MODEL_NAME);

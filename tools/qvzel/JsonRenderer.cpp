@@ -1,13 +1,12 @@
 #include "JsonRenderer.h"
 
 #include "Format.h"
+#include "qvzelif.h"
 #include "qvzelif_status.h"
 
 namespace nQvzelTool {
 
 namespace {
-
-constexpr uint32_t kIdselMapSize = 32;
 
 void writeU32(cJsonWriter& a_rJson, const char* a_pKey, const sU32Value& a_rValue) {
   a_rJson.key(a_pKey);
@@ -219,7 +218,7 @@ std::string idselJson(const sItemRecord& a_rItem, const uint8_t* a_pMap) {
   l_Json.value(a_rItem.m_SlotPath.m_Present ? a_rItem.m_SlotPath.m_Value.c_str() : nullptr);
   l_Json.key("map");
   l_Json.beginArray();
-  for (uint32_t l_Index = 0; l_Index < kIdselMapSize; ++l_Index) {
+  for (uint32_t l_Index = 0; l_Index < QVZEL_IDSEL_MAP_SIZE; ++l_Index) {
     l_Json.value(static_cast<uint32_t>(a_pMap[l_Index]));
   }
   l_Json.endArray();

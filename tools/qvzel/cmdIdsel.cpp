@@ -11,7 +11,6 @@
 namespace nQvzelTool {
 
 namespace {
-constexpr uint32_t kIdselMapSize = 32;
 constexpr uint8_t kNoSlot = 0xFF;
 }  // namespace
 
@@ -43,7 +42,7 @@ int runIdsel(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_r
   a_rOut << "IDSEL map of item " << l_Index << " (" << textOrDash(l_rItem.m_Model) << ", "
          << textOrDash(l_rItem.m_SlotPath) << "):\n";
   a_rOut << "ENTRY  VALUE\n";
-  for (uint32_t l_Entry = 0; l_Entry < kIdselMapSize; ++l_Entry) {
+  for (uint32_t l_Entry = 0; l_Entry < QVZEL_IDSEL_MAP_SIZE; ++l_Entry) {
     char l_Line[64];
     if (l_pMap[l_Entry] == kNoSlot) {
       std::snprintf(l_Line, sizeof(l_Line), "%5u  0xFF (no slot)\n", l_Entry);
