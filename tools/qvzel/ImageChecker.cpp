@@ -23,7 +23,7 @@ std::string keyName(uint32_t a_Key) {
 std::string quoted(const sImageReport& a_rReport, uint32_t a_Begin, uint32_t a_End) {
   const uint32_t l_Shown = a_End - a_Begin > kQuotedBytes ? kQuotedBytes : a_End - a_Begin;
   std::string l_Text =
-      "'" + imageText(std::string(a_rReport.m_File.data() + a_Begin, l_Shown)) + "'";
+      "'" + displayText(std::string(a_rReport.m_File.data() + a_Begin, l_Shown)) + "'";
   if (l_Shown < a_End - a_Begin) {
     l_Text += " (cut; " + std::to_string(a_End - a_Begin) + " bytes in all)";
   }

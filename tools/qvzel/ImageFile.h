@@ -19,10 +19,6 @@ struct sImageFile {
   uint32_t length() const { return static_cast<uint32_t>(m_Size); }
 };
 
-// Text from an image or its path as it may be shown on a terminal: printable
-// ASCII as it is, CR, LF and tab as \r, \n and \t, other bytes as \xNN.
-std::string imageText(const std::string& a_rText);
-
 // Reads the file; false with a sentence (no final full stop) in a_rProblem
 // when it cannot be opened or read, or holds more than kLargestImage bytes.
 bool readImageFile(const std::string& a_rPath, sImageFile& a_rFile, std::string& a_rProblem);
