@@ -107,7 +107,7 @@ sImageReport checkImage(sImageFile a_File) {
 
 sImageReport checkImageText(const std::string& a_rText) {
   sImageFile l_File;
-  l_File.m_pData.reset(new char[a_rText.size() + 1]);
+  l_File.m_pData.reset(new uint8_t[a_rText.size() + 1]);
   std::memcpy(l_File.m_pData.get(), a_rText.data(), a_rText.size());
   l_File.m_Size = a_rText.size();
   return checkImage(std::move(l_File));

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "Format.h"
+#include "device/ImageCheck.h"
 
 namespace nQvzelTool {
 
@@ -39,11 +40,11 @@ bool readAll(int a_Fd, size_t a_Expected, const std::string& a_rPath, sImageFile
   // One byte more than a regular file's size tells that it grew meanwhile.
   size_t l_Capacity = a_Expected != 0 ? a_Expected + 1 : kFirstChunk;
   size_t l_Size = 0;
-  std::unique_ptr<char[]> l_pData;
+  std::unique_ptr<uint8_t[]> l_pData;
   for (;;) {
     if (!l_pData || l_Size == l_Capacity) {
       if (l_pData) l_Capacity = l_Capacity > l_Limit / 2 ? l_Limit : l_Capacity * 2;
-      std::unique_ptr<char[]> l_pGrown(new (std::nothrow) char[l_Capacity]);
+      std::unique_ptr<uint8_t[]> l_pGrown = nQVZEL_15_0::allocateImageBuffer(l_Capacity);
       if (!l_pGrown) {
         a_rProblem = "not enough memory to read the image file " + displayText(a_rPath);
         return false;

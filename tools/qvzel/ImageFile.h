@@ -13,9 +13,9 @@ namespace nQvzelTool {
 constexpr uint64_t kLargestImage = UINT32_MAX;
 
 struct sImageFile {
-  std::unique_ptr<char[]> m_pData;
+  std::unique_ptr<uint8_t[]> m_pData;
   size_t m_Size = 0;
-  const char* data() const { return m_pData.get(); }
+  const char* data() const { return reinterpret_cast<const char*>(m_pData.get()); }
   uint32_t length() const { return static_cast<uint32_t>(m_Size); }
 };
 
