@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/FirmwareImage.h"
+#include "device/ImageAnalysis.h"
 #include "device/ImagePayload.h"
 #include "fuzzCheck.h"
 
@@ -62,6 +63,40 @@ void walkSection(const char* a_pImage, uint32_t a_Length, const sImageSection& a
   computeImageCrc(l_Buffer.get(), static_cast<uint32_t>(l_Decoded));
 }
 
+// The examination check-image makes agrees with the update's own check: a
+// section's verdict matches its refusing findings, and a forced update for
+// a card of the chosen section's flash type and subsystem succeeds exactly
+// when that section's verdict is valid.
+void compareWithUpdate(const char* a_pImage, uint32_t a_Length) {
+  sImageAnalysis l_Analysis;
+  Status l_Status;
+  analyseImage(a_pImage, a_Length, l_Analysis, l_Status);
+  if (l_Status.isFatal()) {
+    FUZZ_CHECK(l_Status.code == qvstatus::kMemoryFull);
+    return;
+  }
+  for (const sSectionAnalysis& l_rSection : l_Analysis.m_Sections) {
+    bool l_Refuses = false;
+    for (const sFinding& l_rFinding : l_rSection.m_Findings) l_Refuses |= l_rFinding.m_Refuses;
+    FUZZ_CHECK(l_Refuses == (l_rSection.m_Code < 0));
+  }
+  if (l_Analysis.imageCode() < 0) return;
+  for (const uint32_t l_FlashId : {kIssiFlashId, kSstFlashId}) {
+    const sSectionAnalysis* l_pLast = nullptr;
+    for (const sSectionAnalysis& l_rSection : l_Analysis.m_Sections) {
+      if (l_rSection.m_Entry.m_Section.m_FlashId == l_FlashId) l_pLast = &l_rSection;
+    }
+    if (l_pLast == nullptr) continue;
+    const sHeaderValue& l_rSubsystem = l_pLast->m_Check.m_Values[kKeySubsystemId];
+    cKnownCard l_Card(l_FlashId, l_rSubsystem.m_Found ? l_rSubsystem.cut() : 0, 0);
+    sImageWrite l_Write;
+    Status l_Update;
+    checkImageForCard(a_pImage, a_Length, 1, l_Card, l_Write, l_Update);
+    FUZZ_CHECK(l_Update.code == l_pLast->m_Code);
+    FUZZ_CHECK(!l_pLast->m_Superseded);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pData, size_t a_Size) {
@@ -99,5 +134,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* a_pData, size_t a_Size) {
   for (const sImageSection* l_pSection : l_pLast) {
     if (l_pSection != nullptr) walkSection(l_Image.get(), l_Length, *l_pSection);
   }
+  compareWithUpdate(l_Image.get(), l_Length);
   return 0;
 }

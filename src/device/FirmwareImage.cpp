@@ -8,17 +8,10 @@ namespace nQVZEL_15_0 {
 
 namespace {
 
-// Reads the value that starts at a_Begin: up to the first CR LF, or to the end
-// of the text.
+// The value that starts at a_Begin, up to the first CR LF (or the end).
 void readValueAt(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin,
                  std::string& a_rValue, Status& a_rStatus) {
-  uint32_t l_End = a_TextLength;
-  for (uint32_t l_Position = a_Begin; l_Position + 1 < a_TextLength; ++l_Position) {
-    if (a_pText[l_Position] == '\r' && a_pText[l_Position + 1] == '\n') {
-      l_End = l_Position;
-      break;
-    }
-  }
+  const uint32_t l_End = findValueEnd(a_pText, a_TextLength, a_Begin);
   try {
     a_rValue.assign(a_pText + a_Begin, l_End - a_Begin);
   } catch (const std::bad_alloc&) {
@@ -26,7 +19,47 @@ void readValueAt(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin,
   }
 }
 
+// White space as the C locale's isspace sees it.
+bool isConversionSpace(char a_Char) { return a_Char == ' ' || (a_Char >= '\t' && a_Char <= '\r'); }
+
+// Value of a digit in bases up to 16, or 16 for any other byte.
+int digitValue(char a_Char) {
+  if (a_Char >= '0' && a_Char <= '9') return a_Char - '0';
+  if (a_Char >= 'a' && a_Char <= 'f') return a_Char - 'a' + 10;
+  if (a_Char >= 'A' && a_Char <= 'F') return a_Char - 'A' + 10;
+  return 16;
+}
+
+// The key byte a search jumps between: a colon where the key has one (Base64
+// payload never holds it, so the search runs through payload at memchr
+// speed), else its first byte.
+size_t anchorOf(const char* a_pKey, size_t a_KeyLength) {
+  const void* l_pColon = std::memchr(a_pKey, ':', a_KeyLength);
+  return l_pColon == nullptr ? 0 : static_cast<size_t>(static_cast<const char*>(l_pColon) - a_pKey);
+}
+
 }  // namespace
+
+uint32_t findValueEnd(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin) {
+  uint32_t l_Position = a_Begin;
+  while (l_Position < a_TextLength) {
+    const void* l_pHit = std::memchr(a_pText + l_Position, '\r', a_TextLength - l_Position);
+    if (l_pHit == nullptr) break;
+    l_Position = static_cast<uint32_t>(static_cast<const char*>(l_pHit) - a_pText);
+    if (l_Position + 1 < a_TextLength && a_pText[l_Position + 1] == '\n') return l_Position;
+    ++l_Position;
+  }
+  return a_TextLength;
+}
+
+uint32_t flashIdOfUpdateType(const char* a_pValue, uint32_t a_Length) {
+  const auto l_Is = [&](const char* a_pType, size_t a_TypeLength) {
+    return a_Length == a_TypeLength && std::memcmp(a_pValue, a_pType, a_TypeLength) == 0;
+  };
+  if (l_Is(kIssiUpdateType, sizeof(kIssiUpdateType) - 1)) return kIssiFlashId;
+  if (l_Is(kSstUpdateType, sizeof(kSstUpdateType) - 1)) return kSstFlashId;
+  return 0;
+}
 
 uint32_t findKey(const char* a_pText, uint32_t a_TextLength, uint32_t a_From, const char* a_pKey,
                  Status& a_rStatus) {
@@ -38,15 +71,16 @@ uint32_t findKey(const char* a_pText, uint32_t a_TextLength, uint32_t a_From, co
   // 64-bit arithmetic: a_From near 2^32 must not wrap into the text.
   const uint64_t l_KeyLength = std::strlen(a_pKey);
   if (l_KeyLength == 0 && a_From < a_TextLength) return a_From;
-  // Jumps from one occurrence of the key's first byte to the next: images are
-  // megabytes of payload, and a byte-by-byte comparison made the key search
-  // a large share of an update's validation time.
+  // Jumps from one occurrence of the key's anchor byte to the next: images
+  // are megabytes of payload that a byte-by-byte comparison would crawl over.
+  const size_t l_Anchor = anchorOf(a_pKey, l_KeyLength);
   uint64_t l_Position = a_From;
   while (l_KeyLength != 0 && l_Position + l_KeyLength < a_TextLength) {
-    const void* l_pHit = std::memchr(a_pText + l_Position, a_pKey[0],
+    // Candidates p run from l_Position to a_TextLength - l_KeyLength - 1.
+    const void* l_pHit = std::memchr(a_pText + l_Position + l_Anchor, a_pKey[l_Anchor],
                                      static_cast<size_t>(a_TextLength - l_KeyLength - l_Position));
     if (l_pHit == nullptr) break;
-    l_Position = static_cast<uint64_t>(static_cast<const char*>(l_pHit) - a_pText);
+    l_Position = static_cast<uint64_t>(static_cast<const char*>(l_pHit) - a_pText) - l_Anchor;
     if (std::memcmp(a_pText + l_Position, a_pKey, l_KeyLength) == 0) {
       return static_cast<uint32_t>(l_Position);
     }
@@ -85,60 +119,72 @@ uint32_t findPayloadOffset(const char* a_pText, uint32_t a_TextLength, Status& a
   return l_Position + static_cast<uint32_t>(sizeof(l_BlankLine) - 1);
 }
 
-void scanImageSections(const char* a_pImage, uint32_t a_Length,
-                       std::vector<sImageSection>& a_rSections, Status& a_rStatus) {
+void splitImageSections(const char* a_pImage, uint32_t a_Length,
+                        std::vector<sSectionEntry>& a_rEntries, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
   if (a_pImage == nullptr) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
     return;
   }
   // Each section's update type is the first "UpdateType::" at or after its
-  // start. Remembering the last one found keeps the scan linear in the image
+  // start. Remembering the last one found keeps the split linear in the image
   // length even when many sections share one type line further on.
+  bool l_Searched = false;
   bool l_HaveType = false;
-  uint32_t l_TypePosition = 0;
-  std::string l_Type;
+  uint32_t l_TypeKey = 0;
   const uint32_t l_TypeKeyLength = static_cast<uint32_t>(sizeof(kUpdateTypeKey) - 1);
 
-  uint32_t l_Position = 0;
-  while (l_Position < a_Length && a_rStatus.isNotFatal()) {
-    const uint32_t l_Start = findKey(a_pImage, a_Length, l_Position, kHeaderVersionKey, a_rStatus);
-    const uint32_t l_Next = findKey(a_pImage, a_Length, l_Start + 1, kHeaderVersionKey, a_rStatus);
-    uint32_t l_End = 0;
-    if (l_Next == a_Length && a_rStatus.code == qvstatus::kOverflow) {
-      // No further key: this section runs to the end of the image.
-      a_rStatus.clear();
-      l_End = a_Length;
-    } else {
-      // The byte before the next key (normally its line's LF) is in no section.
-      l_End = l_Next - 1;
+  Status l_Search;
+  uint32_t l_Start = findKey(a_pImage, a_Length, 0, kHeaderVersionKey, l_Search);
+  while (l_Search.isNotFatal()) {
+    const uint32_t l_Next = findKey(a_pImage, a_Length, l_Start + 1, kHeaderVersionKey, l_Search);
+    // The byte before the next key (normally its line's LF) is in no section.
+    const uint32_t l_End = l_Search.isFatal() ? a_Length : l_Next - 1;
+    if (!l_Searched || (l_HaveType && l_TypeKey < l_Start)) {
+      Status l_TypeSearch;
+      l_TypeKey = findKey(a_pImage, a_Length, l_Start, kUpdateTypeKey, l_TypeSearch);
+      l_HaveType = l_TypeSearch.isNotFatal();
+      l_Searched = true;
     }
-    l_Position = l_Next;
-    if (a_rStatus.isFatal()) return;
+    sSectionEntry l_Entry{{l_Start, l_End, 0}, l_HaveType, l_TypeKey, 0, 0};
+    if (l_HaveType) {
+      l_Entry.m_TypeBegin = l_TypeKey + l_TypeKeyLength;
+      l_Entry.m_TypeEnd = findValueEnd(a_pImage, a_Length, l_Entry.m_TypeBegin);
+      l_Entry.m_Section.m_FlashId = flashIdOfUpdateType(a_pImage + l_Entry.m_TypeBegin,
+                                                        l_Entry.m_TypeEnd - l_Entry.m_TypeBegin);
+    }
+    try {
+      a_rEntries.push_back(l_Entry);
+    } catch (const std::bad_alloc&) {
+      QVZ_SET_STATUS(a_rStatus, qvstatus::kMemoryFull);
+      return;
+    }
+    l_Start = l_Next;
+  }
+}
 
-    // Same search as getKeyValue on [image + start, image + length).
-    if (!l_HaveType || l_TypePosition < l_Start) {
-      l_TypePosition = findKey(a_pImage, a_Length, l_Start, kUpdateTypeKey, a_rStatus);
-      if (a_rStatus.isFatal()) return;
-      readValueAt(a_pImage, a_Length, l_TypePosition + l_TypeKeyLength, l_Type, a_rStatus);
-      if (a_rStatus.isFatal()) return;
-      l_HaveType = true;
+void scanImageSections(const char* a_pImage, uint32_t a_Length,
+                       std::vector<sImageSection>& a_rSections, Status& a_rStatus) {
+  std::vector<sSectionEntry> l_Entries;
+  splitImageSections(a_pImage, a_Length, l_Entries, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+  // An image with bytes but no section fails where the first type search
+  // would: in the empty remainder after the missing key.
+  if (l_Entries.empty() && a_Length > 0) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kOverflow);
+    return;
+  }
+  for (const sSectionEntry& l_rEntry : l_Entries) {
+    if (!l_rEntry.m_HasType) {
+      QVZ_SET_STATUS(a_rStatus, qvstatus::kOverflow);
+      return;
     }
-
-    uint32_t l_FlashId = 0;
-    if (l_Type == kSstUpdateType || l_Type == kIssiUpdateType) {
-      if (l_Type.find("ISSI") != std::string::npos) {
-        l_FlashId = kIssiFlashId;
-      } else if (l_Type.find("SST") != std::string::npos) {
-        l_FlashId = kSstFlashId;
-      }
-    }
-    if (l_FlashId == 0) {
+    if (l_rEntry.m_Section.m_FlashId == 0) {
       QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
       return;
     }
     try {
-      a_rSections.push_back(sImageSection{l_Start, l_End, l_FlashId});
+      a_rSections.push_back(l_rEntry.m_Section);
     } catch (const std::bad_alloc&) {
       QVZ_SET_STATUS(a_rStatus, qvstatus::kMemoryFull);
       return;
@@ -168,17 +214,70 @@ void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSec
   *a_pPayloadLength = a_rSection.m_End - l_PayloadStart;
 }
 
+sHeaderNumber convertHeaderNumber(const char* a_pBegin, const char* a_pEnd, int a_Base,
+                                  bool a_Signed) {
+  static_assert(sizeof(long) == sizeof(uint64_t), "the conversions are those of a 64-bit long");
+  sHeaderNumber l_Number;
+  const char* l_pChar = a_pBegin;
+  while (l_pChar < a_pEnd && isConversionSpace(*l_pChar)) ++l_pChar;
+  bool l_Negative = false;
+  if (l_pChar < a_pEnd && (*l_pChar == '+' || *l_pChar == '-')) {
+    l_Negative = *l_pChar == '-';
+    ++l_pChar;
+  }
+  // "0x" counts as a prefix only when a hexadecimal digit follows it.
+  if (a_Base == 16 && a_pEnd - l_pChar > 2 && l_pChar[0] == '0' &&
+      (l_pChar[1] == 'x' || l_pChar[1] == 'X') && digitValue(l_pChar[2]) < 16) {
+    l_pChar += 2;
+  }
+  const uint64_t l_Base = static_cast<uint64_t>(a_Base);
+  uint64_t l_Magnitude = 0;
+  bool l_OutOfRange = false;
+  for (; l_pChar < a_pEnd; ++l_pChar) {
+    const uint64_t l_Digit = static_cast<uint64_t>(digitValue(*l_pChar));
+    if (l_Digit >= l_Base) break;
+    l_Number.m_HasDigits = true;
+    if (l_Magnitude > (UINT64_MAX - l_Digit) / l_Base) {
+      l_OutOfRange = true;
+    } else {
+      l_Magnitude = l_Magnitude * l_Base + l_Digit;
+    }
+  }
+  const uint64_t l_Negated = 0 - l_Magnitude;
+  if (a_Signed) {
+    const uint64_t l_Limit = l_Negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+    if (l_OutOfRange || l_Magnitude > l_Limit) {
+      l_Number.m_Value = l_Negative ? uint64_t{1} << 63 : l_Limit;
+      l_Number.m_Fits32 = false;
+    } else {
+      l_Number.m_Value = l_Negative ? l_Negated : l_Magnitude;
+      l_Number.m_Fits32 =
+          l_Negative ? l_Magnitude <= (uint64_t{1} << 31) : l_Magnitude <= UINT32_MAX;
+    }
+  } else {
+    l_Number.m_Value = l_OutOfRange ? UINT64_MAX : (l_Negative ? l_Negated : l_Magnitude);
+    l_Number.m_Fits32 =
+        !l_OutOfRange && l_Magnitude <= UINT32_MAX && !(l_Negative && l_Magnitude != 0);
+  }
+  return l_Number;
+}
+
+namespace {
+sHeaderNumber convertText(const std::string& a_rValue, int a_Base, bool a_Signed) {
+  return convertHeaderNumber(a_rValue.data(), a_rValue.data() + a_rValue.size(), a_Base, a_Signed);
+}
+}  // namespace
+
 int32_t toSignedKeyValue(const std::string& a_rValue, int a_Base) {
-  return static_cast<int32_t>(
-      static_cast<uint32_t>(std::strtol(a_rValue.c_str(), nullptr, a_Base)));
+  return static_cast<int32_t>(static_cast<uint32_t>(convertText(a_rValue, a_Base, true).m_Value));
 }
 
 uint32_t toUnsignedKeyValue(const std::string& a_rValue, int a_Base) {
-  return static_cast<uint32_t>(std::strtoul(a_rValue.c_str(), nullptr, a_Base));
+  return static_cast<uint32_t>(convertText(a_rValue, a_Base, false).m_Value);
 }
 
 uint64_t toWideUnsignedKeyValue(const std::string& a_rValue, int a_Base) {
-  return static_cast<uint64_t>(std::strtoul(a_rValue.c_str(), nullptr, a_Base));
+  return convertText(a_rValue, a_Base, false).m_Value;
 }
 
 }  // namespace nQVZEL_15_0

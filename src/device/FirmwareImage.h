@@ -46,6 +46,26 @@ struct sImageSection {
   uint32_t m_FlashId;
 };
 
+// A section of the split with its update type as written. m_Section's flash
+// ID is 0 when the type is missing or is not one of the two accepted texts.
+struct sSectionEntry {
+  sImageSection m_Section;
+  bool m_HasType;        // an "UpdateType::" follows the section's start
+  uint32_t m_TypeKey;    // offset of that key
+  uint32_t m_TypeBegin;  // the type's value: [m_TypeBegin, m_TypeEnd)
+  uint32_t m_TypeEnd;
+};
+
+// A header number converted by the rules of strtol (a_Signed) or strtoul on
+// a 64-bit platform: leading white space, a sign, an optional 0x for base
+// 16, digits up to the first other byte; no digits gives 0, a value out of
+// range saturates.
+struct sHeaderNumber {
+  uint64_t m_Value = 0;      // the conversion's result (two's complement when signed)
+  bool m_HasDigits = false;  // at least one digit of the base was read
+  bool m_Fits32 = true;      // the written number survives the cut to 32 bits
+};
+
 // First position p >= a_From at which a_pKey occurs with at least one byte
 // after it. Not found: records overflow and returns a_TextLength.
 uint32_t findKey(const char* a_pText, uint32_t a_TextLength, uint32_t a_From, const char* a_pKey,
@@ -60,6 +80,20 @@ void getKeyValue(const char* a_pText, uint32_t a_TextLength, const char* a_pKey,
 // byte must follow. Not found: records overflow and returns a_TextLength.
 uint32_t findPayloadOffset(const char* a_pText, uint32_t a_TextLength, Status& a_rStatus);
 
+// End of the value that starts at a_Begin: the first CR LF at or after it,
+// or a_TextLength.
+uint32_t findValueEnd(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin);
+
+// Flash ID of an update type value: kIssiFlashId or kSstFlashId for the two
+// accepted texts (exactly, quotes included), 0 for anything else.
+uint32_t flashIdOfUpdateType(const char* a_pValue, uint32_t a_Length);
+
+// Splits an image at every "HeaderVersion::" and finds each section's update
+// type (the first "UpdateType::" at or after its start), whatever it says.
+// Records only invalid parameter and memory full.
+void splitImageSections(const char* a_pImage, uint32_t a_Length,
+                        std::vector<sSectionEntry>& a_rEntries, Status& a_rStatus);
+
 // Appends one record per section, in image order. An update type other than
 // the two accepted texts records not supported.
 void scanImageSections(const char* a_pImage, uint32_t a_Length,
@@ -72,6 +106,10 @@ void scanImageSections(const char* a_pImage, uint32_t a_Length,
 // parameter. The payload may be empty (length 0).
 void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSection& a_rSection,
                         uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength, Status& a_rStatus);
+
+// Converts the bytes [a_pBegin, a_pEnd) (a NUL ends them too).
+sHeaderNumber convertHeaderNumber(const char* a_pBegin, const char* a_pEnd, int a_Base,
+                                  bool a_Signed);
 
 // Header value conversions (strtol / strtoul rules: leading white space, a
 // sign, an optional 0x for base 16; no digits gives 0).

@@ -69,4 +69,11 @@ size_t decodePayload(const char* a_pText, uint8_t* a_pOut, size_t a_Count, Statu
   return l_Written;
 }
 
+size_t decodePayloadWithCrc(const char* a_pText, uint8_t* a_pOut, size_t a_Count, uint32_t* a_pCrc,
+                            Status& a_rStatus) {
+  const size_t l_Decoded = decodePayload(a_pText, a_pOut, a_Count, a_rStatus);
+  if (a_rStatus.isNotFatal()) *a_pCrc = computeImageCrc(a_pOut, static_cast<uint32_t>(l_Decoded));
+  return l_Decoded;
+}
+
 }  // namespace nQVZEL_15_0

@@ -40,4 +40,9 @@ uint32_t computeImageCrc(const uint8_t* a_pData, uint32_t a_Length);
 // records invalid parameter and returns 0.
 size_t decodePayload(const char* a_pText, uint8_t* a_pOut, size_t a_Count, Status& a_rStatus);
 
+// decodePayload that also writes the checksum of the decoded bytes to
+// *a_pCrc (untouched on failure).
+size_t decodePayloadWithCrc(const char* a_pText, uint8_t* a_pOut, size_t a_Count, uint32_t* a_pCrc,
+                            Status& a_rStatus);
+
 }  // namespace nQVZEL_15_0

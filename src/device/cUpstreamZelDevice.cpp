@@ -1,13 +1,11 @@
 #include "device/cUpstreamZelDevice.h"
 
 #include <cstring>
-#include <memory>
-#include <vector>
 
-#include "device/FirmwareImage.h"
+#include "device/BridgeAttribute.h"
+#include "device/ImageCheck.h"
 #include "driver/tDeviceInterfaceIterator.h"
 #include "qvpcibrd.h"
-#include "status/Allocation.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
 
@@ -25,8 +23,26 @@ constexpr const char kDeviceDescription[] = "PXI Bus Extension Module";
 // Every upstream device is opened through this interface class.
 constexpr const char kUpstreamInterfaceClass[] = "nQVZEL_1_0_Cyclone4UpstreamZEL";
 
-struct sArrayDeleter {
-  void operator()(uint8_t* a_pBytes) const { delete[] reinterpret_cast<char*>(a_pBytes); }
+// The card's values for the image check, read through the driver when the
+// check asks for them.
+class cDriverCard : public iImageCard {
+ public:
+  explicit cDriverCard(iZelDevice& a_rDevice) : m_rDevice(a_rDevice) {}
+  uint32_t flashId(Status& a_rStatus) override { return read(QVZEL_ATTR_FLASH_ID, a_rStatus); }
+  uint32_t subsystemId(Status& a_rStatus) override {
+    return read(QVZEL_ATTR_CARD_SUBSYSTEM_ID, a_rStatus);
+  }
+  uint32_t installedVersion(Status& a_rStatus) override {
+    return read(QVZEL_ATTR_FIRMWARE_VERSION, a_rStatus);
+  }
+
+ private:
+  uint32_t read(uint32_t a_Id, Status& a_rStatus) {
+    uint32_t l_Value = 0;
+    m_rDevice.getU32Attribute(a_Id, &l_Value, a_rStatus);
+    return l_Value;
+  }
+  iZelDevice& m_rDevice;
 };
 
 // Reads one 4-byte bus property of the current interface into a zeroed value.
@@ -124,7 +140,12 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
       return;
     case QVZEL_ATTR_PORT_NUMBER: {
       const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
-      if (l_pPort != nullptr) *a_pValue = l_pPort->m_BridgeAttr300;
+      if (l_pPort == nullptr) return;
+      if (!l_pPort->m_BridgeAttr300Served) {
+        QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+        return;
+      }
+      *a_pValue = l_pPort->m_BridgeAttr300;
       return;
     }
     case QVZEL_ATTR_LINK_STATUS:
@@ -205,10 +226,8 @@ uint32_t cUpstreamZelDevice::readLinkAttribute(uint32_t a_BridgeAttribute, Statu
     JsonStatusScope l_Scope(a_rStatus);
     m_PciBrd->GetAttributeU32(l_Bridge, a_BridgeAttribute, l_Value, l_Scope.json());
   }
-  if (a_rStatus.code == qvstatus::kPciBrdAttrNotServed) {
-    a_rStatus.clear();
-    return 0;
-  }
+  // A value the bridge library does not serve reads as 0 with success.
+  if (clearNotServed(a_rStatus)) return 0;
   return l_Value;
 }
 
@@ -222,17 +241,18 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
 
   bool l_Found = false;
-  while (!l_Iterator.atEnd()) {
-    // The local status is sticky: after one failed read the rest read as 0.
-    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Local);
-    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Local);
-    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Local);
-    if ((l_Bus & 0xFF) == m_Info->m_Bus && (l_Device & 0xFF) == m_Info->m_Device &&
-        (l_Function & 0xFF) == m_Info->m_Function) {
+  for (; !l_Iterator.atEnd(); l_Iterator.advance()) {
+    // Each entry has a status of its own: one whose numbers cannot be read
+    // is skipped and hides none of the entries after it.
+    Status l_Entry;
+    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Entry);
+    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Entry);
+    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Entry);
+    if (l_Entry.isNotFatal() && (l_Bus & 0xFF) == m_Info->m_Bus &&
+        (l_Device & 0xFF) == m_Info->m_Device && (l_Function & 0xFF) == m_Info->m_Function) {
       l_Found = true;
       break;
     }
-    l_Iterator.advance();
   }
   if (!l_Found) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
@@ -260,101 +280,10 @@ void cUpstreamZelDevice::updateFirmware(const void* a_pImage, uint32_t a_Length,
                                         Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
   const char* l_pImage = static_cast<const char*>(a_pImage);
-
-  std::vector<sImageSection> l_Sections;
-  scanImageSections(l_pImage, a_Length, l_Sections, a_rStatus);
+  cDriverCard l_Card(*this);
+  sImageWrite l_Write;
+  checkImageForCard(l_pImage, a_Length, a_Force, l_Card, l_Write, a_rStatus);
   if (a_rStatus.isFatal()) return;
-  if (l_Sections.empty()) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
-    return;
-  }
-
-  // The flash identifier is read once per section; a later match wins.
-  const sImageSection* l_pSelected = nullptr;
-  for (const sImageSection& l_rSection : l_Sections) {
-    uint32_t l_FlashId = 0;
-    getU32Attribute(QVZEL_ATTR_FLASH_ID, &l_FlashId, a_rStatus);
-    if (a_rStatus.isFatal()) return;
-    if (l_FlashId == l_rSection.m_FlashId) l_pSelected = &l_rSection;
-  }
-  if (l_pSelected == nullptr) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
-    return;
-  }
-
-  // Header keys are searched from the section's start to the image's end.
-  const char* l_pText = l_pImage + l_pSelected->m_Start;
-  const uint32_t l_TextLength = a_Length - l_pSelected->m_Start;
-  std::string l_Value;
-
-  getKeyValue(l_pText, l_TextLength, kHeaderVersionKey, l_Value, a_rStatus);
-  if (a_rStatus.isFatal()) return;
-  if (toSignedKeyValue(l_Value, 10) != kSupportedHeaderVersion) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
-    return;
-  }
-
-  getKeyValue(l_pText, l_TextLength, kSubSystemIdKey, l_Value, a_rStatus);
-  if (a_rStatus.isFatal()) return;
-  const uint32_t l_ImageSubsystemId = toUnsignedKeyValue(l_Value, 16);
-  uint32_t l_CardSubsystemId = 0;
-  getU32Attribute(QVZEL_ATTR_CARD_SUBSYSTEM_ID, &l_CardSubsystemId, a_rStatus);
-  if (a_rStatus.isFatal()) return;
-  if (l_ImageSubsystemId != l_CardSubsystemId) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
-    return;
-  }
-
-  getKeyValue(l_pText, l_TextLength, kPinOutAddrKey, l_Value, a_rStatus);
-  const uint32_t l_PinOutAddr = toUnsignedKeyValue(l_Value, 16);
-  getKeyValue(l_pText, l_TextLength, kPinOutVerKey, l_Value, a_rStatus);
-  const uint32_t l_PinOutVer = toUnsignedKeyValue(l_Value, 16);
-  getKeyValue(l_pText, l_TextLength, kOffsetKey, l_Value, a_rStatus);
-  const uint32_t l_FlashOffset = toUnsignedKeyValue(l_Value, 16);
-  getKeyValue(l_pText, l_TextLength, kVersionKey, l_Value, a_rStatus);
-  const uint32_t l_ImageVersion = toUnsignedKeyValue(l_Value, 16);
-  if (a_rStatus.isFatal()) return;
-
-  uint32_t l_InstalledVersion = 0;
-  getU32Attribute(QVZEL_ATTR_FIRMWARE_VERSION, &l_InstalledVersion, a_rStatus);
-  if (a_rStatus.isFatal()) return;
-  if (!(l_ImageVersion > l_InstalledVersion) && (a_Force & QVZEL_FORCE_UPDATE) == 0) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
-    return;
-  }
-
-  getKeyValue(l_pText, l_TextLength, kByteCountKey, l_Value, a_rStatus);
-  const uint32_t l_ByteCount = static_cast<uint32_t>(toSignedKeyValue(l_Value, 10));
-  getKeyValue(l_pText, l_TextLength, kCrcKey, l_Value, a_rStatus);
-  const uint64_t l_Crc = toWideUnsignedKeyValue(l_Value, 10);
-  if (a_rStatus.isFatal()) return;
-
-  // A blank line at or past the section's end is refused here, before any
-  // byte outside the section is looked at.
-  uint32_t l_PayloadStart = 0;
-  uint32_t l_PayloadLength = 0;
-  findSectionPayload(l_pImage, a_Length, *l_pSelected, &l_PayloadStart, &l_PayloadLength,
-                     a_rStatus);
-  if (a_rStatus.isFatal()) return;
-
-  std::unique_ptr<uint8_t, sArrayDeleter> l_Buffer(
-      static_cast<uint8_t*>(allocateArray(l_PayloadLength, a_rStatus)));
-  if (a_rStatus.isFatal()) return;
-  const size_t l_Decoded =
-      decodePayload(l_pImage + l_PayloadStart, l_Buffer.get(), l_PayloadLength, a_rStatus);
-  if (a_rStatus.isFatal()) return;
-
-  // An image whose payload decodes to nothing is refused like a wrong count:
-  // it would ask the driver to program an empty firmware.
-  if (l_Decoded != l_ByteCount || l_Decoded == 0) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
-    return;
-  }
-  const uint32_t l_Length = static_cast<uint32_t>(l_Decoded);
-  if (static_cast<uint64_t>(computeImageCrc(l_Buffer.get(), l_Length)) != l_Crc) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
-    return;
-  }
 
   if (!m_Proxy) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
@@ -364,8 +293,8 @@ void cUpstreamZelDevice::updateFirmware(const void* a_pImage, uint32_t a_Length,
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
     return;
   }
-  m_Proxy->updateFirmware(l_Buffer.get(), l_Length, l_PinOutAddr, l_PinOutVer, l_FlashOffset,
-                          a_rStatus);
+  m_Proxy->updateFirmware(l_Write.m_Check.m_pBytes.get(), l_Write.m_Check.m_DecodedLength,
+                          l_Write.m_PinOutAddr, l_Write.m_PinOutVer, l_Write.m_Offset, a_rStatus);
 }
 
 }  // namespace nQVZEL_15_0

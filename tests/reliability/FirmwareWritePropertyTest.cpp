@@ -2,11 +2,15 @@
 // through the exported functions to a simulated card, and an independent
 // oracle decides for each one whether the driver must receive a write and
 // with which bytes. The driver must get a write exactly for the fully valid
-// images, and then exactly the decoded bytes with the header's values.
+// images, and then exactly the decoded bytes with the header's values. The
+// qvzel tool's verdicts must agree: its check for the card (update's
+// pre-check) and, for a card of the section's own flash type and subsystem,
+// check-image's verdict on that section.
 #include <cstdlib>
 #include <cstring>
 #include <random>
 
+#include "ImageChecker.h"
 #include "SimMachine.h"
 #include "imageGenerator.h"
 #include "imageOracle.h"
@@ -47,6 +51,34 @@ std::string printable(const std::string& a_rImage) {
     }
   }
   return l_Text;
+}
+
+// The tool's verdicts on the same image against whether the library wrote.
+void expectToolAgrees(const std::string& a_rImage, const sCardState& a_rCard, uint32_t a_Force,
+                      bool a_Wrote, const std::string& a_rContext) {
+  namespace fw = nQVZEL_15_0;
+  const nQvzelTool::sImageReport l_Report = nQvzelTool::checkImageText(a_rImage);
+  const nQvzelTool::sCardVerdict l_Verdict =
+      nQvzelTool::checkForCard(l_Report, a_rCard.m_FlashId, a_rCard.m_SubsystemId,
+                               a_rCard.m_InstalledVersion, (a_Force & QVZEL_FORCE_UPDATE) != 0);
+  ASSERT_EQ(l_Verdict.m_Code == 0, a_Wrote) << "update's pre-check, " << a_rContext;
+
+  // check-image: each section's verdict agrees with its refusing findings,
+  // and the section the card would take is valid exactly when a forced
+  // update for a card of its subsystem is written.
+  for (const fw::sSectionAnalysis& l_rSection : l_Report.m_Analysis.m_Sections) {
+    bool l_Refuses = false;
+    for (const fw::sFinding& l_rFinding : l_rSection.m_Findings) l_Refuses |= l_rFinding.m_Refuses;
+    ASSERT_EQ(l_rSection.m_Code < 0, l_Refuses) << "check-image's findings, " << a_rContext;
+  }
+  if (l_Verdict.m_Section < 0 || l_Report.m_Analysis.imageCode() < 0) return;
+  const fw::sSectionAnalysis& l_rChosen = l_Report.m_Analysis.m_Sections.at(l_Verdict.m_Section);
+  const fw::sHeaderValue& l_rSubsystem = l_rChosen.m_Check.m_Values[fw::kKeySubsystemId];
+  if ((a_Force & QVZEL_FORCE_UPDATE) != 0 && l_rSubsystem.m_Found &&
+      l_rSubsystem.cut() == a_rCard.m_SubsystemId) {
+    ASSERT_FALSE(l_rChosen.m_Superseded) << a_rContext;
+    ASSERT_EQ(l_rChosen.m_Code == 0, a_Wrote) << "check-image's section verdict, " << a_rContext;
+  }
 }
 
 class FirmwareWriteProperty : public SystemTest {
@@ -123,6 +155,8 @@ TEST_F(FirmwareWriteProperty, TheDriverIsWrittenExactlyForValidImages) {
         std::to_string(l_Force) +
         ", oracle: " + (l_Expected.m_Writes ? "write" : l_Expected.m_Reason) + "):\n" +
         printable(l_Image);
+    const bool l_Wrote = l_Writes.size() > l_Written;
+    expectToolAgrees(l_Image, l_Card, l_Force, l_Wrote, l_Context);
     if (l_Expected.m_Writes) {
       ++l_Valid;
       ASSERT_EQ(l_Code, 0) << l_Context;

@@ -4,10 +4,12 @@
 #include <vector>
 
 #include "ImageChecker.h"
+#include "qvzelif.h"
 
 namespace {
 
 using namespace nQvzelTool;
+namespace fw = nQVZEL_15_0;
 
 const char kOmit[] = "<omit>";
 
@@ -41,9 +43,7 @@ std::string section(const sFields& a_rFields) {
   return l_Text + a_rFields.m_Payload;
 }
 
-sImageReport check(const std::string& a_rText) {
-  return checkImage(std::vector<char>(a_rText.begin(), a_rText.end()));
-}
+sImageReport check(const std::string& a_rText) { return checkImageText(a_rText); }
 
 std::string issi() {
   sFields l_Fields;
@@ -52,89 +52,121 @@ std::string issi() {
   return section(l_Fields);
 }
 
+const fw::sSectionAnalysis& sectionOf(const sImageReport& a_rReport, size_t a_Index) {
+  return a_rReport.m_Analysis.m_Sections.at(a_Index);
+}
+
+// Every finding of a section as text, refusing ones first marked "!".
+std::string findings(const sImageReport& a_rReport, size_t a_Index) {
+  std::string l_Text;
+  for (const fw::sFinding& l_rFinding : sectionOf(a_rReport, a_Index).m_Findings) {
+    l_Text += (l_rFinding.m_Refuses ? "!" : "") +
+              findingText(a_rReport, sectionOf(a_rReport, a_Index), l_rFinding) + "\n";
+  }
+  return l_Text;
+}
+
 TEST(ImageChecker, ValidSectionsWithEveryValue) {
-  const std::string l_Comment = "comment before the first section\r\n";
-  const std::string l_First = l_Comment + section(sFields());
-  const std::string l_Image = l_First + issi();
+  const std::string l_Image = "comment before the first section\r\n" + section(sFields()) + issi();
   const sImageReport l_Report = check(l_Image);
-  EXPECT_TRUE(l_Report.m_Valid) << l_Report.m_Reason;
-  ASSERT_EQ(l_Report.m_Sections.size(), 2u);
-  const sSectionReport& l_rSst = l_Report.m_Sections[0];
-  EXPECT_EQ(l_rSst.m_Start, l_Comment.size());
-  EXPECT_EQ(l_rSst.m_End, l_First.size() - 1);  // the line feed before the next key is outside
-  EXPECT_EQ(l_rSst.m_FlashId, 0xBF8Eu);
-  EXPECT_EQ(l_rSst.m_HeaderVersion.m_Value, 2u);
-  EXPECT_EQ(l_rSst.m_SubsystemId.m_Value, 0x5A31u);
-  EXPECT_EQ(l_rSst.m_PinOutAddr.m_Value, 0x10u);
-  EXPECT_EQ(l_rSst.m_PinOutVer.m_Value, 2u);
-  EXPECT_EQ(l_rSst.m_Offset.m_Value, 0u);
-  EXPECT_EQ(l_rSst.m_Version.m_Value, 0x103u);
-  EXPECT_EQ(l_rSst.m_ByteCount.m_Value, 3u);
-  EXPECT_EQ(l_rSst.m_DecodedLength, 3u);
-  EXPECT_EQ(l_rSst.m_Crc.m_Value, 741236882u);
-  EXPECT_EQ(l_rSst.m_ComputedCrc, 741236882u);
-  const sSectionReport& l_rIssi = l_Report.m_Sections[1];
-  EXPECT_EQ(l_rIssi.m_Start, l_First.size());
-  EXPECT_EQ(l_rIssi.m_End, l_Image.size());
-  EXPECT_EQ(l_rIssi.m_FlashId, 0x9D17u);
-  EXPECT_EQ(l_rIssi.m_Version.m_Value, 0x104u);
-  EXPECT_EQ(sectionForFlash(l_Report, 0x9D17), &l_rIssi);
-  EXPECT_EQ(sectionForFlash(l_Report, 0x1234), nullptr);
+  EXPECT_TRUE(l_Report.valid()) << l_Report.reason();
+  ASSERT_EQ(l_Report.m_Analysis.m_Sections.size(), 2u);
+  EXPECT_EQ(findings(l_Report, 0), "");
+  EXPECT_EQ(sectionOf(l_Report, 1).m_Check.m_Values[fw::kKeyVersion].cut(), 0x104u);
+  EXPECT_EQ(sectionOf(l_Report, 1).m_Check.m_ComputedCrc, 741236882u);
+  // The card's verdicts: the section of its flash type, its subsystem, newer or forced.
+  EXPECT_EQ(checkForCard(l_Report, 0x9D17, 0x5A31, 0x103, false).m_Section, 1);
+  EXPECT_EQ(checkForCard(l_Report, 0x9D17, 0x5A31, 0x103, false).m_Code, 0);
+  EXPECT_EQ(checkForCard(l_Report, 0x9D17, 0x5A31, 0x104, false).m_Step, fw::eImageStep::kVersion);
+  EXPECT_EQ(checkForCard(l_Report, 0x9D17, 0x5A31, 0x104, true).m_Code, 0);
+  EXPECT_EQ(checkForCard(l_Report, 0xBF8E, 0x5A30, 0, false).m_Code, QVZEL_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(checkForCard(l_Report, 0x1234, 0x5A31, 0, false).m_Code, QVZEL_ERR_NOT_FOUND);
 }
 
 TEST(ImageChecker, PayloadMismatchesAreCaught) {
   sFields l_Fields;
   l_Fields.m_Crc = "741236883";
   sImageReport l_Report = check(section(l_Fields));
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_NE(l_Report.m_Reason.find("checksum"), std::string::npos) << l_Report.m_Reason;
+  EXPECT_FALSE(l_Report.valid());
+  EXPECT_NE(l_Report.reason().find("checksum"), std::string::npos) << l_Report.reason();
 
   l_Fields.m_Crc = "0x2C2E6092";  // the right value, but in hexadecimal
   l_Report = check(section(l_Fields));
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_NE(l_Report.m_Reason.find("decimal"), std::string::npos) << l_Report.m_Reason;
+  EXPECT_NE(l_Report.reason().find("decimal"), std::string::npos) << l_Report.reason();
 
   l_Fields = sFields();
   l_Fields.m_ByteCount = "4";
   l_Report = check(section(l_Fields));
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_NE(l_Report.m_Reason.find("decodes to 3 bytes"), std::string::npos) << l_Report.m_Reason;
+  EXPECT_NE(l_Report.reason().find("decodes to 3 bytes"), std::string::npos) << l_Report.reason();
 
   l_Fields = sFields();
   l_Fields.m_BlankLine = false;
-  l_Report = check(section(l_Fields));
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_FALSE(l_Report.m_Sections.at(0).m_PayloadFound);
+  EXPECT_FALSE(check(section(l_Fields)).valid());
 
   l_Fields = sFields();
   l_Fields.m_Payload = "";  // header followed by nothing but its empty line
-  l_Report = check(section(l_Fields) + "x");
-  EXPECT_FALSE(l_Report.m_Valid);
+  EXPECT_FALSE(check(section(l_Fields) + "x").valid());
+
+  // Padding alone decodes to nothing: the library refuses it whatever the
+  // header says, and so must the tool.
+  l_Fields = sFields();
+  l_Fields.m_Payload = "====";
+  l_Fields.m_ByteCount = "0";
+  l_Fields.m_Crc = "0";
+  l_Report = check(section(l_Fields));
+  EXPECT_FALSE(l_Report.valid());
+  EXPECT_NE(l_Report.reason().find("decodes to no byte"), std::string::npos) << l_Report.reason();
+  EXPECT_EQ(checkForCard(l_Report, 0xBF8E, 0x5A31, 0, true).m_Code, QVZEL_ERR_INTERNAL);
 }
 
-TEST(ImageChecker, HeaderProblemsNameTheKey) {
+TEST(ImageChecker, HeaderFindingsNameTheKey) {
   sFields l_Fields;
   l_Fields.m_HeaderVersion = "1";
   sImageReport l_Report = check(section(l_Fields));
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_NE(l_Report.m_Reason.find("header version is 1"), std::string::npos) << l_Report.m_Reason;
+  EXPECT_FALSE(l_Report.valid());
+  EXPECT_NE(l_Report.reason().find("header version is 1"), std::string::npos) << l_Report.reason();
 
-  // The library would take CRC:: from the later section; the checker calls it
-  // missing in the first.
+  // The library takes CRC:: from the later section, and it matches: the
+  // image is written, and the checker says so with a note.
   l_Fields = sFields();
   l_Fields.m_Crc = kOmit;
   l_Report = check(section(l_Fields) + issi());
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_FALSE(l_Report.m_Sections.at(0).valid());
-  EXPECT_TRUE(l_Report.m_Sections.at(1).valid());
-  EXPECT_NE(l_Report.m_Reason.find("section 1: the header has no CRC:: line"), std::string::npos)
-      << l_Report.m_Reason;
+  EXPECT_TRUE(l_Report.valid()) << l_Report.reason();
+  EXPECT_NE(findings(l_Report, 0).find("the header has no CRC:: line; an update takes '741236882'"),
+            std::string::npos)
+      << findings(l_Report, 0);
 
+  // A value without digits reads as 0; a number above 32 bits is cut.
   l_Fields = sFields();
   l_Fields.m_Version = "next";
+  l_Fields.m_HeaderVersion = "4294967298";
   l_Report = check(section(l_Fields));
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_NE(l_Report.m_Reason.find("not a hexadecimal number"), std::string::npos);
+  EXPECT_TRUE(l_Report.valid()) << l_Report.reason();
+  EXPECT_NE(
+      findings(l_Report, 0).find("'next' is not a hexadecimal number; an update reads it as 0"),
+      std::string::npos);
+  EXPECT_NE(findings(l_Report, 0)
+                .find("HeaderVersion:: value '4294967298' does not fit in 32 bits; "
+                      "an update cuts it to 2"),
+            std::string::npos)
+      << findings(l_Report, 0);
+  EXPECT_EQ(checkForCard(l_Report, 0xBF8E, 0x5A31, 0, false).m_Step, fw::eImageStep::kVersion);
+}
+
+TEST(ImageChecker, LineFeedOnlyHeadersAreQuotedShort) {
+  std::string l_Text = section(sFields());
+  std::string l_LfOnly;
+  for (size_t l_Index = 0; l_Index < l_Text.size(); ++l_Index) {
+    if (l_Text.compare(l_Index, 2, "\r\n") != 0) l_LfOnly += l_Text[l_Index];
+  }
+  l_LfOnly += std::string(100000, 'A');
+  const sImageReport l_Report = check(l_LfOnly);
+  EXPECT_FALSE(l_Report.valid());
+  const std::string l_Findings = findings(l_Report, 0);
+  EXPECT_NE(l_Findings.find("line ends in a line feed alone, but header lines end in CR LF"),
+            std::string::npos);
+  EXPECT_LT(l_Findings.size(), 4000u) << l_Findings.substr(0, 4000);
+  EXPECT_LT(l_Report.reason().size(), 300u) << l_Report.reason();
 }
 
 // An unknown update type in any section makes the library refuse the whole
@@ -143,41 +175,42 @@ TEST(ImageChecker, UnknownUpdateTypeRejectsTheWholeImage) {
   sFields l_Fields;
   l_Fields.m_Type = "SSTFlashFWUpdate";
   const sImageReport l_Report = check(issi() + section(l_Fields));
-  EXPECT_FALSE(l_Report.m_Valid);
-  ASSERT_EQ(l_Report.m_Sections.size(), 2u);
-  EXPECT_TRUE(l_Report.m_Sections[0].valid());
-  EXPECT_FALSE(l_Report.m_Sections[1].valid());
-  EXPECT_EQ(l_Report.m_Sections[1].m_FlashId, 0u);
-  ASSERT_EQ(l_Report.m_ImageProblems.size(), 1u);
-  EXPECT_NE(l_Report.m_ImageProblems[0].find("QVZEL_ERR_NOT_SUPPORTED"), std::string::npos)
-      << l_Report.m_ImageProblems[0];
-  EXPECT_NE(l_Report.m_Reason.find("section 2: the update type SSTFlashFWUpdate is not"),
+  EXPECT_FALSE(l_Report.valid());
+  ASSERT_EQ(l_Report.m_Analysis.m_Sections.size(), 2u);
+  EXPECT_EQ(sectionOf(l_Report, 0).m_Code, 0);
+  EXPECT_LT(sectionOf(l_Report, 1).m_Code, 0);
+  ASSERT_EQ(l_Report.imageProblems().size(), 1u);
+  EXPECT_NE(l_Report.imageProblems()[0].find("QVZEL_ERR_NOT_SUPPORTED"), std::string::npos);
+  EXPECT_NE(l_Report.reason().find("section 2: the update type 'SSTFlashFWUpdate' is not"),
             std::string::npos)
-      << l_Report.m_Reason;
+      << l_Report.reason();
+  EXPECT_EQ(checkForCard(l_Report, 0x9D17, 0x5A31, 0, false).m_Code, QVZEL_ERR_NOT_SUPPORTED);
 }
 
 TEST(ImageChecker, LaterSectionOfTheSameFlashTypeWins) {
+  sFields l_Broken;
+  l_Broken.m_Crc = "1";
   sFields l_Later;
   l_Later.m_Version = "200";
-  const sImageReport l_Report = check(section(sFields()) + section(l_Later));
-  EXPECT_TRUE(l_Report.m_Valid) << l_Report.m_Reason;
-  ASSERT_EQ(l_Report.m_Sections.size(), 2u);
-  EXPECT_TRUE(l_Report.m_Sections[0].m_Superseded);
-  EXPECT_FALSE(l_Report.m_Sections[1].m_Superseded);
-  EXPECT_EQ(sectionForFlash(l_Report, 0xBF8E), &l_Report.m_Sections[1]);
+  const sImageReport l_Report = check(section(l_Broken) + section(l_Later));
+  // The earlier section is never written, so its fault does not count.
+  EXPECT_TRUE(l_Report.valid()) << l_Report.reason();
+  EXPECT_TRUE(sectionOf(l_Report, 0).m_Superseded);
+  EXPECT_FALSE(sectionOf(l_Report, 1).m_Superseded);
+  EXPECT_EQ(checkForCard(l_Report, 0xBF8E, 0x5A31, 0, false).m_Section, 1);
 }
 
 TEST(ImageChecker, FilesWithoutSections) {
-  EXPECT_FALSE(check("").m_Valid);
+  EXPECT_FALSE(check("").valid());
+  EXPECT_EQ(check("").reason(), "the file is empty");
   const sImageReport l_Report = check("just some text\r\n");
-  EXPECT_FALSE(l_Report.m_Valid);
-  EXPECT_TRUE(l_Report.m_Sections.empty());
-  EXPECT_NE(l_Report.m_Reason.find("no firmware section"), std::string::npos);
+  EXPECT_FALSE(l_Report.valid());
+  EXPECT_NE(l_Report.reason().find("no firmware section"), std::string::npos);
 
   const sImageReport l_Missing = checkImageFile("/nonexistent/dir/fw.img");
   EXPECT_FALSE(l_Missing.m_Readable);
-  EXPECT_FALSE(l_Missing.m_Valid);
-  EXPECT_NE(l_Missing.m_Reason.find("cannot open"), std::string::npos);
+  EXPECT_FALSE(l_Missing.valid());
+  EXPECT_NE(l_Missing.reason().find("cannot open"), std::string::npos);
 }
 
 }  // namespace

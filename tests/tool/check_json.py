@@ -36,7 +36,7 @@ SECTION = {"number": INT, "start": INT, "end": INT, "updateType": OPT_STR,
            "offset": OPT_INT, "version": OPT_INT, "byteCount": OPT_INT,
            "declaredCrc": OPT_INT, "payloadOffset": OPT_INT, "payloadLength": OPT_INT,
            "decodedLength": OPT_INT, "computedCrc": OPT_INT, "superseded": BOOL,
-           "valid": BOOL, "reason": OPT_STR, "problems": [STR]}
+           "valid": BOOL, "reason": OPT_STR, "problems": [STR], "notes": [STR]}
 DOCUMENTS = {
     "qvzel-list": {"format": STR, "layoutVersion": INT, "status": STATUS,
                    "itemCount": INT, "items": [ITEM]},
@@ -100,10 +100,15 @@ def semantic(document):
     if kind == "qvzel-idsel" and len(document["map"]) != 32:
         raise ValueError("the IDSEL map does not have 32 entries")
     if kind == "qvzel-image-check":
-        valid = all(s["valid"] for s in document["sections"]) and not document["imageProblems"]
+        # A superseded section is never written, so it does not count.
+        valid = all(s["valid"] or s["superseded"] for s in document["sections"])
+        valid = valid and not document["imageProblems"]
         valid = valid and bool(document["sections"])
         if valid != document["valid"]:
             raise ValueError("valid disagrees with the sections")
+        for s in document["sections"]:
+            if s["valid"] == bool(s["problems"]):
+                raise ValueError(f"section {s['number']}: valid disagrees with its problems")
 
 
 def keys_of(schema, found):

@@ -98,6 +98,36 @@ run 1 check-image "$work/missing.img" --json
 valid_json
 json_is size null
 
+# Padding alone decodes to nothing: the library refuses it, so does the tool.
+section SSTFlashFWUpdate 103 0 0 5A31 '====' >"$work/padding.img"
+run 1 check-image "$work/padding.img"
+contains out "the payload decodes to no byte; an empty firmware is never written"
+
+# Numbers above 32 bits are cut by an update; the tool says so.
+section SSTFlashFWUpdate 100000103 741236882 >"$work/wide.img"
+run 0 check-image "$work/wide.img"
+contains out "note: the Version:: value '100000103' does not fit in 32 bits; an update cuts it to 0x103"
+
+# Header lines ending in LF alone: a short quote and the cause, never the image.
+{ section SSTFlashFWUpdate 103 741236882 | tr -d '\r'; head -c 200000 /dev/zero | tr '\0' 'A'; } >"$work/lf.img"
+run 1 check-image "$work/lf.img"
+contains out "line ends in a line feed alone, but header lines end in CR LF"
+[ "$(wc -c <"$work/out")" -lt 20000 ] || fail "check-image quoted too much of an LF-only image"
+
+# Files that are not regular image files: a clear message and exit 1.
+run 1 check-image /proc/self/mem
+contains err "cannot read the image file /proc/self/mem"
+run 1 check-image "$work"
+contains err "it is a directory"
+# /dev/zero under a memory limit (skipped where the tool cannot start under
+# one: a sanitizer build reserves its shadow memory first).
+if (ulimit -v 400000; "$QVZEL" --version >/dev/null 2>&1); then
+  status=0
+  (ulimit -v 400000; "$QVZEL" check-image /dev/zero >"$work/out" 2>"$work/err") || status=$?
+  [ "$status" = 1 ] || fail "check-image /dev/zero exited with $status, expected 1"
+  contains err "image file /dev/zero"
+fi
+
 # update validates the image before it touches any device.
 run 1 update 0 "$work/crc.img" --yes
 contains err "the image is not valid: section 1: the checksum"

@@ -182,7 +182,14 @@ contains out "Firmware version 0x100 written into item 5"
 # The driver fails the write: the code is reported, the device still closed.
 { cat "$topology"; echo "firmwareStatus = -52024"; } >"$work/failing.ini"
 sim "$work/failing.ini" 1 update 5 "$work/newer.img" --yes
-contains err "the firmware update failed"
+contains err "the firmware update failed in the driver"
 contains err "status -52024 (QVZEL_ERR_IO): An input/output error occurred."
+
+# A warning the driver returns with the write is shown; the update succeeded.
+{ cat "$topology"; echo "firmwareStatus = 52007"; } >"$work/warning.ini"
+sim "$work/warning.ini" 0 update 5 "$work/newer.img" --yes
+contains out "Firmware version 0x101 written into item 5"
+contains err "warning: the driver answered the write with a warning"
+contains err "status 52007 (QVZEL_WARN_UNKNOWN)"
 
 finish

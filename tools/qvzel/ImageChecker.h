@@ -1,67 +1,57 @@
-// Offline validation of a firmware image: splits it into sections the way the
-// library does, reads every header value and decodes and checksums every
-// payload, and gives each section and the whole image a verdict with reasons.
+// Offline validation of a firmware image with the library's own image module
+// (src/device, linked as qvzelif_image): the same section split, value
+// conversions and checks as an update, so that the tool's verdict for a card
+// is the library's.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "ImageFile.h"
+#include "device/ImageAnalysis.h"
+
 namespace nQvzelTool {
 
-// One header value: present when its key occurs inside the section.
-struct sHeaderField {
-  bool m_Present = false;
-  std::string m_Text;    // the value's text as written
-  uint64_t m_Value = 0;  // converted as the library converts it
-};
-
-struct sSectionReport {
-  uint32_t m_Number = 0;   // counts from 1 in image order
-  uint32_t m_Start = 0;    // offset of "HeaderVersion::"
-  uint32_t m_End = 0;      // offset one past the section's last byte
-  uint32_t m_FlashId = 0;  // 0 for an unknown update type
-  sHeaderField m_UpdateType;
-  sHeaderField m_HeaderVersion;  // signed, held in two's complement
-  sHeaderField m_SubsystemId;
-  sHeaderField m_PinOutAddr;
-  sHeaderField m_PinOutVer;
-  sHeaderField m_Offset;
-  sHeaderField m_Version;
-  sHeaderField m_ByteCount;  // signed, held in two's complement
-  sHeaderField m_Crc;
-  bool m_PayloadFound = false;
-  uint32_t m_PayloadStart = 0;
-  uint32_t m_PayloadLength = 0;  // Base64 characters
-  uint32_t m_DecodedLength = 0;
-  uint32_t m_ComputedCrc = 0;
-  bool m_Superseded = false;  // a later section has the same flash type
-  std::vector<std::string> m_Problems;
-  bool valid() const { return m_Problems.empty(); }
-};
+namespace fw = nQVZEL_15_0;
 
 struct sImageReport {
   std::string m_Path;
-  uint64_t m_Size = 0;
   bool m_Readable = true;
-  std::vector<sSectionReport> m_Sections;
-  std::vector<std::string> m_ImageProblems;  // problems of the image as a whole
-  bool m_Valid = false;
-  std::string m_Reason;  // the first problem, empty when valid
+  sImageFile m_File;
+  fw::sImageAnalysis m_Analysis;
+  std::string m_Problem;  // the file cannot be read, or the check failed
+  // An update writes every section that is not superseded into a card of
+  // its flash type and subsystem ID (newer, or forced).
+  bool valid() const;
+  // Problems of the image as a whole, as sentences.
+  std::vector<std::string> imageProblems() const;
+  // The first reason the image is not valid, empty when it is.
+  std::string reason() const;
 };
 
-// Checks an image already in memory.
-sImageReport checkImage(const std::vector<char>& a_rImage);
-
-// Reads a file whole; false with a sentence in a_rProblem when it cannot.
-bool readImageFile(const std::string& a_rPath, std::vector<char>& a_rBytes,
-                   std::string& a_rProblem);
-
+// Checks bytes held by a_rFile (moved into the report).
+sImageReport checkImage(sImageFile a_File);
+// The same on a copy of a text, for tests.
+sImageReport checkImageText(const std::string& a_rText);
 // Reads and checks a file; an unreadable file gives an invalid report.
 sImageReport checkImageFile(const std::string& a_rPath);
 
-// The last section whose flash type matches a card's flash ID (the one the
-// library writes), or null.
-const sSectionReport* sectionForFlash(const sImageReport& a_rReport, uint32_t a_FlashId);
+// The finding as a sentence (no final full stop); values are quoted short
+// and escaped.
+std::string findingText(const sImageReport& a_rReport, const fw::sSectionAnalysis& a_rSection,
+                        const fw::sFinding& a_rFinding);
+
+// The update's own verdict for one card: the code the library gives before
+// its driver request (0 when it would write), the check that refused, and
+// the section it would write (-1 when none was chosen).
+struct sCardVerdict {
+  int32_t m_Code = 0;
+  fw::eImageStep m_Step = fw::eImageStep::kNone;
+  int m_Section = -1;
+};
+
+sCardVerdict checkForCard(const sImageReport& a_rReport, uint32_t a_FlashId, uint32_t a_SubsystemId,
+                          uint32_t a_InstalledVersion, bool a_Force);
 
 }  // namespace nQvzelTool

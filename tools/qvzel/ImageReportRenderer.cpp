@@ -1,5 +1,7 @@
 #include "ImageReportRenderer.h"
 
+#include <algorithm>
+
 #include "Format.h"
 #include "JsonRenderer.h"
 #include "cJsonWriter.h"
@@ -8,12 +10,35 @@ namespace nQvzelTool {
 
 namespace {
 
-std::string hexField(const sHeaderField& a_rField, int a_Digits = 1) {
-  return a_rField.m_Present ? hexText(a_rField.m_Value, a_Digits) : "missing";
+// Bytes of a header text shown; longer texts are cut.
+constexpr uint32_t kShownBytes = 40;
+
+std::string rawText(const sImageReport& a_rReport, uint32_t a_Begin, uint32_t a_End) {
+  return std::string(a_rReport.m_File.data() + a_Begin, std::min(a_End - a_Begin, kShownBytes));
 }
 
-std::string signedField(const sHeaderField& a_rField) {
-  return a_rField.m_Present ? std::to_string(static_cast<int32_t>(a_rField.m_Value)) : "missing";
+std::string shownText(const sImageReport& a_rReport, uint32_t a_Begin, uint32_t a_End) {
+  std::string l_Text = imageText(rawText(a_rReport, a_Begin, a_End));
+  if (a_End - a_Begin > kShownBytes) l_Text += "...";
+  return l_Text;
+}
+
+const fw::sHeaderValue& valueOf(const fw::sSectionAnalysis& a_rSection, fw::eImageKey a_Key) {
+  return a_rSection.m_Check.m_Values[a_Key];
+}
+
+// The value as an update uses it, or "missing"; marked when it comes from
+// after the section.
+std::string fieldText(const fw::sSectionAnalysis& a_rSection, fw::eImageKey a_Key,
+                      int a_Digits = 1) {
+  const fw::sHeaderValue& l_rValue = valueOf(a_rSection, a_Key);
+  if (!l_rValue.m_Found) return "missing";
+  std::string l_Text = fw::kImageKeys[a_Key].m_Base == 16
+                           ? hexText(l_rValue.cut(), a_Digits)
+                           : std::to_string(static_cast<int32_t>(l_rValue.cut()));
+  if (l_rValue.m_KeyOffset >= a_rSection.m_Entry.m_Section.m_End)
+    l_Text += " (from a later section)";
+  return l_Text;
 }
 
 void line(std::ostream& a_rOut, const char* a_pLabel, const std::string& a_rValue) {
@@ -22,52 +47,73 @@ void line(std::ostream& a_rOut, const char* a_pLabel, const std::string& a_rValu
   a_rOut << a_rValue << '\n';
 }
 
-void renderSection(const sSectionReport& a_rSection, std::ostream& a_rOut) {
-  a_rOut << "Section " << a_rSection.m_Number << " (offset " << a_rSection.m_Start << ", "
-         << a_rSection.m_End - a_rSection.m_Start << " bytes)\n";
-  std::string l_Type =
-      a_rSection.m_UpdateType.m_Present ? a_rSection.m_UpdateType.m_Text : "missing";
-  const char* l_pFlash = flashTypeName(a_rSection.m_FlashId);
+std::vector<std::string> findingTexts(const sImageReport& a_rReport,
+                                      const fw::sSectionAnalysis& a_rSection, bool a_Refusing) {
+  std::vector<std::string> l_Texts;
+  for (const fw::sFinding& l_rFinding : a_rSection.m_Findings) {
+    if (l_rFinding.m_Refuses == a_Refusing) {
+      l_Texts.push_back(findingText(a_rReport, a_rSection, l_rFinding));
+    }
+  }
+  return l_Texts;
+}
+
+void renderSection(const sImageReport& a_rReport, size_t a_Index, std::ostream& a_rOut) {
+  const fw::sSectionAnalysis& l_rSection = a_rReport.m_Analysis.m_Sections[a_Index];
+  const fw::sSectionEntry& l_rEntry = l_rSection.m_Entry;
+  const fw::sSectionCheck& l_rCheck = l_rSection.m_Check;
+  a_rOut << "Section " << a_Index + 1 << " (offset " << l_rEntry.m_Section.m_Start << ", "
+         << l_rEntry.m_Section.m_End - l_rEntry.m_Section.m_Start << " bytes)\n";
+  std::string l_Type = l_rEntry.m_HasType
+                           ? shownText(a_rReport, l_rEntry.m_TypeBegin, l_rEntry.m_TypeEnd)
+                           : "missing";
+  const char* l_pFlash = flashTypeName(l_rEntry.m_Section.m_FlashId);
   if (l_pFlash != nullptr) {
-    l_Type += " (flash ID " + hexText(a_rSection.m_FlashId, 4) + ", " + l_pFlash + ")";
+    l_Type += " (flash ID " + hexText(l_rEntry.m_Section.m_FlashId, 4) + ", " + l_pFlash + ")";
   }
   line(a_rOut, "Update type:", l_Type);
-  line(a_rOut, "Header version:", signedField(a_rSection.m_HeaderVersion));
-  line(a_rOut, "Subsystem ID:", hexField(a_rSection.m_SubsystemId, 4));
-  line(a_rOut, "Pin-out address:", hexField(a_rSection.m_PinOutAddr));
-  line(a_rOut, "Pin-out version:", hexField(a_rSection.m_PinOutVer));
-  line(a_rOut, "Flash offset:", hexField(a_rSection.m_Offset));
-  line(a_rOut, "Version:", hexField(a_rSection.m_Version));
-  line(a_rOut, "Byte count:", signedField(a_rSection.m_ByteCount));
-  if (a_rSection.m_PayloadFound) {
+  line(a_rOut, "Header version:", fieldText(l_rSection, fw::kKeyHeaderVersion));
+  line(a_rOut, "Subsystem ID:", fieldText(l_rSection, fw::kKeySubsystemId, 4));
+  line(a_rOut, "Pin-out address:", fieldText(l_rSection, fw::kKeyPinOutAddr));
+  line(a_rOut, "Pin-out version:", fieldText(l_rSection, fw::kKeyPinOutVer));
+  line(a_rOut, "Flash offset:", fieldText(l_rSection, fw::kKeyOffset));
+  line(a_rOut, "Version:", fieldText(l_rSection, fw::kKeyVersion));
+  line(a_rOut, "Byte count:", fieldText(l_rSection, fw::kKeyByteCount));
+  if (l_rCheck.m_Decoded) {
+    const fw::sHeaderValue& l_rCrc = valueOf(l_rSection, fw::kKeyCrc);
     line(a_rOut, "Payload:",
-         std::to_string(a_rSection.m_PayloadLength) + " characters, decoding to " +
-             std::to_string(a_rSection.m_DecodedLength) + " bytes");
+         std::to_string(l_rCheck.m_PayloadLength) + " characters, decoding to " +
+             std::to_string(l_rCheck.m_DecodedLength) + " bytes");
     line(a_rOut, "Checksum:",
-         "declared " + (a_rSection.m_Crc.m_Present ? a_rSection.m_Crc.m_Text : "missing") +
-             ", computed " + std::to_string(a_rSection.m_ComputedCrc));
+         "declared " +
+             (l_rCrc.m_Found ? shownText(a_rReport, l_rCrc.m_Begin, l_rCrc.m_End)
+                             : std::string("missing")) +
+             ", computed " + std::to_string(l_rCheck.m_ComputedCrc));
   } else {
     line(a_rOut, "Payload:", "missing");
   }
-  if (a_rSection.valid()) {
+  const std::vector<std::string> l_Problems = findingTexts(a_rReport, l_rSection, true);
+  if (l_Problems.empty()) {
     line(a_rOut, "Verdict:", "valid");
   } else {
-    line(a_rOut, "Verdict:", "INVALID: " + a_rSection.m_Problems.front());
-    for (size_t l_Index = 1; l_Index < a_rSection.m_Problems.size(); ++l_Index) {
-      line(a_rOut, "", "also: " + a_rSection.m_Problems[l_Index]);
+    line(a_rOut, "Verdict:", "INVALID: " + l_Problems.front());
+    for (size_t l_Index = 1; l_Index < l_Problems.size(); ++l_Index) {
+      line(a_rOut, "", "also: " + l_Problems[l_Index]);
     }
   }
-  if (a_rSection.m_Superseded) {
-    line(a_rOut, "", "note: a later section for the same flash type is written instead");
+  for (const std::string& l_rNote : findingTexts(a_rReport, l_rSection, false)) {
+    line(a_rOut, "", "note: " + l_rNote);
   }
 }
 
-void optionalNumber(cJsonWriter& a_rJson, const char* a_pKey, const sHeaderField& a_rField,
-                    bool a_Signed) {
+void optionalNumber(cJsonWriter& a_rJson, const char* a_pKey,
+                    const fw::sSectionAnalysis& a_rSection, fw::eImageKey a_Key) {
+  const fw::sHeaderValue& l_rValue = valueOf(a_rSection, a_Key);
   a_rJson.key(a_pKey);
-  if (!a_rField.m_Present) return a_rJson.null();
-  if (a_Signed) return a_rJson.value(static_cast<int32_t>(a_rField.m_Value));
-  a_rJson.value(a_rField.m_Value);
+  if (!l_rValue.m_Found) return a_rJson.null();
+  if (a_Key == fw::kKeyCrc) return a_rJson.value(l_rValue.m_Number.m_Value);
+  if (fw::kImageKeys[a_Key].m_Signed) return a_rJson.value(static_cast<int32_t>(l_rValue.cut()));
+  a_rJson.value(l_rValue.cut());
 }
 
 void stringList(cJsonWriter& a_rJson, const char* a_pKey, const std::vector<std::string>& a_rList) {
@@ -77,76 +123,82 @@ void stringList(cJsonWriter& a_rJson, const char* a_pKey, const std::vector<std:
   a_rJson.endArray();
 }
 
-void sectionJson(cJsonWriter& a_rJson, const sSectionReport& a_rSection) {
+void sectionJson(cJsonWriter& a_rJson, const sImageReport& a_rReport, size_t a_Index) {
+  const fw::sSectionAnalysis& l_rSection = a_rReport.m_Analysis.m_Sections[a_Index];
+  const fw::sSectionEntry& l_rEntry = l_rSection.m_Entry;
+  const fw::sSectionCheck& l_rCheck = l_rSection.m_Check;
+  const std::vector<std::string> l_Problems = findingTexts(a_rReport, l_rSection, true);
   a_rJson.beginObject();
   a_rJson.key("number");
-  a_rJson.value(a_rSection.m_Number);
+  a_rJson.value(static_cast<uint32_t>(a_Index + 1));
   a_rJson.key("start");
-  a_rJson.value(a_rSection.m_Start);
+  a_rJson.value(l_rEntry.m_Section.m_Start);
   a_rJson.key("end");
-  a_rJson.value(a_rSection.m_End);
+  a_rJson.value(l_rEntry.m_Section.m_End);
   a_rJson.key("updateType");
-  if (a_rSection.m_UpdateType.m_Present) {
-    a_rJson.value(a_rSection.m_UpdateType.m_Text);
+  if (l_rEntry.m_HasType) {
+    a_rJson.value(rawText(a_rReport, l_rEntry.m_TypeBegin, l_rEntry.m_TypeEnd));
   } else {
     a_rJson.null();
   }
   a_rJson.key("flashId");
-  if (a_rSection.m_FlashId != 0) {
-    a_rJson.value(a_rSection.m_FlashId);
+  if (l_rEntry.m_Section.m_FlashId != 0) {
+    a_rJson.value(l_rEntry.m_Section.m_FlashId);
   } else {
     a_rJson.null();
   }
   a_rJson.key("flashType");
-  a_rJson.value(flashTypeName(a_rSection.m_FlashId));
-  optionalNumber(a_rJson, "headerVersion", a_rSection.m_HeaderVersion, true);
-  optionalNumber(a_rJson, "subsystemId", a_rSection.m_SubsystemId, false);
-  optionalNumber(a_rJson, "pinOutAddress", a_rSection.m_PinOutAddr, false);
-  optionalNumber(a_rJson, "pinOutVersion", a_rSection.m_PinOutVer, false);
-  optionalNumber(a_rJson, "offset", a_rSection.m_Offset, false);
-  optionalNumber(a_rJson, "version", a_rSection.m_Version, false);
-  optionalNumber(a_rJson, "byteCount", a_rSection.m_ByteCount, true);
-  optionalNumber(a_rJson, "declaredCrc", a_rSection.m_Crc, false);
-  const bool l_Payload = a_rSection.m_PayloadFound;
+  a_rJson.value(flashTypeName(l_rEntry.m_Section.m_FlashId));
+  optionalNumber(a_rJson, "headerVersion", l_rSection, fw::kKeyHeaderVersion);
+  optionalNumber(a_rJson, "subsystemId", l_rSection, fw::kKeySubsystemId);
+  optionalNumber(a_rJson, "pinOutAddress", l_rSection, fw::kKeyPinOutAddr);
+  optionalNumber(a_rJson, "pinOutVersion", l_rSection, fw::kKeyPinOutVer);
+  optionalNumber(a_rJson, "offset", l_rSection, fw::kKeyOffset);
+  optionalNumber(a_rJson, "version", l_rSection, fw::kKeyVersion);
+  optionalNumber(a_rJson, "byteCount", l_rSection, fw::kKeyByteCount);
+  optionalNumber(a_rJson, "declaredCrc", l_rSection, fw::kKeyCrc);
+  const bool l_Payload = l_rCheck.m_Decoded;
   a_rJson.key("payloadOffset");
-  l_Payload ? a_rJson.value(a_rSection.m_PayloadStart) : a_rJson.null();
+  l_Payload ? a_rJson.value(l_rCheck.m_PayloadStart) : a_rJson.null();
   a_rJson.key("payloadLength");
-  l_Payload ? a_rJson.value(a_rSection.m_PayloadLength) : a_rJson.null();
+  l_Payload ? a_rJson.value(l_rCheck.m_PayloadLength) : a_rJson.null();
   a_rJson.key("decodedLength");
-  l_Payload ? a_rJson.value(a_rSection.m_DecodedLength) : a_rJson.null();
+  l_Payload ? a_rJson.value(l_rCheck.m_DecodedLength) : a_rJson.null();
   a_rJson.key("computedCrc");
-  l_Payload ? a_rJson.value(a_rSection.m_ComputedCrc) : a_rJson.null();
+  l_Payload ? a_rJson.value(l_rCheck.m_ComputedCrc) : a_rJson.null();
   a_rJson.key("superseded");
-  a_rJson.boolean(a_rSection.m_Superseded);
+  a_rJson.boolean(l_rSection.m_Superseded);
   a_rJson.key("valid");
-  a_rJson.boolean(a_rSection.valid());
+  a_rJson.boolean(l_rSection.m_Code >= 0);
   a_rJson.key("reason");
-  a_rSection.valid() ? a_rJson.null() : a_rJson.value(a_rSection.m_Problems.front());
-  stringList(a_rJson, "problems", a_rSection.m_Problems);
+  l_Problems.empty() ? a_rJson.null() : a_rJson.value(l_Problems.front());
+  stringList(a_rJson, "problems", l_Problems);
+  stringList(a_rJson, "notes", findingTexts(a_rReport, l_rSection, false));
   a_rJson.endObject();
 }
 
 }  // namespace
 
 void renderImageReport(const sImageReport& a_rReport, std::ostream& a_rOut) {
-  a_rOut << "Image: " << a_rReport.m_Path;
+  const size_t l_Count = a_rReport.m_Analysis.m_Sections.size();
+  a_rOut << "Image: " << imageText(a_rReport.m_Path);
   if (a_rReport.m_Readable) {
-    a_rOut << " (" << a_rReport.m_Size << " bytes, " << a_rReport.m_Sections.size()
-           << (a_rReport.m_Sections.size() == 1 ? " section)" : " sections)");
+    a_rOut << " (" << a_rReport.m_File.m_Size << " bytes, " << l_Count
+           << (l_Count == 1 ? " section)" : " sections)");
   }
   a_rOut << "\n";
-  for (const sSectionReport& l_rSection : a_rReport.m_Sections) {
+  for (size_t l_Index = 0; l_Index < l_Count; ++l_Index) {
     a_rOut << "\n";
-    renderSection(l_rSection, a_rOut);
+    renderSection(a_rReport, l_Index, a_rOut);
   }
   a_rOut << "\n";
-  for (const std::string& l_rProblem : a_rReport.m_ImageProblems) {
+  for (const std::string& l_rProblem : a_rReport.imageProblems()) {
     a_rOut << "Image problem: " << l_rProblem << ".\n";
   }
-  if (a_rReport.m_Valid) {
+  if (a_rReport.valid()) {
     a_rOut << "Verdict: the image is valid.\n";
   } else {
-    a_rOut << "Verdict: the image is NOT valid: " << a_rReport.m_Reason << ".\n";
+    a_rOut << "Verdict: the image is NOT valid: " << a_rReport.reason() << ".\n";
   }
 }
 
@@ -160,15 +212,18 @@ std::string imageReportJson(const sImageReport& a_rReport) {
   l_Json.key("file");
   l_Json.value(a_rReport.m_Path);
   l_Json.key("size");
-  a_rReport.m_Readable ? l_Json.value(a_rReport.m_Size) : l_Json.null();
+  a_rReport.m_Readable ? l_Json.value(static_cast<uint64_t>(a_rReport.m_File.m_Size))
+                       : l_Json.null();
   l_Json.key("valid");
-  l_Json.boolean(a_rReport.m_Valid);
+  l_Json.boolean(a_rReport.valid());
   l_Json.key("reason");
-  a_rReport.m_Valid ? l_Json.null() : l_Json.value(a_rReport.m_Reason);
-  stringList(l_Json, "imageProblems", a_rReport.m_ImageProblems);
+  a_rReport.valid() ? l_Json.null() : l_Json.value(a_rReport.reason());
+  stringList(l_Json, "imageProblems", a_rReport.imageProblems());
   l_Json.key("sections");
   l_Json.beginArray();
-  for (const sSectionReport& l_rSection : a_rReport.m_Sections) sectionJson(l_Json, l_rSection);
+  for (size_t l_Index = 0; l_Index < a_rReport.m_Analysis.m_Sections.size(); ++l_Index) {
+    sectionJson(l_Json, a_rReport, l_Index);
+  }
   l_Json.endArray();
   l_Json.endObject();
   return l_Json.text();

@@ -13,8 +13,8 @@ int runCheckImage(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream
   } else if (l_Report.m_Readable) {
     renderImageReport(l_Report, a_rOut);
   }
-  if (!l_Report.m_Readable) reportFailure(a_rErr, l_Report.m_Reason + ".");
-  return l_Report.m_Valid ? kExitSuccess : kExitFailure;
+  if (!l_Report.m_Problem.empty()) reportFailure(a_rErr, l_Report.m_Problem + ".");
+  return l_Report.valid() ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace nQvzelTool

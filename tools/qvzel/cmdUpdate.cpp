@@ -34,10 +34,29 @@ std::string flashText(uint32_t a_FlashId) {
 
 std::string sectionFlashTypes(const sImageReport& a_rReport) {
   std::string l_Types;
-  for (const sSectionReport& l_rSection : a_rReport.m_Sections) {
-    l_Types += (l_Types.empty() ? "" : ", ") + flashText(l_rSection.m_FlashId);
+  for (const fw::sSectionAnalysis& l_rSection : a_rReport.m_Analysis.m_Sections) {
+    l_Types += (l_Types.empty() ? "" : ", ") + flashText(l_rSection.m_Entry.m_Section.m_FlashId);
   }
   return l_Types;
+}
+
+// True when some card could take the image: the split accepts it and one
+// section that is not superseded passes every check for its own card.
+bool writableForSomeCard(const sImageReport& a_rReport) {
+  if (a_rReport.m_File.m_Size == 0 || a_rReport.m_Analysis.imageCode() < 0) return false;
+  for (const fw::sSectionAnalysis& l_rSection : a_rReport.m_Analysis.m_Sections) {
+    if (!l_rSection.m_Superseded && l_rSection.m_Code >= 0) return true;
+  }
+  return false;
+}
+
+// The first finding that makes an update refuse the section.
+std::string refusalText(const sImageReport& a_rReport, int a_Section) {
+  const fw::sSectionAnalysis& l_rSection = a_rReport.m_Analysis.m_Sections.at(a_Section);
+  for (const fw::sFinding& l_rFinding : l_rSection.m_Findings) {
+    if (l_rFinding.m_Refuses) return findingText(a_rReport, l_rSection, l_rFinding);
+  }
+  return "the library refuses it";
 }
 
 // Asks on the terminal; true only for an answer starting with y or Y.
@@ -48,25 +67,71 @@ bool confirm(const std::string& a_rQuestion, std::ostream& a_rErr) {
   return !l_Answer.empty() && (l_Answer[0] == 'y' || l_Answer[0] == 'Y');
 }
 
-// The checks the library makes before writing, made here first so that a
-// refusal can say in words what is wrong. Returns the section to be written.
-const sSectionReport* checkAgainstCard(const sImageReport& a_rReport, uint32_t a_FlashId,
-                                       uint32_t a_SubsystemId, std::ostream& a_rErr) {
-  const sSectionReport* l_pSection = sectionForFlash(a_rReport, a_FlashId);
-  if (l_pSection == nullptr) {
-    reportFailure(a_rErr, "the image holds no section for this card's flash memory, " +
-                              flashText(a_FlashId) + "; its sections are for " +
-                              sectionFlashTypes(a_rReport) + ".");
-    return nullptr;
+void reportInvalidSection(const sImageReport& a_rReport, const sCardVerdict& a_rVerdict,
+                          std::ostream& a_rErr) {
+  const std::string l_Why =
+      a_rVerdict.m_Section < 0
+          ? "the image is not valid: " + a_rReport.reason()
+          : "the image's section " + std::to_string(a_rVerdict.m_Section + 1) +
+                " for this card is not valid: " + refusalText(a_rReport, a_rVerdict.m_Section);
+  reportFailure(a_rErr, l_Why + "; nothing was written.", a_rVerdict.m_Code);
+}
+
+// Says why the image check refused the card before anything was shown;
+// false when the refusal comes later (the version check and the payload).
+bool reportEarlyRefusal(const sImageReport& a_rReport, const sCardVerdict& a_rVerdict,
+                        uint32_t a_FlashId, uint32_t a_SubsystemId, std::ostream& a_rErr) {
+  switch (a_rVerdict.m_Step) {
+    case fw::eImageStep::kFlashType:
+      reportFailure(a_rErr, "the image holds no section for this card's flash memory, " +
+                                flashText(a_FlashId) + "; its sections are for " +
+                                sectionFlashTypes(a_rReport) + ".");
+      return true;
+    case fw::eImageStep::kSubsystem: {
+      const fw::sHeaderValue& l_rValue = a_rReport.m_Analysis.m_Sections.at(a_rVerdict.m_Section)
+                                             .m_Check.m_Values[fw::kKeySubsystemId];
+      if (l_rValue.m_Found) {
+        reportFailure(a_rErr, "the image is made for subsystem ID " + hexText(l_rValue.cut(), 4) +
+                                  ", but this card reports " + hexText(a_SubsystemId, 4) +
+                                  "; it is meant for another product.");
+        return true;
+      }
+      break;
+    }
+    case fw::eImageStep::kSections:
+    case fw::eImageStep::kHeaderVersion:
+      break;
+    default:
+      return false;
   }
-  const uint32_t l_ImageSubsystem = static_cast<uint32_t>(l_pSection->m_SubsystemId.m_Value);
-  if (l_ImageSubsystem != a_SubsystemId) {
-    reportFailure(a_rErr, "the image is made for subsystem ID " + hexText(l_ImageSubsystem, 4) +
-                              ", but this card reports " + hexText(a_SubsystemId, 4) +
-                              "; it is meant for another product.");
-    return nullptr;
+  reportInvalidSection(a_rReport, a_rVerdict, a_rErr);
+  return true;
+}
+
+// After a failed update: tells whether the library refused the image before
+// its driver request (the check, run again on the card's present values,
+// refuses it too) or the failure came from the driver.
+void reportUpdateFailure(const sImageReport& a_rReport, void* a_pItem, bool a_Force, int32_t a_Code,
+                         std::ostream& a_rErr) {
+  uint32_t l_FlashId = 0;
+  uint32_t l_Installed = 0;
+  uint32_t l_Subsystem = 0;
+  const bool l_Read =
+      nQVPXIFINDER100_getU32Attribute(a_pItem, QVZEL_ATTR_FLASH_ID, &l_FlashId) >= 0 &&
+      nQVPXIFINDER100_getU32Attribute(a_pItem, QVZEL_ATTR_FIRMWARE_VERSION, &l_Installed) >= 0 &&
+      nQVPXIFINDER100_getU32Attribute(a_pItem, QVZEL_ATTR_CARD_SUBSYSTEM_ID, &l_Subsystem) >= 0;
+  if (l_Read && checkForCard(a_rReport, l_FlashId, l_Subsystem, l_Installed, a_Force).m_Code < 0) {
+    reportFailure(a_rErr,
+                  "the firmware update failed before anything reached the driver's write: the "
+                  "card's values changed meanwhile and the library refused the image.",
+                  a_Code);
+    return;
   }
-  return l_pSection;
+  reportFailure(a_rErr,
+                "the firmware update failed in the driver, reading the card's values or "
+                "writing the firmware; the write may have started, so the card may need the "
+                "update again.",
+                a_Code);
 }
 
 }  // namespace
@@ -75,17 +140,14 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
   const std::string& l_rSpec = a_rOptions.m_Args.at(0);
   const std::string& l_rPath = a_rOptions.m_Args.at(1);
 
-  std::vector<char> l_Image;
-  std::string l_Problem;
-  if (!readImageFile(l_rPath, l_Image, l_Problem)) {
-    reportFailure(a_rErr, l_Problem + ".");
+  const sImageReport l_Report = checkImageFile(l_rPath);
+  if (!l_Report.m_Problem.empty()) {
+    reportFailure(a_rErr, l_Report.m_Problem + ".");
     return kExitFailure;
   }
-  sImageReport l_Report = checkImage(l_Image);
-  l_Report.m_Path = l_rPath;
-  if (!l_Report.m_Valid) {
-    reportFailure(a_rErr, "the image is not valid: " + l_Report.m_Reason + ". 'qvzel check-image " +
-                              l_rPath + "' shows the details.");
+  if (!writableForSomeCard(l_Report)) {
+    reportFailure(a_rErr, "the image is not valid: " + l_Report.reason() + ". 'qvzel check-image " +
+                              imageText(l_rPath) + "' shows the details.");
     return kExitFailure;
   }
 
@@ -121,9 +183,15 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
                        a_rErr)) {
     return kExitFailure;
   }
-  const sSectionReport* l_pSection = checkAgainstCard(l_Report, l_FlashId, l_Subsystem, a_rErr);
-  if (l_pSection == nullptr) return kExitFailure;
-  const uint32_t l_ImageVersion = static_cast<uint32_t>(l_pSection->m_Version.m_Value);
+  const sCardVerdict l_Verdict =
+      checkForCard(l_Report, l_FlashId, l_Subsystem, l_Installed, a_rOptions.m_Force);
+  if (l_Verdict.m_Code < 0 &&
+      reportEarlyRefusal(l_Report, l_Verdict, l_FlashId, l_Subsystem, a_rErr)) {
+    return kExitFailure;
+  }
+  const uint32_t l_ImageVersion = l_Report.m_Analysis.m_Sections.at(l_Verdict.m_Section)
+                                      .m_Check.m_Values[fw::kKeyVersion]
+                                      .cut();
 
   a_rOut << "Item " << l_Index << ": " << textOrDash(l_rItem.m_Model) << ", slot path "
          << textOrDash(l_rItem.m_SlotPath) << ", serial number "
@@ -131,12 +199,16 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
          << "  Installed firmware version: " << hexText(l_Installed) << "\n"
          << "  Image firmware version:     " << hexText(l_ImageVersion) << "\n"
          << "  Flash type:                 " << flashText(l_FlashId) << ", image section "
-         << l_pSection->m_Number << "\n"
+         << l_Verdict.m_Section + 1 << "\n"
          << std::flush;
 
-  if (l_ImageVersion <= l_Installed && !a_rOptions.m_Force) {
+  if (l_Verdict.m_Step == fw::eImageStep::kVersion) {
     reportFailure(
         a_rErr, "the image is not newer than the installed version; use --force to reinstall it.");
+    return kExitFailure;
+  }
+  if (l_Verdict.m_Code < 0) {
+    reportInvalidSection(l_Report, l_Verdict, a_rErr);
     return kExitFailure;
   }
   if (!a_rOptions.m_Yes) {
@@ -156,15 +228,16 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
 
   cElapsedTicker l_Ticker(a_rErr, "qvzel: writing firmware, ");
   l_Ticker.start(isatty(STDERR_FILENO) != 0);
-  const int32_t l_Code = nQVPXIKTFINDER100_updateFirmware(
-      l_pItem, l_Image.data(), static_cast<uint32_t>(l_Image.size()),
-      a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
+  const int32_t l_Code =
+      nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Report.m_File.data(), l_Report.m_File.length(),
+                                       a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
   const double l_Seconds = l_Ticker.stop();
   if (l_Code < 0) {
-    reportFailure(a_rErr, "the firmware update failed; the card may need the update again.",
-                  l_Code);
+    reportUpdateFailure(l_Report, l_pItem, a_rOptions.m_Force, l_Code, a_rErr);
     return kExitFailure;
   }
+  if (l_Code > 0)
+    reportFailure(a_rErr, "warning: the driver answered the write with a warning.", l_Code);
   char l_Time[32];
   std::snprintf(l_Time, sizeof(l_Time), "%.1f", l_Seconds);
   a_rOut << "Firmware version " << hexText(l_ImageVersion) << " written into item " << l_Index
