@@ -7,24 +7,24 @@ include(CMakePackageConfigHelpers)
 set(QVZ_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qvzelif)
 
 install(TARGETS qvzelif EXPORT qvzelifTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/include/qvzelif.h ${CMAKE_SOURCE_DIR}/include/qvzelif_status.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/qvzelif.h ${PROJECT_SOURCE_DIR}/include/qvzelif_status.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 # The PCI bridge library's interface, for sites that build their own.
 install(FILES ${PROJECT_SOURCE_DIR}/include/qvpcibrd.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT qvzelifTargets NAMESPACE qvzelif:: DESTINATION ${QVZ_CMAKE_PACKAGE_DIR})
-configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/qvzelifConfig.cmake.in
-  ${CMAKE_BINARY_DIR}/qvzelifConfig.cmake INSTALL_DESTINATION ${QVZ_CMAKE_PACKAGE_DIR})
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/qvzelifConfigVersion.cmake
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/qvzelifConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/qvzelifConfig.cmake INSTALL_DESTINATION ${QVZ_CMAKE_PACKAGE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/qvzelifConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/qvzelifConfig.cmake ${CMAKE_BINARY_DIR}/qvzelifConfigVersion.cmake
+install(FILES ${PROJECT_BINARY_DIR}/qvzelifConfig.cmake ${PROJECT_BINARY_DIR}/qvzelifConfigVersion.cmake
   DESTINATION ${QVZ_CMAKE_PACKAGE_DIR})
 
 # The pkg-config file names absolute directories, so it is written at install
 # time, when the prefix is final (cmake --install --prefix may change it).
 install(CODE "
-  set(QVZ_PC_TEMPLATE \"${CMAKE_SOURCE_DIR}/cmake/qvzelif.pc.in\")
-  set(QVZ_PC_OUTPUT \"${CMAKE_BINARY_DIR}/qvzelif.pc\")
+  set(QVZ_PC_TEMPLATE \"${PROJECT_SOURCE_DIR}/cmake/qvzelif.pc.in\")
+  set(QVZ_PC_OUTPUT \"${PROJECT_BINARY_DIR}/qvzelif.pc\")
   set(QVZ_PC_LIBDIR_RAW \"${CMAKE_INSTALL_LIBDIR}\")
   set(QVZ_PC_INCLUDEDIR_RAW \"${CMAKE_INSTALL_INCLUDEDIR}\")
   set(PROJECT_VERSION \"${PROJECT_VERSION}\")
@@ -40,6 +40,6 @@ install(CODE [[
   endforeach()
   configure_file("${QVZ_PC_TEMPLATE}" "${QVZ_PC_OUTPUT}" @ONLY)
 ]])
-install(FILES ${CMAKE_BINARY_DIR}/qvzelif.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/qvzelif.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-install(FILES ${CMAKE_SOURCE_DIR}/docs/qvzel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/qvzel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

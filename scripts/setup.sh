@@ -1,29 +1,53 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, only
-# those that are missing. Safe to run any number of times.
+# Installs the Debian packages a task needs, only those that are missing.
+# Safe to run any number of times.
+#
+#   setup.sh demo   what the demo and scripts/lab.sh need: the build tools and
+#                   the libraries the library, the tool and the simulated
+#                   companions are built with
+#   setup.sh test   the same, and what only the tests need: the test and
+#                   benchmark libraries, clang with its sanitizer and fuzzing
+#                   runtimes, valgrind, and the Debian packaging tools
+#
+# Without an argument it installs what the tests need. As root it installs at
+# once, otherwise through sudo; with neither it prints the apt-get command to
+# run and fails.
 set -euo pipefail
-packages=(
-  cmake ninja-build g++ clang make pkg-config
-  libboost-dev libb64-dev libgtest-dev libgmock-dev libbenchmark-dev
+demo_packages=(cmake ninja-build g++ pkg-config libboost-dev libb64-dev)
+test_packages=(
+  make clang libgtest-dev libgmock-dev libbenchmark-dev
   binutils util-linux python3  # python3: JSON checks of the tool tests
   libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
-<<<<<<< HEAD
   pciutils strace  # lspci and system call counts beside the sysfs bridge library (benchmarks)
-=======
   python3-pytest python3-setuptools python3-wheel python3-pip python3-venv  # the Python package, its tests
   prometheus ansible-core  # promtool for the metrics test; the Ansible modules' test
->>>>>>> main
+  dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
+  dh-python pybuild-plugin-pyproject python3-all  # the python3-qvzelif package
 )
+case ${1:-test} in
+  demo) packages=("${demo_packages[@]}") ;;
+  test) packages=("${demo_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [demo|test]" >&2; exit 2 ;;
+esac
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+[ ${#missing[@]} -gt 0 ] || exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=()
+elif command -v sudo >/dev/null; then
+  sudo=(sudo)
+else
+  echo "setup: these Debian packages are missing: ${missing[*]}" >&2
+  echo "setup: install them as root, then run this again:" >&2
+  echo "  apt-get install ${missing[*]}" >&2
+  exit 1
 fi
+echo "setup: installing ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

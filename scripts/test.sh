@@ -9,7 +9,7 @@
 # when anything failed: a stage that does not build counts as one failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh || exit 1
+bash scripts/setup.sh test || exit 1
 jobs=$(nproc)
 
 log_dir=build/test-logs

@@ -7,6 +7,9 @@
 
 namespace nQvDriverSim_1_0 {
 
+// Set to 1, the namespace is refused as on a machine that does not allow it.
+constexpr const char* kRefuseVariable = "QVSIM_REFUSE_NAMESPACE";
+
 // Enters the namespace (once per process; later calls only check it) and
 // mounts the tmpfs. Needs CAP_SYS_ADMIN; false with the reason otherwise.
 // Call it before the process starts threads: only the calling thread moves.

@@ -2,6 +2,7 @@
 import contextlib
 import os
 import threading
+import weakref
 from dataclasses import dataclass
 from typing import Any, Dict, Iterator, List, Optional, Tuple, Union
 
@@ -46,6 +47,9 @@ class DeviceList:
         code, count, handle = library.open_list()
         check(code, "cannot list the link devices")
         self._handle = handle
+        # A list dropped without close() is closed when it is collected; its
+        # items keep it alive while they are in use.
+        self._finalizer = weakref.finalize(self, library.close_list, handle) if handle else None
         self._items: List[Item] = []
         try:
             for index in range(count if handle else 0):
@@ -74,8 +78,8 @@ class DeviceList:
             for item in self._items:
                 item._end_session()
             self._closed = True
-            if self._handle:
-                self._library.close_list(self._handle)
+            if self._finalizer is not None:
+                self._finalizer()
             self._handle = None
 
     def __enter__(self) -> "DeviceList":

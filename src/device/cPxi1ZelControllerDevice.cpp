@@ -1,5 +1,6 @@
 #include "device/cPxi1ZelControllerDevice.h"
 
+#include "device/BridgeAttribute.h"
 #include "qvpcibrd.h"
 #include "qvzelif.h"
 #include "status/JsonStatus.h"
@@ -24,7 +25,10 @@ const uint8_t kIdselMap[kIdselMapSize] = {
 cPxi1ZelControllerDevice::cPxi1ZelControllerDevice(
     iPciBrdWrapper_sc* a_pPciBrd, const sModelEntry* a_pModel,
     const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, Status& a_rStatus)
-    : iZelDevice(a_pModel, a_rInfo, a_rStatus), m_BridgeBus(0), m_BridgeAttr300(0) {
+    : iZelDevice(a_pModel, a_rInfo, a_rStatus),
+      m_BridgeBus(0),
+      m_BridgeAttr300(0),
+      m_BridgeAttr300Served(true) {
   if (a_rStatus.isFatal()) return;
   if (a_pPciBrd == nullptr) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
@@ -50,6 +54,7 @@ cPxi1ZelControllerDevice::cPxi1ZelControllerDevice(
     : iZelDevice(nullptr, a_rInfo, a_rStatus),
       m_BridgeBus(0),
       m_BridgeAttr300(0),
+      m_BridgeAttr300Served(true),
       m_Vendor(a_rVendor),
       m_ModelNameText(a_rModelName) {
   if (m_Info) m_BridgeBus = m_Info->m_Bus;
@@ -65,8 +70,9 @@ cPxi1ZelControllerDevice::~cPxi1ZelControllerDevice() = default;
 
 void cPxi1ZelControllerDevice::readBridgeAttr300(iPciBrdWrapper_sc* a_pPciBrd, uint32_t a_BridgeRef,
                                                  Status& a_rStatus) {
-  JsonStatusScope l_Scope(a_rStatus);
-  a_pPciBrd->GetAttributeU32(a_BridgeRef, QVPCIBRD_ATTR_PORT_NUMBER, m_BridgeAttr300, l_Scope);
+  if (a_rStatus.isFatal()) return;
+  m_BridgeAttr300Served = readServedBridgeAttribute(
+      *a_pPciBrd, a_BridgeRef, QVPCIBRD_ATTR_PORT_NUMBER, m_BridgeAttr300, a_rStatus);
 }
 
 void cPxi1ZelControllerDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue,
@@ -86,6 +92,10 @@ void cPxi1ZelControllerDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue
       *a_pValue = kControllerType;
       return;
     case QVZEL_ATTR_CONTROLLER_PORT:
+      if (!m_BridgeAttr300Served) {
+        QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+        return;
+      }
       *a_pValue = m_BridgeAttr300;
       return;
     case QVZEL_ATTR_CONTROLLER_BRIDGE_BUS:

@@ -39,11 +39,14 @@ class cPxi1ZelControllerDevice : public iZelDevice {
   void getIDSELMap(const uint8_t** a_ppMap, Status& a_rStatus);
 
  private:
+  // A value the bridge library does not serve leaves the controller listed
+  // without it.
   void readBridgeAttr300(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd, uint32_t a_BridgeRef,
                          Status& a_rStatus);
 
   uint8_t m_BridgeBus;
   uint32_t m_BridgeAttr300;
+  bool m_BridgeAttr300Served;   // false: reading it answers not supported
   std::string m_Vendor;         // empty for a controller from the model table
   std::string m_ModelNameText;  // empty for a controller from the model table
 };

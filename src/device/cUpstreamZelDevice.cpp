@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "device/BridgeAttribute.h"
 #include "device/ImageCheck.h"
 #include "driver/tDeviceInterfaceIterator.h"
 #include "qvpcibrd.h"
@@ -139,7 +140,12 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
       return;
     case QVZEL_ATTR_PORT_NUMBER: {
       const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
-      if (l_pPort != nullptr) *a_pValue = l_pPort->m_BridgeAttr300;
+      if (l_pPort == nullptr) return;
+      if (!l_pPort->m_BridgeAttr300Served) {
+        QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+        return;
+      }
+      *a_pValue = l_pPort->m_BridgeAttr300;
       return;
     }
     case QVZEL_ATTR_LINK_STATUS:
@@ -220,10 +226,8 @@ uint32_t cUpstreamZelDevice::readLinkAttribute(uint32_t a_BridgeAttribute, Statu
     JsonStatusScope l_Scope(a_rStatus);
     m_PciBrd->GetAttributeU32(l_Bridge, a_BridgeAttribute, l_Value, l_Scope.json());
   }
-  if (a_rStatus.code == qvstatus::kPciBrdAttrNotServed) {
-    a_rStatus.clear();
-    return 0;
-  }
+  // A value the bridge library does not serve reads as 0 with success.
+  if (clearNotServed(a_rStatus)) return 0;
   return l_Value;
 }
 
@@ -237,17 +241,18 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
 
   bool l_Found = false;
-  while (!l_Iterator.atEnd()) {
-    // The local status is sticky: after one failed read the rest read as 0.
-    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Local);
-    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Local);
-    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Local);
-    if ((l_Bus & 0xFF) == m_Info->m_Bus && (l_Device & 0xFF) == m_Info->m_Device &&
-        (l_Function & 0xFF) == m_Info->m_Function) {
+  for (; !l_Iterator.atEnd(); l_Iterator.advance()) {
+    // Each entry has a status of its own: one whose numbers cannot be read
+    // is skipped and hides none of the entries after it.
+    Status l_Entry;
+    const uint32_t l_Bus = readBusNumber(l_Iterator, "pciBusNumber", l_Entry);
+    const uint32_t l_Device = readBusNumber(l_Iterator, "pciDeviceNumber", l_Entry);
+    const uint32_t l_Function = readBusNumber(l_Iterator, "pciFunctionNumber", l_Entry);
+    if (l_Entry.isNotFatal() && (l_Bus & 0xFF) == m_Info->m_Bus &&
+        (l_Device & 0xFF) == m_Info->m_Device && (l_Function & 0xFF) == m_Info->m_Function) {
       l_Found = true;
       break;
     }
-    l_Iterator.advance();
   }
   if (!l_Found) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);

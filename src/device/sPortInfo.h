@@ -13,6 +13,9 @@ struct sPortInfo {
   uint32_t m_BridgeAttr300;  // bridge attribute QVPCIBRD_ATTR_PORT_NUMBER
   uint32_t m_BridgeAttrB00;  // bridge attribute QVPCIBRD_ATTR_LINK_WIDTH
   uint32_t m_BridgeAttrC00;  // bridge attribute QVPCIBRD_ATTR_LINK_SPEED
+  // False when the bridge library does not serve m_BridgeAttr300; the
+  // port is listed and reading its number answers not supported.
+  bool m_BridgeAttr300Served = true;
 };
 
 typedef std::vector<sPortInfo> tPortList;

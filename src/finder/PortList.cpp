@@ -1,5 +1,6 @@
 #include "finder/PortList.h"
 
+#include "device/BridgeAttribute.h"
 #include "qvpcibrd.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
@@ -37,13 +38,10 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
   uint64_t l_Used = 0;
   if (a_rRow.m_PortWidth == 0) {
     if (!l_Bridges.empty()) {
-      uint32_t l_Value = 0xFFFFFFFF;
-      {
-        JsonStatusScope l_Scope(a_rStatus);
-        a_rWrapper.GetAttributeU32(l_Bridges[0], QVPCIBRD_ATTR_PORT_NUMBER, l_Value,
-                                   l_Scope.json());
-      }
-      l_Ports.push_back(sPortInfo{portName(a_rRow, 0), l_Value, 0, 0});
+      sPortInfo l_Port{portName(a_rRow, 0), 0xFFFFFFFF, 0, 0};
+      l_Port.m_BridgeAttr300Served = readServedBridgeAttribute(
+          a_rWrapper, l_Bridges[0], QVPCIBRD_ATTR_PORT_NUMBER, l_Port.m_BridgeAttr300, a_rStatus);
+      l_Ports.push_back(l_Port);
       l_Used = 1;
     }
   } else if (!l_Bridges.empty()) {
@@ -65,11 +63,8 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
       Status l_BridgeStatus;
       jsonToStatus(l_Json, l_BridgeStatus);
       a_rStatus.merge(l_BridgeStatus);
-      if (a_rStatus.code == qvstatus::kPciBrdAttrNotServed) {
-        // An attribute not served: keep the ports read so far.
-        a_rStatus.clear();
-        return l_Ports;
-      }
+      // An attribute not served: keep the ports read so far.
+      if (clearNotServed(a_rStatus)) return l_Ports;
       l_Ports.push_back(sPortInfo{portName(a_rRow, l_Used), l_PortNumber, l_Width, l_Speed});
 
       // Each name the bridge occupies past the row's last one is an overflow.

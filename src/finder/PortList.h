@@ -10,7 +10,8 @@
 
 namespace nQVZEL_15_0 {
 
-// One port per bridge for a single-port row (port width 0). For a multi-port
+// One port per bridge for a single-port row (port width 0); a port number the
+// bridge library does not serve leaves the port without one. For a multi-port
 // row each bridge occupies its link width divided by the row's port width
 // names: more names than the row has records overflow, fewer records internal
 // failure. A bridge whose attributes the bridge library does not serve ends

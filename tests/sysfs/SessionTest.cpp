@@ -11,6 +11,7 @@
 #include <string>
 
 #include "SysfsSupport.h"
+#include "TempDir.h"
 
 using qvztest::cPciBrd;
 using qvztest::cSession;
@@ -19,25 +20,6 @@ using qvztest::treeRoot;
 using tAddresses = std::vector<std::string>;
 
 namespace {
-
-class cScratch {
- public:
-  cScratch() {
-    char l_Template[] = "/tmp/qvz-sysfs-XXXXXX";
-    const char* l_pDir = mkdtemp(l_Template);
-    m_Path = l_pDir ? l_pDir : "";
-  }
-  ~cScratch() { remove(); }
-  cScratch(const cScratch&) = delete;
-  cScratch& operator=(const cScratch&) = delete;
-  const std::string& path() const { return m_Path; }
-  void remove() const {
-    if (!m_Path.empty()) std::system(("rm -rf '" + m_Path + "'").c_str());
-  }
-
- private:
-  std::string m_Path;
-};
 
 // A private tree made by the generator from a description file.
 bool makeTree(const std::string& a_rDescription, const std::string& a_rOut) {
@@ -51,15 +33,15 @@ bool makeTree(const std::string& a_rDescription, const std::string& a_rOut) {
 TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   cPciBrd l_Lib;
   ASSERT_TRUE(l_Lib.ready());
-  cScratch l_Scratch;
-  const std::string l_Root = l_Scratch.path() + "/sys";
+  cTempDir l_Scratch;
+  const std::string l_Root = l_Scratch.Path() + "/sys";
   ASSERT_TRUE(makeTree(std::string(QVZ_SYSFS_DESCRIPTIONS) + "/pxi.tree", l_Root));
   cSysfsRoot l_Env(l_Root);
   cSession l_Session(l_Lib);
   ASSERT_EQ(0, l_Session.openResult());
   EXPECT_EQ(0, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_WIDTH));
   EXPECT_EQ(3, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_PORT_NUMBER));
-  l_Scratch.remove();
+  l_Scratch.Remove();
 
   EXPECT_EQ("MR00:00,00,00,E0", l_Session.slotPath(l_Session.at("04:00.0")));
   EXPECT_EQ("111d:808f:1f3c:5a31", l_Session.ids("03:01.0"));
@@ -80,14 +62,14 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
 // that would block the reader: a session opening that touched it would
 // never return, and the alarm ends the child process.
 TEST(SysfsSession, LeavesTheConfigurationOfOtherFunctionsAlone) {
-  cScratch l_Scratch;
-  const std::string l_Description = l_Scratch.path() + "/gpu.tree";
+  cTempDir l_Scratch;
+  const std::string l_Description = l_Scratch.Path() + "/gpu.tree";
   std::ofstream(l_Description) << "root pci0000:00\n"
                                   "fn pci0000:00/0000:00:01.0 class=0x060400 ids=8086:1901 bus=01 "
                                   "port=3\n"
                                   "fn pci0000:00/0000:00:01.0/0000:01:00.0 class=0x030000 "
                                   "ids=10de:1c82 config=fifo\n";
-  const std::string l_Root = l_Scratch.path() + "/sys";
+  const std::string l_Root = l_Scratch.Path() + "/sys";
   ASSERT_TRUE(makeTree(l_Description, l_Root));
   const pid_t l_Child = fork();
   ASSERT_NE(-1, l_Child);
@@ -124,8 +106,8 @@ TEST(SysfsSession, EachSessionKeepsItsOwnMachine) {
 TEST(SysfsSession, RootWithoutPciIsAnEmptyMachine) {
   cPciBrd l_Lib;
   ASSERT_TRUE(l_Lib.ready());
-  cScratch l_Scratch;
-  cSysfsRoot l_Env(l_Scratch.path());
+  cTempDir l_Scratch;
+  cSysfsRoot l_Env(l_Scratch.Path());
   cSession l_Session(l_Lib);
   ASSERT_EQ(0, l_Session.openResult());
   EXPECT_EQ((tAddresses{}), l_Session.allBridges());
@@ -147,8 +129,8 @@ TEST(SysfsSession, MissingRootFailsTheOpening) {
 TEST(SysfsSession, ANamedSimulatedSystemWins) {
   cPciBrd l_Lib;
   ASSERT_TRUE(l_Lib.ready());
-  cScratch l_Scratch;
-  const std::string l_System = l_Scratch.path() + "/system.ini";
+  cTempDir l_Scratch;
+  const std::string l_System = l_Scratch.Path() + "/system.ini";
   std::ofstream(l_System) << "[bridge only]\nbus = 0x33\ndevice = 1\nfunction = 0\n";
   cSysfsRoot l_Env(treeRoot("pxi"));
   setenv("QVPCIBRD_SYSTEM", l_System.c_str(), 1);

@@ -187,6 +187,53 @@ TEST_F(LiveLink, OtherModelsReadOneBridgeUpAndForgiveAnUnservedValue) {
   EXPECT_EQ(number(l_pCard, QVZEL_ATTR_LINK_SPEED), 5u);
 }
 
+// The bridge library serves no bridge's attribute 0x20000300 (a conventional
+// PCI bridge, or a user who may not read past the start of its configuration
+// space), or fails to read it.
+class PortValue : public SystemTest {
+ protected:
+  std::vector<std::string> listWith(const char* a_pReadAnswer) {
+    load("[pcibrd]\nfail.GetAttributeU32.0x20000300 = " + std::string(a_pReadAnswer) + "\n" +
+         attributeHost());
+    writeControllerFile("[c]\nVendorName = Other Maker\nModelName = Chassis\nSlotPath = MR00:E0\n");
+    m_pList.reset(new cList);
+    EXPECT_EQ(m_pList->code(), 0);
+    return modelNames(*m_pList);
+  }
+  std::unique_ptr<cList> m_pList;
+};
+
+TEST_F(PortValue, NotServedLeavesControllersAndSinglePortCardsListedWithoutIt) {
+  // The four-port card keeps the ports read before the first unserved value:
+  // none.
+  ASSERT_EQ(listWith("-313004"),
+            (std::vector<std::string>{"QV PXI-2250 Integrated ZEL Express", "QV PXI-4140",
+                                      "QV PXIe-6550", "Chassis"}));
+  for (uint32_t l_Index : {0u, 3u}) {
+    void* l_pController = m_pList->item(l_Index);
+    uint32_t l_Value = 0xABCD;
+    EXPECT_EQ(nQVPXIFINDER100_getU32Attribute(l_pController, QVZEL_ATTR_CONTROLLER_PORT, &l_Value),
+              QVZEL_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(l_Value, 0xABCDu);
+    EXPECT_EQ(number(l_pController, QVZEL_ATTR_CONTROLLER_TYPE), 2u);
+  }
+  EXPECT_EQ(number(m_pList->item(0), QVZEL_ATTR_CONTROLLER_BRIDGE_BUS), 2u);
+  EXPECT_EQ(text(m_pList->item(3), QVZEL_ATTR_MODEL_NAME), "Chassis");
+
+  void* l_pSinglePort = m_pList->item(1);
+  EXPECT_EQ(number(l_pSinglePort, QVZEL_ATTR_PORT_COUNT), 1u);
+  EXPECT_EQ(text(l_pSinglePort, QVZEL_ATTR_PORT_NAME), "1");
+  uint32_t l_Value = 0xABCD;
+  EXPECT_EQ(nQVPXIFINDER100_getU32Attribute(l_pSinglePort, QVZEL_ATTR_PORT_NUMBER, &l_Value),
+            QVZEL_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(l_Value, 0xABCDu);
+  EXPECT_EQ(number(m_pList->item(2), QVZEL_ATTR_PORT_COUNT), 0u);
+}
+
+TEST_F(PortValue, AnyOtherReadFailureStillDropsTheDevice) {
+  EXPECT_EQ(listWith("-313006"), std::vector<std::string>());
+}
+
 TEST_F(Attributes, ControllersAnswerTheirAttributes) {
   EXPECT_EQ(text(m_pController, QVZEL_ATTR_VENDOR_NAME), "Quovex");
   EXPECT_EQ(text(m_pController, QVZEL_ATTR_MODEL_NAME), "QV PXI-2250 Integrated ZEL Express");

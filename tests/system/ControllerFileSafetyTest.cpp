@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "../unit/platform/TimeBoundChild.h"
 #include "SimMachine.h"
+#include "TimeBoundChild.h"
 
 namespace systest {
 namespace {

@@ -103,6 +103,20 @@ TEST_F(Robustness, VanishingDriverEntriesGiveCodesNotCrashes) {
   EXPECT_EQ(number(l_pCard, QVZEL_ATTR_PORT_COUNT), 4u);
 }
 
+TEST_F(Robustness, ADriverEntryThatCannotBeReadHidesNoCardBehindIt) {
+  // An entry of the card's class, listed before the card's own, on the card's
+  // bus and device but without a function number: it must be skipped, not
+  // taken for function 0 nor allowed to spoil the entries after it.
+  load(host("") + "[interface aaa-broken]\npciBusNumber = 3\npciDeviceNumber = 0\n");
+  cList l_List;
+  ASSERT_EQ(l_List.code(), 0);
+  const int l_Card = findModel(l_List, "QV PXIe-6550");
+  ASSERT_GE(l_Card, 0);
+  EXPECT_EQ(nQVPXIKTFINDER100_openDevice(l_List.item(l_Card)), 0);
+  // The card's own device file answers, the broken entry's has no values.
+  EXPECT_EQ(number(l_List.item(l_Card), QVZEL_ATTR_FIRMWARE_VERSION), 0x100u);
+}
+
 TEST_F(Robustness, ADeviceFileThatFailsEveryRequestFailsTheUpdateCleanly) {
   load(host(""));
   cList l_List;

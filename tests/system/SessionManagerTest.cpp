@@ -1,10 +1,13 @@
 // The session manager seen through the exported functions: several lists at
-// once, failed openings next to open lists, and many threads at once.
+// once, failed openings next to open lists, handles of closed lists, and many
+// threads at once.
 #include <atomic>
 #include <thread>
 #include <vector>
 
+#include "ImageBuilder.h"
 #include "SimMachine.h"
+#include "qvsimSupport.h"
 
 namespace systest {
 namespace {
@@ -88,6 +91,83 @@ TEST_F(SessionManager, ListsLiveAndDieIndependently) {
   EXPECT_EQ(openBridgeSessions(), 1u);
 }
 
+// The handles of one closed list.
+struct sStaleHandles {
+  void* m_pList;
+  void* m_pController;
+  void* m_pCard;
+};
+
+// Every exported function refuses the handles of a closed list, writes none
+// of its outputs and reaches no device.
+void expectRefused(const sStaleHandles& a_rStale, const std::string& a_rImage) {
+  int l_Sentinel = 0;
+  void* const kUntouched = &l_Sentinel;
+  void* l_pItem = kUntouched;
+  uint32_t l_Value = 0x5EED;
+  const char* l_pText = "untouched";
+  const uint8_t* l_pMap = static_cast<const uint8_t*>(kUntouched);
+  for (void* l_pStale : {a_rStale.m_pController, a_rStale.m_pCard}) {
+    for (uint32_t l_Id : {QVZEL_ATTR_PCI_BUS, QVZEL_ATTR_FIRMWARE_VERSION}) {
+      EXPECT_EQ(nQVPXIFINDER100_getU32Attribute(l_pStale, l_Id, &l_Value),
+                QVZEL_ERR_INVALID_PARAMETER);
+    }
+    for (uint32_t l_Id : {QVZEL_ATTR_MODEL_NAME, QVZEL_ATTR_SERIAL_NUMBER}) {
+      EXPECT_EQ(nQVPXIFINDER100_getStringAttribute(l_pStale, l_Id, &l_pText),
+                QVZEL_ERR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(nQVPXIFINDER100_getControllerIDSELMap(l_pStale, &l_pMap),
+              QVZEL_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(nQVPXIKTFINDER100_openDevice(l_pStale), QVZEL_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(nQVPXIKTFINDER100_updateFirmware(l_pStale, a_rImage.data(),
+                                               static_cast<uint32_t>(a_rImage.size()), 1),
+              QVZEL_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(nQVPXIKTFINDER100_closeDevice(l_pStale), 0);
+  }
+  EXPECT_EQ(nQVPXIFINDER100_getNthItem(a_rStale.m_pList, 0, &l_pItem), QVZEL_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(nQVPXIFINDER100_closeList(a_rStale.m_pList), 0);
+  EXPECT_EQ(l_pItem, kUntouched);
+  EXPECT_EQ(l_Value, 0x5EEDu);
+  EXPECT_STREQ(l_pText, "untouched");
+  EXPECT_EQ(l_pMap, static_cast<const uint8_t*>(kUntouched));
+}
+
+TEST_F(SessionManager, HandlesOfClosedListsNeverReachTheDevicesOfLaterLists) {
+  // The allocator hands a closed list's memory to the next list at once, so
+  // a handle that were an address would name the new objects.
+  load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) +
+       bridgeText(switchController(1)));
+  const std::string l_Image = imageText({sSection()});  // newer than the card's
+  std::vector<sStaleHandles> l_Stale;
+  for (int l_Round = 0; l_Round < 40; ++l_Round) {
+    cList l_List;
+    ASSERT_EQ(l_List.code(), 0);
+    ASSERT_EQ(l_List.count(), 2u);
+    ASSERT_EQ(nQVPXIKTFINDER100_openDevice(l_List.item(1)), 0);
+    const size_t l_Requests = nQvDriverSim_1_0::driverRequests("card0").size();
+    // Every other round the stale handles come from another thread than the
+    // one that opened the list.
+    const auto l_CheckStale = [&] {
+      for (const sStaleHandles& l_rStale : l_Stale) expectRefused(l_rStale, l_Image);
+    };
+    if (l_Round % 2 == 0) {
+      l_CheckStale();
+    } else {
+      std::thread(l_CheckStale).join();
+    }
+    EXPECT_EQ(nQvDriverSim_1_0::driverRequests("card0").size(), l_Requests);
+
+    // The open list kept its items and its card its driver connection.
+    void* l_pItem = nullptr;
+    EXPECT_EQ(nQVPXIFINDER100_getNthItem(l_List.handle(), 1, &l_pItem), 0);
+    EXPECT_EQ(l_pItem, l_List.item(1));
+    EXPECT_EQ(number(l_List.item(1), QVZEL_ATTR_FIRMWARE_VERSION), 0x100u);
+    l_Stale.push_back(sStaleHandles{l_List.handle(), l_List.item(0), l_List.item(1)});
+  }
+  EXPECT_TRUE(nQvDriverSim_1_0::firmwareWrites("card0").empty());
+  EXPECT_EQ(openBridgeSessions(), 0u);
+}
+
 TEST_F(SessionManager, ManyThreadsOpenReadAndCloseListsAtOnce) {
   loadCard();
   constexpr int kThreads = 6;
@@ -113,12 +193,23 @@ TEST_F(SessionManager, ManyThreadsOpenReadAndCloseListsAtOnce) {
             std::string(l_pModel) != "QV PXIe-6550") {
           ++l_Failures;
         }
+        // Other threads' closings through their stale handles left this
+        // list alone.
+        void* l_pAgain = nullptr;
+        if (nQVPXIFINDER100_getNthItem(l_pList, 0, &l_pAgain) != 0 || l_pAgain != l_pItem) {
+          ++l_Failures;
+        }
         nQVPXIFINDER100_closeList(l_pList);
-        // The closed list's item is refused, unless another thread's new
-        // device happens to live at the same address by now.
-        const int32_t l_Code =
-            nQVPXIFINDER100_getU32Attribute(l_pItem, QVZEL_ATTR_PORT_COUNT, &l_Ports);
-        if (l_Code != QVZEL_ERR_INVALID_PARAMETER && l_Code != 0) ++l_Failures;
+        // The closed list's handles are refused, whatever other threads have
+        // opened since, and closing it again closes nobody else's list.
+        l_Ports = 77;
+        if (nQVPXIFINDER100_getU32Attribute(l_pItem, QVZEL_ATTR_PORT_COUNT, &l_Ports) !=
+                QVZEL_ERR_INVALID_PARAMETER ||
+            l_Ports != 77 ||
+            nQVPXIFINDER100_getNthItem(l_pList, 0, &l_pAgain) != QVZEL_ERR_INVALID_PARAMETER) {
+          ++l_Failures;
+        }
+        nQVPXIFINDER100_closeList(l_pList);
       }
     });
   }

@@ -1,34 +1,22 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "TempDir.h"
+#include "IniDocumentFixture.h"
+#include "TimeBoundChild.h"
 #include "config/IniEngine.h"
-#include "unit/platform/TimeBoundChild.h"
 
 using namespace nQvPxiDriverTools_1_0;
 
 namespace {
 
-class IniLoad : public ::testing::Test {
+class IniLoad : public cIniDocumentFixture {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(m_Dir.Path().empty());
-    m_pDocument = iniCreate();
-    ASSERT_NE(m_pDocument, nullptr);
-  }
-  void TearDown() override { iniFree(m_pDocument); }
-
   int Load(const std::string& a_rBytes) {
     WriteFile(m_Dir.File("in.ini"), a_rBytes);
     return iniLoad(m_pDocument, m_Dir.File("in.ini").c_str());
-  }
-  // The value, "<missing>" when there is none.
-  std::string Value(const char* a_pSection, const char* a_pKey) {
-    const char* l_pValue = nullptr;
-    if (iniGetValue(m_pDocument, a_pSection, a_pKey, &l_pValue) != kIniFound) return "<missing>";
-    return l_pValue;
   }
   std::string Sections() {
     std::string l_Names;
@@ -47,9 +35,6 @@ class IniLoad : public ::testing::Test {
     }
     return l_Count;
   }
-
-  cTempDir m_Dir;
-  sIniDocument* m_pDocument = nullptr;
 };
 
 TEST_F(IniLoad, MarksLineEndsAndCommentsDoNotChangeContent) {

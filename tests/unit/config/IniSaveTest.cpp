@@ -7,33 +7,18 @@
 #include <random>
 #include <string>
 
-#include "TempDir.h"
+#include "IniDocumentFixture.h"
 #include "config/IniEngine.h"
 
 using namespace nQvPxiDriverTools_1_0;
 
 namespace {
 
-class IniSave : public ::testing::Test {
+class IniSave : public cIniDocumentFixture {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(m_Dir.Path().empty());
-    m_pDocument = iniCreate();
-    ASSERT_NE(m_pDocument, nullptr);
-  }
-  void TearDown() override { iniFree(m_pDocument); }
-
   int Save(const std::string& a_rName = "out.ini") {
     return iniSave(m_pDocument, m_Dir.File(a_rName).c_str());
   }
-  std::string Value(sIniDocument* a_pDocument, const char* a_pSection, const char* a_pKey) {
-    const char* l_pValue = nullptr;
-    if (iniGetValue(a_pDocument, a_pSection, a_pKey, &l_pValue) != kIniFound) return "<missing>";
-    return l_pValue;
-  }
-
-  cTempDir m_Dir;
-  sIniDocument* m_pDocument = nullptr;
 };
 
 TEST_F(IniSave, WrittenLayout) {

@@ -148,10 +148,13 @@ TEST_F(ControllerDevice, BridgeFailuresLandInTheCallersStatus) {
     EXPECT_EQ(l_Status.code, QVPCIBRD_ERR_NOT_FOUND);
   }
   {
+    // A bridge that does not serve the port value leaves the controller
+    // without it: construction succeeds, the read answers not supported.
     Status l_Status;
     cPxi1ZelControllerDevice l_Device(m_pWrapper.get(), info("MR00:08,E0"), "V", "M", kSilentRef,
                                       l_Status);
-    EXPECT_EQ(l_Status.code, qvstatus::kPciBrdAttrNotServed);
+    EXPECT_EQ(l_Status.code, qvstatus::kSuccess);
+    EXPECT_EQ(failureOf(l_Device, QVZEL_ATTR_CONTROLLER_PORT), qvstatus::kNotSupported);
   }
 }
 

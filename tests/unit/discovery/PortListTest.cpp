@@ -135,11 +135,13 @@ TEST_F(PortList, ASinglePortRowReadsOnlyTheFirstBridgesNumber) {
   EXPECT_EQ(m_Wrapper.m_Calls.back(), "GetAttributeU32 100 0x20000300");
 }
 
-TEST_F(PortList, ASinglePortRowDoesNotForgiveAnUnservedNumber) {
+TEST_F(PortList, ASinglePortRowKeepsItsPortWhenTheNumberIsNotServed) {
   addPorts({8});
   m_Wrapper.m_Attributes.erase({100, QVPCIBRD_ATTR_PORT_NUMBER});
-  build("QV PXIe-6510");
-  EXPECT_EQ(m_Status.code, qvstatus::kPciBrdAttrNotServed);
+  const tPortList l_Ports = build("QV PXIe-6510");
+  EXPECT_EQ(m_Status.code, 0);
+  ASSERT_EQ(l_Ports.size(), 1u);
+  EXPECT_FALSE(l_Ports[0].m_BridgeAttr300Served);
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
-#include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
-
-#include "TempDirectory.h"
-#include "driverLog.h"
-#include "sDeviceSettings.h"
-#include "status/StatusCodes.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <type_traits>
 #include <vector>
+
+#include "TempDir.h"
+#include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
+#include "driverLog.h"
+#include "sDeviceSettings.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
@@ -33,32 +32,32 @@ class Cyclone4UpstreamProxyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_Settings.m_Name = "up0";
-    m_Settings.m_LogDir = m_Dir.path();
+    m_Settings.m_LogDir = m_Dir.Path();
     m_Settings.m_Attributes[kFlashId] = 0x9D17;
     m_Settings.m_Attributes[kVersion] = 0x0305;
   }
 
   // Writes the device file with the current settings and opens the proxy.
   void openDevice() {
-    m_Dir.write("up0", nQvDriverSim_1_0::formatDeviceFile(m_Settings));
+    m_Dir.Write("up0", nQvDriverSim_1_0::formatDeviceFile(m_Settings));
     Status l_Status;
-    m_Proxy.open(m_Dir.file("up0").c_str(), l_Status);
+    m_Proxy.open(m_Dir.File("up0").c_str(), l_Status);
     ASSERT_EQ(l_Status.code, 0);
   }
 
   std::vector<sDriverRequest> requests() const {
     std::vector<sDriverRequest> l_Requests;
-    EXPECT_TRUE(nQvDriverSim_1_0::readRequests(m_Dir.path(), "up0", l_Requests));
+    EXPECT_TRUE(nQvDriverSim_1_0::readRequests(m_Dir.Path(), "up0", l_Requests));
     return l_Requests;
   }
 
   std::vector<sFirmwareWrite> writes() const {
     std::vector<sFirmwareWrite> l_Writes;
-    EXPECT_TRUE(nQvDriverSim_1_0::readWrites(m_Dir.path(), "up0", l_Writes));
+    EXPECT_TRUE(nQvDriverSim_1_0::readWrites(m_Dir.Path(), "up0", l_Writes));
     return l_Writes;
   }
 
-  cTempDirectory m_Dir;
+  cTempDir m_Dir;
   sDeviceSettings m_Settings;
   tInterfaceProxy_Cyclone4UpstreamZEL m_Proxy;
   Status m_Status;
@@ -222,11 +221,11 @@ TEST_F(Cyclone4UpstreamProxyTest, FirmwareDriverStatusAndErrno) {
 }
 
 TEST_F(Cyclone4UpstreamProxyTest, WorksThroughItsInterfacesAndClosesOnDestruction) {
-  m_Dir.write("up0", nQvDriverSim_1_0::formatDeviceFile(m_Settings));
+  m_Dir.Write("up0", nQvDriverSim_1_0::formatDeviceFile(m_Settings));
   std::unique_ptr<iInterfaceProxy> l_pBase;
   {
     auto l_pProxy = std::make_unique<tInterfaceProxy_Cyclone4UpstreamZEL>();
-    l_pProxy->open(m_Dir.file("up0").c_str(), m_Status);
+    l_pProxy->open(m_Dir.File("up0").c_str(), m_Status);
     iInterfaceProxy_Cyclone4UpstreamZEL& l_rTyped = *l_pProxy;
     uint32_t l_Value = 0;
     uint32_t l_Size = 4;

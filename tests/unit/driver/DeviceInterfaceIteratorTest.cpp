@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "TimeBoundChild.h"
 #include "driver/tDeviceInterfaceIterator.h"
 #include "qvsimGtest.h"
 #include "status/StatusCodes.h"
-#include "unit/platform/TimeBoundChild.h"
 
 namespace {
 

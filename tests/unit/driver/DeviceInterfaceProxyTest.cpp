@@ -1,18 +1,17 @@
-#include "driver/tDeviceInterfaceProxy.h"
-
-#include "TempDirectory.h"
-#include "status/StatusCodes.h"
-
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
+
+#include "TempDir.h"
+#include "driver/tDeviceInterfaceProxy.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
@@ -58,13 +57,13 @@ std::string mappingPermissions(const void* a_pAddress) {
 
 class DeviceInterfaceProxyTest : public ::testing::Test {
  protected:
-  cTempDirectory m_Dir;
+  cTempDir m_Dir;
   tDeviceInterfaceProxy m_Proxy;
   Status m_Status;
 };
 
 TEST_F(DeviceInterfaceProxyTest, OpenOfMissingFileRecordsNotFoundAndStaysClosed) {
-  m_Proxy.open(m_Dir.file("missing").c_str(), m_Status);
+  m_Proxy.open(m_Dir.File("missing").c_str(), m_Status);
   EXPECT_EQ(m_Status.code, qvstatus::kNotFound);
   EXPECT_STREQ(m_Status.component, "qvzelif");
   EXPECT_FALSE(m_Proxy.isOpen());
@@ -72,12 +71,12 @@ TEST_F(DeviceInterfaceProxyTest, OpenOfMissingFileRecordsNotFoundAndStaysClosed)
 
 TEST_F(DeviceInterfaceProxyTest, OpensForReadAndWriteWithCloseOnExec) {
   // A directory cannot be opened for writing: EISDIR is unclassified.
-  m_Proxy.open(m_Dir.path().c_str(), m_Status);
+  m_Proxy.open(m_Dir.Path().c_str(), m_Status);
   EXPECT_EQ(m_Status.code, qvstatus::kSystemError);
   EXPECT_FALSE(m_Proxy.isOpen());
 
   Status l_Status;
-  const std::string l_File = m_Dir.write("device", "x");
+  const std::string l_File = m_Dir.Write("device", "x");
   m_Proxy.open(l_File.c_str(), l_Status);
   ASSERT_EQ(l_Status.code, 0);
   ASSERT_TRUE(m_Proxy.isOpen());
@@ -93,7 +92,7 @@ TEST_F(DeviceInterfaceProxyTest, OpensForReadAndWriteWithCloseOnExec) {
 }
 
 TEST_F(DeviceInterfaceProxyTest, DestructionClosesTheFile) {
-  const std::string l_File = m_Dir.write("device", "x");
+  const std::string l_File = m_Dir.Write("device", "x");
   {
     tDeviceInterfaceProxy l_Proxy;
     l_Proxy.open(l_File.c_str(), m_Status);
@@ -104,7 +103,7 @@ TEST_F(DeviceInterfaceProxyTest, DestructionClosesTheFile) {
 
 TEST_F(DeviceInterfaceProxyTest, OpenByInterfacePathUsesItsText) {
   sInterfacePath l_Path;
-  const std::string l_File = m_Dir.write("device", "x");
+  const std::string l_File = m_Dir.Write("device", "x");
   std::memset(&l_Path, 'J', sizeof(l_Path));
   std::memcpy(l_Path.m_Path, l_File.c_str(), l_File.size() + 1);
   l_Path.m_Length = l_File.size() + 1;
@@ -128,7 +127,7 @@ TEST_F(DeviceInterfaceProxyTest, RequestOnClosedProxyRecordsNotFound) {
 }
 
 TEST_F(DeviceInterfaceProxyTest, RequestTheFileDoesNotSupportRecordsNotSupported) {
-  m_Proxy.open(m_Dir.write("plain", "not a device").c_str(), m_Status);
+  m_Proxy.open(m_Dir.Write("plain", "not a device").c_str(), m_Status);
   ASSERT_TRUE(m_Proxy.isOpen());
   uint8_t l_Output[8] = {};
   EXPECT_EQ(m_Proxy.request(kAnyRequest, "in", 2, l_Output, sizeof(l_Output), m_Status), 0u);
@@ -137,7 +136,7 @@ TEST_F(DeviceInterfaceProxyTest, RequestTheFileDoesNotSupportRecordsNotSupported
 
 TEST_F(DeviceInterfaceProxyTest, FailedStatusOnEntryDoesNothing) {
   m_Status.set(qvstatus::kBusy, "other", "other.cpp", 1);
-  const std::string l_File = m_Dir.write("device", "abc");
+  const std::string l_File = m_Dir.Write("device", "abc");
   m_Proxy.open(l_File.c_str(), m_Status);
   EXPECT_FALSE(m_Proxy.isOpen());
   char l_Buffer[4];
@@ -153,7 +152,7 @@ TEST_F(DeviceInterfaceProxyTest, FailedStatusOnEntryDoesNothing) {
 }
 
 TEST_F(DeviceInterfaceProxyTest, ReadAndWriteGoToTheFile) {
-  const std::string l_File = m_Dir.write("device", "hello");
+  const std::string l_File = m_Dir.Write("device", "hello");
   m_Proxy.open(l_File.c_str(), m_Status);
   char l_Buffer[16] = {};
   EXPECT_EQ(m_Proxy.read(l_Buffer, sizeof(l_Buffer), m_Status), 5);
@@ -174,7 +173,7 @@ TEST_F(DeviceInterfaceProxyTest, MapMemoryCountsOnlyTheLowSixteenBitsOfTheWindow
   const long l_Page = ::sysconf(_SC_PAGESIZE);
   std::string l_Content;
   for (char l_Fill : {'A', 'B', 'C'}) l_Content += std::string(static_cast<size_t>(l_Page), l_Fill);
-  const std::string l_File = m_Dir.write("device", l_Content);
+  const std::string l_File = m_Dir.Write("device", l_Content);
   m_Proxy.open(l_File.c_str(), m_Status);
 
   sMemoryMapping l_Mapping = {nullptr, 0};
@@ -211,7 +210,7 @@ TEST_F(DeviceInterfaceProxyTest, FailedMapClearsTheAddressAndRecordsTheError) {
 
 TEST_F(DeviceInterfaceProxyTest, WarningDoesNotStopWork) {
   m_Status.set(7, "warn", "w.cpp", 1);
-  m_Proxy.open(m_Dir.write("device", "x").c_str(), m_Status);
+  m_Proxy.open(m_Dir.Write("device", "x").c_str(), m_Status);
   EXPECT_TRUE(m_Proxy.isOpen());
   EXPECT_EQ(m_Status.code, 7);
 }

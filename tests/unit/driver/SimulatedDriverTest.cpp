@@ -1,21 +1,19 @@
-#include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
-#include "driver/tDeviceInterfaceIterator.h"
-
-#include "TempDirectory.h"
-#include "driverTree.h"
-#include "qvsimGtest.h"
-#include "status/StatusCodes.h"
-
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
+#include "driver/tDeviceInterfaceIterator.h"
+#include "driverTree.h"
+#include "qvsimGtest.h"
+#include "status/StatusCodes.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "TempDirectory.h"
-#include "driverLog.h"
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include "TempDir.h"
+#include "driverLog.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ constexpr int kSkipped = 77;
 class SimulatorRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_System = m_Dir.write("system.ini",
+    m_System = m_Dir.Write("system.ini",
                            "[bridge b]\nanything = here\n"
                            "[interface up0]\n"
                            "pciVendorID = 0x1F3C\n"
@@ -40,11 +40,11 @@ class SimulatorRunnerTest : public ::testing::Test {
 
   // Runs a command under the runner; skips the test where namespaces are refused.
   int runUnder(const std::string& a_rArguments) {
-    return run(m_Runner + " " + m_System + " --log-dir " + m_Dir.file("logs") + " -- " +
+    return run(m_Runner + " " + m_System + " --log-dir " + m_Dir.File("logs") + " -- " +
                a_rArguments);
   }
 
-  cTempDirectory m_Dir;
+  cTempDir m_Dir;
   std::string m_System;
   std::string m_Runner;
 };
@@ -64,7 +64,7 @@ TEST_F(SimulatorRunnerTest, PreloadedDriverAnswersAndLogsOutsideTheNamespace) {
   EXPECT_EQ(l_Code, 0);
 
   std::vector<nQvDriverSim_1_0::sFirmwareWrite> l_Writes;
-  ASSERT_TRUE(nQvDriverSim_1_0::readWrites(m_Dir.file("logs"), "up0", l_Writes));
+  ASSERT_TRUE(nQvDriverSim_1_0::readWrites(m_Dir.File("logs"), "up0", l_Writes));
   ASSERT_EQ(l_Writes.size(), 1u);
   EXPECT_EQ(l_Writes[0].m_Bytes, (std::vector<uint8_t>{1, 2, 3, 4}));
   EXPECT_EQ(l_Writes[0].m_Offset, 0x20u);
@@ -73,7 +73,7 @@ TEST_F(SimulatorRunnerTest, PreloadedDriverAnswersAndLogsOutsideTheNamespace) {
 TEST_F(SimulatorRunnerTest, RunnerFailuresHaveTheirOwnExitCodes) {
   EXPECT_EQ(run(m_Runner), 125) << "usage";
   EXPECT_EQ(run(m_Runner + " " + m_System + " --"), 125) << "no command";
-  EXPECT_EQ(run(m_Runner + " " + m_Dir.write("bad.ini", "[interface x]\nerrno = x\n") + " -- true"),
+  EXPECT_EQ(run(m_Runner + " " + m_Dir.Write("bad.ini", "[interface x]\nerrno = x\n") + " -- true"),
             125);
   const int l_Missing = run(m_Runner + " " + m_System + " -- /nonexistent/command");
   if (l_Missing == kSkipped) GTEST_SKIP() << "the machine refuses a private mount namespace";

@@ -4,12 +4,12 @@
 #include <memory>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "config/cSlotPath.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "qvpcibrd.h"
 #include "status/StatusCodes.h"
 #include "unit/pcibridge/SimSupport.h"
-#include "unit/platform/ChildProcess.h"
 
 using nQvPxiDriverTools_1_0::cSlotPath;
 using nQVZEL_15_0::nQvPciBrdWrapper_15_0::cPciBrdWrapper_sc;

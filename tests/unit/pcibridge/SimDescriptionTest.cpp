@@ -2,6 +2,7 @@
 // through the binding as the library sees it.
 #include <gtest/gtest.h>
 
+#include "TempDir.h"
 #include "pcibridge/cPciBrdDynLib.h"
 #include "qvpcibrd.h"
 #include "status/StatusCodes.h"
@@ -65,9 +66,9 @@ TEST(SimDescription, OtherKindsAndKeysAreLeftToOtherReaders) {
 // Without a description the machine comes from sysfs: here an empty root.
 TEST(SimDescription, WithoutDescriptionAnEmptySysfsIsAnEmptyMachine) {
   unsetenv("QVPCIBRD_SYSTEM");
-  char l_Root[] = "/tmp/qvz-emptysys-XXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(l_Root));
-  setenv("QVPCIBRD_SYSFS_ROOT", l_Root, 1);
+  const cTempDir l_Root;
+  ASSERT_FALSE(l_Root.Path().empty());
+  setenv("QVPCIBRD_SYSFS_ROOT", l_Root.Path().c_str(), 1);
   JsonStatus l_Status;
   cPciBrdDynLib l_Lib(l_Status);
   int32_t l_Session = -1;
@@ -77,7 +78,6 @@ TEST(SimDescription, WithoutDescriptionAnEmptySysfsIsAnEmptyMachine) {
   EXPECT_EQ(0u, l_Count);
   EXPECT_EQ(0, l_Lib.CloseSession(l_Session));
   unsetenv("QVPCIBRD_SYSFS_ROOT");
-  rmdir(l_Root);
 }
 
 TEST(SimDescription, IdentifierSearchMatchesGivenIdentifiersOnly) {

@@ -1,8 +1,9 @@
-// A scratch directory for file tests, removed with everything in it.
+// A scratch directory for one test, removed with everything in it when the
+// object goes, and the small file helpers that tests of files need.
 #pragma once
 
 #include <dirent.h>
-#include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,19 +17,23 @@
 class cTempDir {
  public:
   cTempDir() {
-    char l_Template[] = "/tmp/qvz_ini_XXXXXX";
+    char l_Template[] = "/tmp/qvz-test-XXXXXX";
     const char* l_pDir = ::mkdtemp(l_Template);
     m_Path = l_pDir != nullptr ? l_pDir : "";
   }
-  ~cTempDir() {
-    if (!m_Path.empty()) std::system(("rm -rf '" + m_Path + "'").c_str());
-  }
+  ~cTempDir() { Remove(); }
   cTempDir(const cTempDir&) = delete;
   cTempDir& operator=(const cTempDir&) = delete;
 
-  std::string File(const std::string& a_rName) const { return m_Path + "/" + a_rName; }
+  // Empty when the directory could not be made.
   const std::string& Path() const { return m_Path; }
-
+  std::string File(const std::string& a_rName) const { return m_Path + "/" + a_rName; }
+  // Writes a_rBytes as a file of the directory and returns its path.
+  std::string Write(const std::string& a_rName, const std::string& a_rBytes) const {
+    std::ofstream l_File(File(a_rName), std::ios::binary | std::ios::trunc);
+    l_File << a_rBytes;
+    return File(a_rName);
+  }
   // Names of everything in the directory.
   std::set<std::string> List() const {
     std::set<std::string> l_Names;
@@ -41,8 +46,16 @@ class cTempDir {
     ::closedir(l_pDir);
     return l_Names;
   }
+  // Removes the directory and its content now (links are removed, never followed).
+  void Remove() const {
+    if (!m_Path.empty()) ::nftw(m_Path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  }
 
  private:
+  static int RemoveEntry(const char* a_pPath, const struct stat*, int, struct FTW*) {
+    ::remove(a_pPath);
+    return 0;  // go on with the rest
+  }
   std::string m_Path;
 };
 

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "config/StandardPaths.h"
 #include "status/Exception.h"
 #include "status/StatusCodes.h"
-#include "unit/platform/ChildProcess.h"
 
 namespace {
 

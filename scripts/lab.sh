@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs your own commands in the demo's simulated lab, e.g.
+#
+#   scripts/lab.sh qvzel list --tree
+#   scripts/lab.sh qvzel show 2
+#   scripts/lab.sh qvzel update serial:01A2B3C4 examples/firmware/demo-fw-0200.img --yes
+#
+# Builds what is needed first (as scripts/demo.sh does). Commands run in the
+# directory you call it from. The built qvzel comes
+# first on PATH; LD_LIBRARY_PATH names the simulated companions, so a program
+# of your own linked against libqvzelif sees the lab too. What the simulated
+# driver was asked to write is logged in build/demo/lab/log/.
+set -euo pipefail
+if [ $# -eq 0 ]; then
+  echo "usage: $0 COMMAND [ARGS...]   (for example: $0 qvzel list)" >&2
+  exit 2
+fi
+here=$PWD
+cd "$(dirname "$0")/.."
+# shellcheck source=scripts/simulated-lab.sh
+. scripts/simulated-lab.sh
+lab_make
+lab_enter "$lab_build/lab"
+lab_check_namespace || exit 1
+cd "$here"
+lab_run "$@"

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from a copy of the source tree, lints them,
+# extracts them into a temporary root and uses them from there: the installed
+# qvzel lists this machine's own /sys, the autopkgtest runs, and the README's
+# C example builds against the development files.
+# Arguments: SOURCE_DIR WORK_DIR (emptied first, removed at the end)
+set -euo pipefail
+src=$(cd "$1" && pwd)
+work=$2
+
+if ! command -v dpkg-buildpackage >/dev/null; then
+  echo "packaging test skipped: dpkg-buildpackage is missing (scripts/setup.sh test installs it)"
+  exit 77
+fi
+fail() { echo "packaging check: $*"; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work/libqvzelif"
+trap 'rm -rf "$work"' EXIT
+tree=$work/libqvzelif
+# The files of the checkout as they are now, without build trees.
+if git -C "$src" rev-parse --git-dir >/dev/null 2>&1; then
+  (cd "$src" && git ls-files -z -co --exclude-standard |
+    tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -xf - -C "$tree"
+else
+  (cd "$src" && tar --exclude=./build -cf - .) | tar -xf - -C "$tree"
+fi
+
+# A compiler cache of the user's, if there is one: debhelper moves HOME, so
+# the cache directory is named here. The work directory keeps its path from
+# run to run, so that the build flags that name it stay the same.
+if command -v ccache >/dev/null; then
+  export CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir)} CCACHE_BASEDIR=$work CCACHE_NOHASHDIR=1
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+export DEB_BUILD_OPTIONS="parallel=$(nproc) noddebs"
+if ! (cd "$tree" && dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1); then
+  tail -n 40 "$work/build.log"
+  fail "dpkg-buildpackage failed (its log ends above; missing build dependencies: scripts/setup.sh test)"
+fi
+echo "packaging check: packages built in ${SECONDS} s"
+
+changes=$(ls "$work"/*.changes)
+if command -v lintian >/dev/null; then
+  # lintian warns when run by root; that line is not about the packages.
+  lintian --fail-on error,warning "$changes" 2> >(grep -v 'root privileges' >&2) || fail "lintian reports the packages above"
+  echo "packaging check: lintian reports no error and no warning (${SECONDS} s in all)"
+else
+  echo "packaging check: lintian is missing, the packages were not linted"
+fi
+
+root=$work/root
+for package in libqvzelif1 libqvzelif-dev qvzel libqvpcibrd1-sysfs python3-qvzelif; do
+  deb=$(ls "$work/${package}_"*.deb 2>/dev/null) || fail "package $package was not built"
+  dpkg-deb -x "$deb" "$root"
+done
+for deb in "$work"/*.deb; do
+  if dpkg-deb -c "$deb" | grep -E 'qvrelocations|qvdriversim|qvsim'; then
+    fail "$(basename "$deb") holds a simulated companion"
+  fi
+done
+
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+libdir=$root/usr/lib/$multiarch
+export LD_LIBRARY_PATH=$libdir PATH=$root/usr/bin:$PATH
+unset QVPCIBRD_SYSTEM QVPCIBRD_SYSFS_ROOT
+[ "$(command -v qvzel)" = "$root/usr/bin/qvzel" ] || fail "qvzel is not in the package"
+
+# This machine has no link hardware: the listing succeeds and says so. The
+# installed bridge library has no simulated backend, so a description file
+# named in the environment changes nothing.
+out=$(qvzel list) || fail "qvzel list failed: $out"
+echo "$out" | grep -qi "no link device found" || fail "qvzel list printed: $out"
+out=$(QVPCIBRD_SYSTEM=$src/examples/systems/lab.ini qvzel list) ||
+  fail "qvzel list with QVPCIBRD_SYSTEM failed: $out"
+echo "$out" | grep -qi "no link device found" ||
+  fail "the installed bridge library answered from QVPCIBRD_SYSTEM: $out"
+echo "packaging check: the installed qvzel lists this machine"
+
+(cd "$tree" && sh debian/tests/smoke >/dev/null) || fail "the autopkgtest failed"
+echo "packaging check: the autopkgtest passes"
+
+# The Python package from its package: it loads the packaged library, lists
+# this machine and checks an image through the packaged tool.
+PYTHONPATH=$root/usr/lib/python3/dist-packages /usr/bin/python3 - "$root" \
+  "$src/examples/firmware/demo-fw-0200.img" <<'PY' || fail "python3-qvzelif does not work"
+import sys
+import qvzelif
+assert qvzelif.__file__.startswith(sys.argv[1]), qvzelif.__file__
+with qvzelif.open_list() as devices:
+    assert len(devices) == 0
+assert qvzelif.check_image(sys.argv[2]).valid
+PY
+echo "packaging check: python3-qvzelif lists this machine and checks an image"
+
+# The README's C example, built through pkg-config from the extracted root.
+awk '/^```c$/ {on = 1; next} /^```$/ {on = 0} on' "$src/README.md" >"$work/example.c"
+[ -s "$work/example.c" ] || fail "no C example in README.md"
+flags=$(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig pkg-config --cflags --libs qvzelif) ||
+  fail "pkg-config does not find qvzelif.pc in the package"
+# shellcheck disable=SC2086
+cc -std=c99 -Wall -Wextra -Werror "$work/example.c" $flags -o "$work/example" ||
+  fail "the README's C example does not build against the package (flags: $flags)"
+"$work/example" || fail "the README's C example failed"
+echo "packaging check: the README's C example builds and runs"
+echo "packaging check: passed in ${SECONDS} s"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The lab scripts' answer to a machine that refuses the simulated driver's
+# namespace (simulated with QVSIM_REFUSE_NAMESPACE=1): a failure that says
+# why and names the settings that allow it, never a silent skip; and where
+# the namespace is allowed, the lab's commands run.
+# Arguments: SOURCE_DIR BUILD_DIR
+set -euo pipefail
+cd "$1"
+# shellcheck source=../../scripts/simulated-lab.sh
+. scripts/simulated-lab.sh
+lab_build=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+lab_enter "$work"
+fail() { echo "lab refusal: $*"; exit 1; }
+
+rc=0
+out=$(QVSIM_REFUSE_NAMESPACE=1 lab_check_namespace 2>&1) || rc=$?
+[ "$rc" -ne 0 ] || fail "a refused namespace was taken as allowed"
+echo "$out" | grep -q "kernel.unprivileged_userns_clone" || fail "the sysctl is not named: $out"
+echo "$out" | grep -q "root" || fail "running as root is not suggested: $out"
+echo "$out" | grep -qi "skip" && fail "the explanation speaks of skipping: $out"
+
+if ! lab_check_namespace 2>/dev/null; then
+  echo "lab refusal: this machine refuses the namespace itself; the lab's commands were not run"
+  exit 77
+fi
+lab_run qvzel list | grep -q "QV PXIe-6550" || fail "the lab's upstream card is not listed"
+echo "lab refusal: passed"
