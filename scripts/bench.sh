@@ -68,26 +68,37 @@ for mib in 1 16 64; do
     "$out/images/payload-$mib.b64" >"$out/images/image-$mib.txt"
 done
 # base64 -d of the same payloads (-i: the payload's carriage returns are
-# outside the alphabet), best of five runs.
-python3 - "$out/images" >"$out/base64.json" <<'EOF'
+# outside the alphabet) and qvzel check-image of the whole images, each a
+# whole process, best of five runs.
+python3 - "$out/images" "$build/tools/qvzel/qvzel" >"$out/base64.json" <<'EOF'
 import json, subprocess, sys, time
-d = sys.argv[1]
+d, qvzel = sys.argv[1], sys.argv[2]
+def best_of(command, stdin_path, check):
+    best = None
+    for _ in range(5):
+        with open(stdin_path, "rb") as src:
+            t = time.perf_counter()
+            done = subprocess.run(command, stdin=src, stdout=subprocess.PIPE)
+            elapsed = time.perf_counter() - t
+        check(done)
+        best = elapsed if best is None else min(best, elapsed)
+    return best
 result = {}
 for mib in (1, 16, 64):
     payload = "%s/payload-%d.b64" % (d, mib)
+    image = "%s/image-%d.img" % (d, mib)
     info = open("%s/image-%d.txt" % (d, mib)).read().split()
     decoded = int(info[info.index("decoded") + 1])
-    best = None
-    for _ in range(5):
-        with open(payload, "rb") as src:
-            t = time.perf_counter()
-            out = subprocess.run(["base64", "-d", "-i"], stdin=src, stdout=subprocess.PIPE,
-                                 check=True).stdout
-            elapsed = time.perf_counter() - t
-        if len(out) != decoded:
-            sys.exit("base64 -d gave %d bytes instead of %d" % (len(out), decoded))
-        best = elapsed if best is None else min(best, elapsed)
-    result[str(mib)] = {"seconds": best, "image_bytes": mib << 20}
+    def decoded_whole(done):
+        if done.returncode != 0 or len(done.stdout) != decoded:
+            sys.exit("base64 -d gave %d bytes instead of %d" % (len(done.stdout), decoded))
+    def image_valid(done):
+        if done.returncode != 0 or b"Verdict: the image is valid." not in done.stdout:
+            sys.exit("qvzel check-image does not call %s valid" % image)
+    result[str(mib)] = {"seconds": best_of(["base64", "-d", "-i"], payload, decoded_whole),
+                        "check_image_seconds": best_of([qvzel, "check-image", image],
+                                                       "/dev/null", image_valid),
+                        "image_bytes": mib << 20}
 json.dump(result, sys.stdout, indent=1)
 EOF
 "$bench_bin/image/bench_image" --benchmark_min_time="$min_time" \

@@ -22,6 +22,7 @@ test_packages=(
   python3-pytest python3-setuptools python3-wheel python3-pip python3-venv  # the Python package, its tests
   prometheus ansible-core  # promtool for the metrics test; the Ansible modules' test
   dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
+  dh-python pybuild-plugin-pyproject python3-all  # the python3-qvzelif package
 )
 case ${1:-test} in
   demo) packages=("${demo_packages[@]}") ;;

@@ -21,12 +21,14 @@ its sentence. The library is found as libqvzelif.so.1 by the dynamic loader
 qvzel tool (on PATH, or $QVZEL_TOOL, or tool=PATH).
 """
 from ._library import Library, load_library
-from .devices import Controller, DeviceList, Item, Port, UpstreamCard, inventory, open_list
+from .cards import UpstreamCard
+from .devices import DeviceList, inventory, open_list
 from .errors import (ClosedListError, DriverError, InvalidParameterError, NotFoundError,
                      NotNewerError, NotSupportedError, QvzelError, ToolError, status_name,
                      status_text)
 from .firmware import UpdatePlan
 from .images import ImageReport, ImageSection, check_image, find_tool
+from .items import Controller, Item, Port
 
 __version__ = "1.0.0"
 
@@ -34,5 +36,6 @@ __all__ = [
     "ClosedListError", "Controller", "DeviceList", "DriverError", "ImageReport", "ImageSection",
     "InvalidParameterError", "Item", "Library", "NotFoundError", "NotNewerError",
     "NotSupportedError", "Port", "QvzelError", "ToolError", "UpdatePlan", "UpstreamCard",
-    "check_image", "find_tool", "inventory", "load_library", "open_list", "status_name", "status_text",
+    "check_image", "find_tool", "inventory", "load_library", "open_list", "status_name",
+    "status_text",
 ]

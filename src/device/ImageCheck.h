@@ -122,6 +122,12 @@ struct sImageWrite {
   uint32_t m_Offset = 0;
 };
 
+// A buffer for an image or its payload (null when there is no memory). A
+// large one is asked to be backed by huge pages: tens of megabytes of fresh
+// memory otherwise take one page fault per 4 KiB, which costs as much as
+// decoding into it.
+std::unique_ptr<uint8_t[]> allocateImageBuffer(size_t a_Size);
+
 // Reads every header value of a section and finds its payload; decodes
 // nothing. a_pMemo (optional) carries searches over to the next section.
 void readSectionCheck(const char* a_pImage, uint32_t a_Length, const sImageSection& a_rSection,

@@ -31,18 +31,29 @@ constexpr std::array<uint32_t, 256> kImageCrcTable = makeImageCrcTable();
 // Checksum of the decoded firmware bytes (initial value and result
 // complemented); a null a_pData gives 0.
 uint32_t computeImageCrc(const uint8_t* a_pData, uint32_t a_Length);
+// The same with slicing tables only: the path computeImageCrc takes on a
+// processor without the vector instructions of its fast path.
+uint32_t computeImageCrcPortable(const uint8_t* a_pData, uint32_t a_Length);
 
 // Decodes exactly a_Count characters of Base64 text at a_pText into a_pOut,
 // starting from a fresh decoder state, and returns the number of bytes
 // written. Characters outside the Base64 alphabet ("=" and line breaks
-// included) are skipped. a_pOut must hold at least a_Count bytes (the decoded
-// size never exceeds the character count). A zero count or a null pointer
-// records invalid parameter and returns 0.
+// included) are skipped and never end the decoding; a final group of three
+// characters gives two bytes, of two one byte, of one none. a_pOut must hold
+// a_Count bytes: the decoded size never exceeds the character count, and the
+// bytes after the decoded ones may be used as scratch. A zero count or a null
+// pointer records invalid parameter and returns 0.
 size_t decodePayload(const char* a_pText, uint8_t* a_pOut, size_t a_Count, Status& a_rStatus);
 
 // decodePayload that also writes the checksum of the decoded bytes to
-// *a_pCrc (untouched on failure).
+// *a_pCrc (untouched on failure), in the same pass over the text: each block
+// of decoded bytes is checksummed while it is still in the cache.
 size_t decodePayloadWithCrc(const char* a_pText, uint8_t* a_pOut, size_t a_Count, uint32_t* a_pCrc,
                             Status& a_rStatus);
+
+// The number of bytes a_Count characters decode to and their checksum,
+// without keeping the bytes (no buffer is needed); rules and failures as
+// decodePayload's, a null a_pCrc included.
+size_t measurePayload(const char* a_pText, size_t a_Count, uint32_t* a_pCrc, Status& a_rStatus);
 
 }  // namespace nQVZEL_15_0

@@ -50,7 +50,7 @@ else
 fi
 
 root=$work/root
-for package in libqvzelif1 libqvzelif-dev qvzel libqvpcibrd1-sysfs; do
+for package in libqvzelif1 libqvzelif-dev qvzel libqvpcibrd1-sysfs python3-qvzelif; do
   deb=$(ls "$work/${package}_"*.deb 2>/dev/null) || fail "package $package was not built"
   dpkg-deb -x "$deb" "$root"
 done
@@ -79,6 +79,19 @@ echo "packaging check: the installed qvzel lists this machine"
 
 (cd "$tree" && sh debian/tests/smoke >/dev/null) || fail "the autopkgtest failed"
 echo "packaging check: the autopkgtest passes"
+
+# The Python package from its package: it loads the packaged library, lists
+# this machine and checks an image through the packaged tool.
+PYTHONPATH=$root/usr/lib/python3/dist-packages /usr/bin/python3 - "$root" \
+  "$src/examples/firmware/demo-fw-0200.img" <<'PY' || fail "python3-qvzelif does not work"
+import sys
+import qvzelif
+assert qvzelif.__file__.startswith(sys.argv[1]), qvzelif.__file__
+with qvzelif.open_list() as devices:
+    assert len(devices) == 0
+assert qvzelif.check_image(sys.argv[2]).valid
+PY
+echo "packaging check: python3-qvzelif lists this machine and checks an image"
 
 # The README's C example, built through pkg-config from the extracted root.
 awk '/^```c$/ {on = 1; next} /^```$/ {on = 0} on' "$src/README.md" >"$work/example.c"

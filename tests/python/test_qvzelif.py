@@ -2,6 +2,7 @@
 four-port card cabled to three chassis, one controller known only from the
 controller file. Expected values come from the lab's description and from
 the qvzel tool's JSON, never from the package itself."""
+import gc
 import json
 import os
 import subprocess
@@ -137,6 +138,17 @@ def test_objects_of_a_closed_list_raise_and_never_crash(lab):
     session.__exit__(None, None, None)
     devices.close()  # twice is harmless
     assert "closed" in repr(card)
+
+
+def test_a_forgotten_list_is_closed_when_collected(lab):
+    library = qvzelif.load_library()
+    devices = qvzelif.open_list(library)
+    handle = devices[0]._handle
+    assert library.u32(handle, _header.CONSTANTS["QVZEL_ATTR_DEVICE_CLASS"])[0] == 0
+    del devices
+    gc.collect()
+    code, _ = library.u32(handle, _header.CONSTANTS["QVZEL_ATTR_DEVICE_CLASS"])
+    assert code == _header.CONSTANTS["QVZEL_ERR_INVALID_PARAMETER"]
 
 
 def test_firmware_update_mirrors_the_tool(lab):

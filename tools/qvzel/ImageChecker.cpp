@@ -23,7 +23,7 @@ std::string keyName(uint32_t a_Key) {
 std::string quoted(const sImageReport& a_rReport, uint32_t a_Begin, uint32_t a_End) {
   const uint32_t l_Shown = a_End - a_Begin > kQuotedBytes ? kQuotedBytes : a_End - a_Begin;
   std::string l_Text =
-      "'" + imageText(std::string(a_rReport.m_File.data() + a_Begin, l_Shown)) + "'";
+      "'" + displayText(std::string(a_rReport.m_File.data() + a_Begin, l_Shown)) + "'";
   if (l_Shown < a_End - a_Begin) {
     l_Text += " (cut; " + std::to_string(a_End - a_Begin) + " bytes in all)";
   }
@@ -107,7 +107,7 @@ sImageReport checkImage(sImageFile a_File) {
 
 sImageReport checkImageText(const std::string& a_rText) {
   sImageFile l_File;
-  l_File.m_pData.reset(new char[a_rText.size() + 1]);
+  l_File.m_pData.reset(new uint8_t[a_rText.size() + 1]);
   std::memcpy(l_File.m_pData.get(), a_rText.data(), a_rText.size());
   l_File.m_Size = a_rText.size();
   return checkImage(std::move(l_File));

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <new>
+
+#include "Format.h"
+#include "device/ImageCheck.h"
 
 namespace nQvzelTool {
 
@@ -26,7 +28,8 @@ struct sDescriptor {
 constexpr size_t kFirstChunk = size_t{1} << 16;
 
 std::string cannot(const char* a_pWhat, const std::string& a_rPath, const std::string& a_rWhy) {
-  return std::string("cannot ") + a_pWhat + " the image file " + imageText(a_rPath) + ": " + a_rWhy;
+  return std::string("cannot ") + a_pWhat + " the image file " + displayText(a_rPath) + ": " +
+         a_rWhy;
 }
 
 // Reads until end of file into a_rFile, growing the buffer; at most
@@ -37,13 +40,13 @@ bool readAll(int a_Fd, size_t a_Expected, const std::string& a_rPath, sImageFile
   // One byte more than a regular file's size tells that it grew meanwhile.
   size_t l_Capacity = a_Expected != 0 ? a_Expected + 1 : kFirstChunk;
   size_t l_Size = 0;
-  std::unique_ptr<char[]> l_pData;
+  std::unique_ptr<uint8_t[]> l_pData;
   for (;;) {
     if (!l_pData || l_Size == l_Capacity) {
       if (l_pData) l_Capacity = l_Capacity > l_Limit / 2 ? l_Limit : l_Capacity * 2;
-      std::unique_ptr<char[]> l_pGrown(new (std::nothrow) char[l_Capacity]);
+      std::unique_ptr<uint8_t[]> l_pGrown = nQVZEL_15_0::allocateImageBuffer(l_Capacity);
       if (!l_pGrown) {
-        a_rProblem = "not enough memory to read the image file " + imageText(a_rPath);
+        a_rProblem = "not enough memory to read the image file " + displayText(a_rPath);
         return false;
       }
       if (l_Size != 0) std::memcpy(l_pGrown.get(), l_pData.get(), l_Size);
@@ -58,7 +61,7 @@ bool readAll(int a_Fd, size_t a_Expected, const std::string& a_rPath, sImageFile
     if (l_Read == 0) break;
     l_Size += static_cast<size_t>(l_Read);
     if (l_Size >= l_Limit) {
-      a_rProblem = "the image file " + imageText(a_rPath) +
+      a_rProblem = "the image file " + displayText(a_rPath) +
                    " is longer than the largest image the library takes (" +
                    std::to_string(kLargestImage) + " bytes)";
       return false;
@@ -70,23 +73,6 @@ bool readAll(int a_Fd, size_t a_Expected, const std::string& a_rPath, sImageFile
 }
 
 }  // namespace
-
-std::string imageText(const std::string& a_rText) {
-  std::string l_Out;
-  for (const char l_Char : a_rText) {
-    const unsigned char l_Byte = static_cast<unsigned char>(l_Char);
-    if (l_Byte >= 0x20 && l_Byte < 0x7F) {
-      l_Out += l_Char;
-    } else if (l_Char == '\r' || l_Char == '\n' || l_Char == '\t') {
-      l_Out += l_Char == '\r' ? "\\r" : l_Char == '\n' ? "\\n" : "\\t";
-    } else {
-      char l_Escape[8];
-      std::snprintf(l_Escape, sizeof(l_Escape), "\\x%02X", l_Byte);
-      l_Out += l_Escape;
-    }
-  }
-  return l_Out;
-}
 
 bool readImageFile(const std::string& a_rPath, sImageFile& a_rFile, std::string& a_rProblem) {
   sDescriptor l_File{::open(a_rPath.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -107,7 +93,7 @@ bool readImageFile(const std::string& a_rPath, sImageFile& a_rFile, std::string&
   if (S_ISREG(l_Info.st_mode)) {
     // Refused before reading: the length is known.
     if (static_cast<uint64_t>(l_Info.st_size) > kLargestImage) {
-      a_rProblem = "the image file " + imageText(a_rPath) +
+      a_rProblem = "the image file " + displayText(a_rPath) +
                    " is longer than the largest image the library takes (" +
                    std::to_string(kLargestImage) + " bytes)";
       return false;

@@ -13,15 +13,11 @@ namespace nQvzelTool {
 constexpr uint64_t kLargestImage = UINT32_MAX;
 
 struct sImageFile {
-  std::unique_ptr<char[]> m_pData;
+  std::unique_ptr<uint8_t[]> m_pData;
   size_t m_Size = 0;
-  const char* data() const { return m_pData.get(); }
+  const char* data() const { return reinterpret_cast<const char*>(m_pData.get()); }
   uint32_t length() const { return static_cast<uint32_t>(m_Size); }
 };
-
-// Text from an image or its path as it may be shown on a terminal: printable
-// ASCII as it is, CR, LF and tab as \r, \n and \t, other bytes as \xNN.
-std::string imageText(const std::string& a_rText);
 
 // Reads the file; false with a sentence (no final full stop) in a_rProblem
 // when it cannot be opened or read, or holds more than kLargestImage bytes.

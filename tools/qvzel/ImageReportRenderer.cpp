@@ -18,7 +18,7 @@ std::string rawText(const sImageReport& a_rReport, uint32_t a_Begin, uint32_t a_
 }
 
 std::string shownText(const sImageReport& a_rReport, uint32_t a_Begin, uint32_t a_End) {
-  std::string l_Text = imageText(rawText(a_rReport, a_Begin, a_End));
+  std::string l_Text = displayText(rawText(a_rReport, a_Begin, a_End));
   if (a_End - a_Begin > kShownBytes) l_Text += "...";
   return l_Text;
 }
@@ -181,7 +181,7 @@ void sectionJson(cJsonWriter& a_rJson, const sImageReport& a_rReport, size_t a_I
 
 void renderImageReport(const sImageReport& a_rReport, std::ostream& a_rOut) {
   const size_t l_Count = a_rReport.m_Analysis.m_Sections.size();
-  a_rOut << "Image: " << imageText(a_rReport.m_Path);
+  a_rOut << "Image: " << displayText(a_rReport.m_Path);
   if (a_rReport.m_Readable) {
     a_rOut << " (" << a_rReport.m_File.m_Size << " bytes, " << l_Count
            << (l_Count == 1 ? " section)" : " sections)");

@@ -147,7 +147,7 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
   }
   if (!writableForSomeCard(l_Report)) {
     reportFailure(a_rErr, "the image is not valid: " + l_Report.reason() + ". 'qvzel check-image " +
-                              imageText(l_rPath) + "' shows the details.");
+                              displayText(l_rPath) + "' shows the details.");
     return kExitFailure;
   }
 

@@ -9,7 +9,9 @@
 #include <random>
 #include <string>
 
+#include "Base64Reference.h"
 #include "device/FirmwareImage.h"
+#include "device/ImagePayload.h"
 
 using namespace nQVZEL_15_0;
 
@@ -101,23 +103,34 @@ TEST(FindKeyAgainstReference, FirstByteRepeatedAndKeyAtLastPlace) {
   EXPECT_EQ(l_Empty.code, qvstatus::kSuccess);
 }
 
-TEST(DecodeAgainstReference, EveryByteValueAcrossChunkBoundaries) {
+TEST(DecodeAgainstReference, EveryByteValueAcrossBlocksAndRuns) {
   std::mt19937 l_Random(7);
-  for (int l_Round = 0; l_Round < 40; ++l_Round) {
-    // Mostly alphabet text with every other byte value mixed in, long enough
-    // to cross the decoder's internal chunks at varying places.
+  for (int l_Round = 0; l_Round < 60; ++l_Round) {
+    // Mostly alphabet text with every other byte value mixed in, sparse or
+    // dense, long enough to cross the decoder's blocks and vector runs at
+    // varying places.
     std::string l_Text =
-        randomText(l_Random, 3000 + l_Random() % 9000,
+        randomText(l_Random, 1 + l_Random() % 40000,
                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
-    for (int l_Noise = 0; l_Noise < 600; ++l_Noise) {
+    const size_t l_Noise = l_Random() % 3 == 0 ? 0 : 1 + l_Text.size() / (1 + l_Random() % 200);
+    for (size_t l_Index = 0; l_Index < l_Noise; ++l_Index) {
       l_Text[l_Random() % l_Text.size()] = static_cast<char>(l_Random() % 256);
     }
+    // An exactly sized output: the sanitizer build sees any store past it.
     std::unique_ptr<uint8_t[]> l_Out(new uint8_t[l_Text.size()]);
     Status l_Status;
-    const size_t l_Count = decodePayload(l_Text.data(), l_Out.get(), l_Text.size(), l_Status);
+    uint32_t l_Crc = 0;
+    const size_t l_Count =
+        decodePayloadWithCrc(l_Text.data(), l_Out.get(), l_Text.size(), &l_Crc, l_Status);
     const std::string l_Expected = referenceDecode(l_Text);
     ASSERT_EQ(l_Status.code, qvstatus::kSuccess);
-    ASSERT_EQ(l_Count, l_Expected.size()) << "round " << l_Round;
-    EXPECT_EQ(std::memcmp(l_Out.get(), l_Expected.data(), l_Count), 0) << "round " << l_Round;
+    ASSERT_EQ(libb64Decode(l_Text.data(), l_Text.size()), l_Expected) << "round " << l_Round;
+    ASSERT_EQ(std::string(reinterpret_cast<const char*>(l_Out.get()), l_Count), l_Expected)
+        << "round " << l_Round;
+    EXPECT_EQ(l_Crc, computeImageCrcPortable(l_Out.get(), static_cast<uint32_t>(l_Count)));
+    // Without an output buffer: the same length and checksum.
+    uint32_t l_MeasuredCrc = 0;
+    EXPECT_EQ(measurePayload(l_Text.data(), l_Text.size(), &l_MeasuredCrc, l_Status), l_Count);
+    EXPECT_EQ(l_MeasuredCrc, l_Crc);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,24 @@ TEST(ImageCrc, IsTheNonReflectedVariant) {
     }
   }
   EXPECT_EQ(crcOf(l_Bytes), l_Crc ^ 0xFFFFFFFFu);
+}
+
+TEST(ImageCrc, FastPathsAgreeWithByteWiseOnAnyLengthAndAlignment) {
+  std::mt19937 l_Random(31);
+  std::vector<uint8_t> l_Bytes(5000);
+  for (uint8_t& l_rByte : l_Bytes) l_rByte = static_cast<uint8_t>(l_Random());
+  for (int l_Round = 0; l_Round < 2000; ++l_Round) {
+    const size_t l_Offset = l_Random() % 64;
+    const uint32_t l_Length = static_cast<uint32_t>(l_Random() % (l_Bytes.size() - l_Offset));
+    const uint8_t* l_pData = l_Bytes.data() + l_Offset;
+    uint32_t l_Crc = 0xFFFFFFFFu;
+    for (uint32_t l_Index = 0; l_Index < l_Length; ++l_Index) {
+      l_Crc = (l_Crc << 8) ^ kImageCrcTable[((l_Crc >> 24) ^ l_pData[l_Index]) & 0xFFu];
+    }
+    l_Crc ^= 0xFFFFFFFFu;
+    ASSERT_EQ(computeImageCrc(l_pData, l_Length), l_Crc) << l_Offset << " " << l_Length;
+    ASSERT_EQ(computeImageCrcPortable(l_pData, l_Length), l_Crc) << l_Offset << " " << l_Length;
+  }
 }
 
 TEST(DecodePayload, ExamplesAndSkippedCharacters) {
