@@ -150,7 +150,7 @@ extern "C" {
 #define QVZEL_ATTR_PORT_WIDTH             0xF000F0B0u
 /* U32 (upstream, open device): installed firmware version. */
 #define QVZEL_ATTR_FIRMWARE_VERSION       0xF000F0C0u
-/* U32 (upstream, open device): flash memory identifier. */
+/* U32 (upstream, open device): flash memory identifier, QVZEL_FLASH_ID_... */
 #define QVZEL_ATTR_FLASH_ID               0xF000F0D0u
 /* U32 (upstream, open device): driver attribute 0xF000F0E0. */
 #define QVZEL_ATTR_DRIVER_E0              0xF000F0E0u
@@ -179,6 +179,11 @@ extern "C" {
 #define QVZEL_DEVICE_CLASS_UPSTREAM       0xF000u
 /* QVZEL_ATTR_CONTROLLER_TYPE of every link controller (a PXI-1 link controller). */
 #define QVZEL_CONTROLLER_TYPE_PXI1        0x2u
+/* QVZEL_ATTR_FLASH_ID of a card with ISSI flash (images of update type
+ * "ISSIFlashFWUpdate"). */
+#define QVZEL_FLASH_ID_ISSI               0x9D17u
+/* QVZEL_ATTR_FLASH_ID of a card with SST flash (update type "SSTFlashFWUpdate"). */
+#define QVZEL_FLASH_ID_SST                0xBF8Eu
 /* Bytes in the IDSEL map of nQVPXIFINDER100_getControllerIDSELMap. */
 #define QVZEL_IDSEL_MAP_SIZE              32u
 

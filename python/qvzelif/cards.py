@@ -22,7 +22,10 @@ _MAX_PORTS = 16
 ImageSource = Union[str, bytes, bytearray, memoryview, "os.PathLike[str]"]
 
 # Flash identifiers the cards report, and the flash each stands for.
-FLASH_TYPES: Dict[int, str] = {0x9D17: "ISSI", 0xBF8E: "SST"}
+FLASH_TYPES: Dict[int, str] = {
+    _C["QVZEL_FLASH_ID_ISSI"]: "ISSI",
+    _C["QVZEL_FLASH_ID_SST"]: "SST",
+}
 
 
 class UpstreamCard(Item):

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/ImagePayload.h"
+#include "qvzelif.h"
 #include "status/Status.h"
 
 namespace nQVZEL_15_0 {
@@ -33,8 +34,8 @@ constexpr const char kSstUpdateType[] = "\"SSTFlashFWUpdate\"";
 constexpr const char kIssiUpdateType[] = "\"ISSIFlashFWUpdate\"";
 
 // Flash identifiers as the card reports them.
-constexpr uint32_t kIssiFlashId = 0x9D17;
-constexpr uint32_t kSstFlashId = 0xBF8E;
+constexpr uint32_t kIssiFlashId = QVZEL_FLASH_ID_ISSI;
+constexpr uint32_t kSstFlashId = QVZEL_FLASH_ID_SST;
 
 // The header format version an update accepts.
 constexpr int32_t kSupportedHeaderVersion = 2;
