@@ -91,7 +91,12 @@ uint32_t reverseBits32(uint32_t a_Value) {
 
 // The processor has the instructions of the vector paths below.
 bool haveVectorPaths() {
-  static const bool s_Have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("sse4.2");
+  // The processor is asked itself: a caller may come before the runtime's
+  // own start-up code has done it.
+  static const bool s_Have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("sse4.2");
+  }();
   return s_Have;
 }
 
