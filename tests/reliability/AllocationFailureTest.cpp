@@ -32,11 +32,9 @@ class AllocationFailures : public SystemTest {
   void SetUp() override {
     SystemTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    const sBridge l_Controller = switchController(1);
     // One live link value fails in the bridge library, so reading it records
     // a failure with details (which allocates).
-    m_System = fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) +
-               bridgeText(l_Controller) + "[pcibrd]\nfail.GetAttributeU32.0x20000A00 = -313006\n";
+    m_System = cardAndControllerSystem() + "[pcibrd]\nfail.GetAttributeU32.0x20000A00 = -313006\n";
     load(m_System);
     writeControllerFile(
         "[Chassis]\nVendorName = Quovex\nModelName = QV PXI-8370\n"

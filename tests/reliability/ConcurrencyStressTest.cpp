@@ -26,8 +26,7 @@ class ConcurrencyStress : public SystemTest {
   void SetUp() override {
     SystemTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    const sBridge l_Controller = switchController(1);
-    load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) + bridgeText(l_Controller));
+    load(cardAndControllerSystem());
   }
 };
 

@@ -86,7 +86,7 @@ class FirmwareWriteProperty : public SystemTest {
   void SetUp() override {
     SystemTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()));
+    load(cardSystem());
     reopen();
   }
 
@@ -132,7 +132,7 @@ TEST_F(FirmwareWriteProperty, TheDriverIsWrittenExactlyForValidImages) {
       l_Card.m_FlashId = (l_Random() & 1) ? 0x9D17 : 0xBF8E;
       l_Card.m_SubsystemId = l_Random() & 0xFFFF;
       l_Card.m_InstalledVersion = (l_Random() % 3 == 0) ? 0 : l_Random() & 0xFFFF;
-      load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()));
+      load(cardSystem());
       reopen();
       setCard(l_Card);
       l_Written = 0;

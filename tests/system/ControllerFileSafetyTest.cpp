@@ -16,7 +16,7 @@ namespace {
 class SpecialControllerFile : public SystemTest {};
 
 TEST_F(SpecialControllerFile, IsTakenAsNoFileWithoutWaiting) {
-  load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()));
+  load(cardSystem());
   // Creates the folder, then leaves the place of the file free.
   writeControllerFile("[c]\n");
   writeControllerFile("");

@@ -18,8 +18,7 @@ class FirmwareUpdate : public SystemTest {
   void SetUp() override {
     SystemTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    const sBridge l_Controller = switchController(1);
-    load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()) + bridgeText(l_Controller));
+    load(cardAndControllerSystem());
     m_pList.reset(new cList);
     ASSERT_EQ(m_pList->code(), 0);
     ASSERT_EQ(m_pList->count(), 2u);

@@ -17,9 +17,7 @@ namespace {
 class Robustness : public SystemTest {
  protected:
   std::string host(const std::string& a_rMachineLines) {
-    const sBridge l_Controller = switchController(1);
-    return "[pcibrd]\n" + a_rMachineLines + "\n" + fourPortHost({4, 4, 4, 4}) +
-           interfaceText(fourPortCard()) + bridgeText(l_Controller);
+    return "[pcibrd]\n" + a_rMachineLines + "\n" + cardAndControllerSystem();
   }
   void writeGoodControllerFile() {
     writeControllerFile("[c]\nVendorName = V\nModelName = Chassis\nSlotPath = MR00:E0\n");

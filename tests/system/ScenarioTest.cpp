@@ -13,7 +13,7 @@ class Scenario : public SystemTest {
   void SetUp() override {
     SystemTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    load(fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()));
+    load(cardSystem());
     writeControllerFile("[c]\nVendorName = V\nModelName = Chassis\nSlotPath = MR00:E0\n");
   }
 };

@@ -16,8 +16,7 @@ namespace {
 class SessionManager : public SystemTest {
  protected:
   void loadCard(const std::string& a_rMachineLines = "") {
-    load("[pcibrd]\n" + a_rMachineLines + "\n" + fourPortHost({4, 4, 4, 4}) +
-         interfaceText(fourPortCard()));
+    load("[pcibrd]\n" + a_rMachineLines + "\n" + cardSystem());
   }
 };
 

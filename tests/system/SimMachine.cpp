@@ -105,6 +105,10 @@ sBridge switchController(uint32_t a_Port) {
   return l_Controller;
 }
 
+std::string cardSystem() { return fourPortHost({4, 4, 4, 4}) + interfaceText(fourPortCard()); }
+
+std::string cardAndControllerSystem() { return cardSystem() + bridgeText(switchController(1)); }
+
 std::string fourPortHost(const std::vector<int>& a_rWidths) {
   sBridge l_Root;
   l_Root.m_Name = "rp";

@@ -66,6 +66,11 @@ std::string fourPortHost(const std::vector<int>& a_rWidths);
 // attribute QVPCIBRD_ATTR_PORT_NUMBER.
 sBridge switchController(uint32_t a_Port);
 
+// The usual machine: fourPortHost with four ports of width 4 and the
+// four-port card; and the same with switchController(1) cabled to it.
+std::string cardSystem();
+std::string cardAndControllerSystem();
+
 // Machine set-up for each test: a private driver tree, a removed controller
 // file and the simulated PCI bridge library pinned in memory, so that its
 // session counters survive the library's own unloading.
