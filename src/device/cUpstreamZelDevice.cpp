@@ -167,17 +167,21 @@ void cUpstreamZelDevice::getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Stat
   }
 }
 
-void cUpstreamZelDevice::readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return;
-  uint32_t l_Size = sizeof(uint32_t);
+bool cUpstreamZelDevice::hasOpenProxy(Status& a_rStatus) const {
   if (!m_Proxy) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
-    return;
+    return false;
   }
   if (!m_Proxy->isOpen()) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
-    return;
+    return false;
   }
+  return true;
+}
+
+void cUpstreamZelDevice::readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) {
+  if (a_rStatus.isFatal() || !hasOpenProxy(a_rStatus)) return;
+  uint32_t l_Size = sizeof(uint32_t);
   m_Proxy->getAttribute(a_Id, a_pValue, &l_Size, a_rStatus);
 }
 
@@ -263,16 +267,7 @@ void cUpstreamZelDevice::updateFirmware(const void* a_pImage, uint32_t a_Length,
   cDriverCard l_Card(*this);
   sImageWrite l_Write;
   checkImageForCard(l_pImage, a_Length, a_Force, l_Card, l_Write, a_rStatus);
-  if (a_rStatus.isFatal()) return;
-
-  if (!m_Proxy) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
-    return;
-  }
-  if (!m_Proxy->isOpen()) {
-    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
-    return;
-  }
+  if (a_rStatus.isFatal() || !hasOpenProxy(a_rStatus)) return;
   m_Proxy->updateFirmware(l_Write.m_Check.m_pBytes.get(), l_Write.m_Check.m_DecodedLength,
                           l_Write.m_PinOutAddr, l_Write.m_PinOutVer, l_Write.m_Offset, a_rStatus);
 }

@@ -40,6 +40,9 @@ class cUpstreamZelDevice : public iZelDevice {
   const tPortList& ports() const { return m_Ports; }
 
  private:
+  // True when the register proxy is there and open; otherwise records not
+  // found (no proxy) or internal (not open).
+  bool hasOpenProxy(Status& a_rStatus) const;
   // A 32-bit attribute read from the card through the open driver interface.
   void readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus);
   // A bridge attribute read now above the device's bus; an attribute the
