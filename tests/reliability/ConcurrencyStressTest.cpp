@@ -87,9 +87,9 @@ void worker(int a_Thread, int a_Iterations, const std::string& a_rImage, sTally&
           a_rTally.wrong(l_Who + "IDSEL map");
         }
       }
-      // Someone else's item: valid, or rejected because its list is closed.
-      // (Only read: a handle is an address, and a stale one may name a new
-      // device at the same address, which another thread may be updating.)
+      // Someone else's item: valid while its list is open, rejected once it
+      // is closed (handles are never reused). Only read: its owner may be
+      // updating that card.
       void* l_pForeign = g_SharedItem.exchange(l_pItem);
       if (l_pForeign != nullptr) {
         uint32_t l_Bus = 0;
