@@ -5,10 +5,10 @@
 
 namespace nQVZEL_15_0 {
 
-bool clearNotServed(Status& a_rStatus) {
-  if (a_rStatus.code != qvstatus::kPciBrdAttrNotServed) return false;
-  a_rStatus.clear();
-  return true;
+bool mergeUnlessNotServed(const Status& a_rRead, Status& a_rStatus) {
+  if (a_rRead.code == qvstatus::kPciBrdAttrNotServed) return true;
+  a_rStatus.merge(a_rRead);
+  return false;
 }
 
 bool readServedBridgeAttribute(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrapper,
@@ -16,11 +16,12 @@ bool readServedBridgeAttribute(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrap
                                Status& a_rStatus) {
   if (a_rStatus.isFatal()) return false;
   uint32_t l_Value = 0;
+  Status l_Read;
   {
-    JsonStatusScope l_Scope(a_rStatus);
+    JsonStatusScope l_Scope(l_Read);
     a_rWrapper.GetAttributeU32(a_Bridge, a_Attribute, l_Value, l_Scope.json());
   }
-  if (clearNotServed(a_rStatus) || a_rStatus.isFatal()) return false;
+  if (mergeUnlessNotServed(l_Read, a_rStatus) || a_rStatus.isFatal()) return false;
   a_rValue = l_Value;
   return true;
 }

@@ -12,9 +12,10 @@
 
 namespace nQVZEL_15_0 {
 
-// When a_rStatus holds exactly "attribute not served", clears it and returns
-// true; any other status stays as it is.
-bool clearNotServed(Status& a_rStatus);
+// Folds the outcome of one bridge read into a_rStatus, except the answer
+// "attribute not served", which is dropped: it costs nothing, not even a
+// warning a_rStatus held before. True when that answer was dropped.
+bool mergeUnlessNotServed(const Status& a_rRead, Status& a_rStatus);
 
 // Reads one attribute of a bridge under a_rStatus. True when a_rValue now
 // holds it. False when a_rStatus failed, on entry or in the read, or when the

@@ -205,13 +205,15 @@ uint32_t cUpstreamZelDevice::readLinkAttribute(uint32_t a_BridgeAttribute, Statu
       l_Bridge = l_Parent;
     }
   }
+  if (a_rStatus.isFatal()) return 0;
   uint32_t l_Value = 0;
+  Status l_Read;
   {
-    JsonStatusScope l_Scope(a_rStatus);
+    JsonStatusScope l_Scope(l_Read);
     m_PciBrd->GetAttributeU32(l_Bridge, a_BridgeAttribute, l_Value, l_Scope.json());
   }
   // A value the bridge library does not serve reads as 0 with success.
-  if (clearNotServed(a_rStatus)) return 0;
+  if (mergeUnlessNotServed(l_Read, a_rStatus)) return 0;
   return l_Value;
 }
 

@@ -62,9 +62,8 @@ tPortList buildPortList(const sCommonDeviceInfo& a_rInfo, const sModelEntry& a_r
 
       Status l_BridgeStatus;
       jsonToStatus(l_Json, l_BridgeStatus);
-      a_rStatus.merge(l_BridgeStatus);
       // An attribute not served: keep the ports read so far.
-      if (clearNotServed(a_rStatus)) return l_Ports;
+      if (mergeUnlessNotServed(l_BridgeStatus, a_rStatus)) return l_Ports;
       l_Ports.push_back(sPortInfo{portName(a_rRow, l_Used), l_PortNumber, l_Width, l_Speed});
 
       // Each name the bridge occupies past the row's last one is an overflow.

@@ -156,6 +156,14 @@ TEST_F(ControllerDevice, BridgeFailuresLandInTheCallersStatus) {
     EXPECT_EQ(l_Status.code, qvstatus::kSuccess);
     EXPECT_EQ(failureOf(l_Device, QVZEL_ATTR_CONTROLLER_PORT), qvstatus::kNotSupported);
   }
+  {
+    // An unserved value costs nothing, not even a warning held before it.
+    Status l_Status;
+    l_Status.set(5, "caller", "caller.cpp", 1);
+    cPxi1ZelControllerDevice l_Device(m_pWrapper.get(), info("MR00:08,E0"), "V", "M", kSilentRef,
+                                      l_Status);
+    EXPECT_EQ(l_Status.code, 5);
+  }
 }
 
 TEST_F(ControllerDevice, FailedStatusMakesNoBridgeCall) {
