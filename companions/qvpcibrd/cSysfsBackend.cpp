@@ -23,7 +23,7 @@ constexpr sChip kLinkChips[] = {
     {0x104C, 0x8231}, {0x12D8, 0xE111}, {0x12D8, 0xE112}, {0x111D, 0x8088}};
 
 bool isPciToPciBridge(const sSysfsFunction& a_rFunction) {
-  const uint32_t l_Class = a_rFunction.m_Class >> 8;
+  const uint32_t l_Class = a_rFunction.m_Identity.m_Class >> 8;
   // 0x0604 PCI-to-PCI bridge, 0x0609 semi-transparent PCI-to-PCI bridge.
   return a_rFunction.m_HasClass && (l_Class == 0x0604 || l_Class == 0x0609);
 }
@@ -36,10 +36,10 @@ bool isChipVendor(uint16_t a_VendorId) {
 }
 
 bool isLinkFunction(const sSysfsFunction& a_rFunction) {
-  if (a_rFunction.m_VendorId == kLinkVendorId) return true;
+  if (a_rFunction.m_Identity.m_VendorId == kLinkVendorId) return true;
   for (const sChip& l_rChip : kLinkChips) {
-    if (a_rFunction.m_VendorId == l_rChip.m_VendorId &&
-        a_rFunction.m_DeviceId == l_rChip.m_DeviceId) {
+    if (a_rFunction.m_Identity.m_VendorId == l_rChip.m_VendorId &&
+        a_rFunction.m_Identity.m_DeviceId == l_rChip.m_DeviceId) {
       return true;
     }
   }
@@ -54,8 +54,8 @@ bool isServed(sSysfsFunction& a_rFunction) {
     return true;
   }
   cSysfsSnapshot::readVendorId(a_rFunction);
-  if (a_rFunction.m_VendorId == kLinkVendorId) return true;
-  if (!isChipVendor(a_rFunction.m_VendorId)) return false;
+  if (a_rFunction.m_Identity.m_VendorId == kLinkVendorId) return true;
+  if (!isChipVendor(a_rFunction.m_Identity.m_VendorId)) return false;
   cSysfsSnapshot::readIds(a_rFunction);
   return isLinkFunction(a_rFunction);
 }
@@ -67,7 +67,8 @@ bool isServed(sSysfsFunction& a_rFunction) {
 // in its directory; never the highest, which may be a virtual bus of SR-IOV
 // functions beside the physical one.
 void setSecondaryBus(const sSysfsFunction& a_rFunction, sBridge& a_rBridge) {
-  const bool l_BridgeClass = !a_rFunction.m_HasClass || (a_rFunction.m_Class >> 16) == 0x06;
+  const bool l_BridgeClass =
+      !a_rFunction.m_HasClass || (a_rFunction.m_Identity.m_Class >> 16) == 0x06;
   uint8_t l_Bus = a_rFunction.m_BusEntry;
   bool l_Has = a_rFunction.m_HasBusEntry ||
                (l_BridgeClass && cSysfsSnapshot::readSecondaryBus(a_rFunction, l_Bus));
@@ -102,10 +103,11 @@ bool cSysfsBackend::buildTree(cSysfsSnapshot& a_rSnapshot, cPciTree& a_rTree,
     l_Bridge.m_Device = l_rFunction.m_Device;
     l_Bridge.m_Function = l_rFunction.m_Function;
     setSecondaryBus(l_rFunction, l_Bridge);
-    l_Bridge.m_VendorId = l_rFunction.m_VendorId;
-    l_Bridge.m_DeviceId = l_rFunction.m_DeviceId;
-    l_Bridge.m_SubsystemVendorId = l_rFunction.m_SubsystemVendorId;
-    l_Bridge.m_SubsystemId = l_rFunction.m_SubsystemId;
+    const sPciIdentity& l_rIds = l_rFunction.m_Identity;
+    l_Bridge.m_VendorId = l_rIds.m_VendorId;
+    l_Bridge.m_DeviceId = l_rIds.m_DeviceId;
+    l_Bridge.m_SubsystemVendorId = l_rIds.m_SubsystemVendorId;
+    l_Bridge.m_SubsystemId = l_rIds.m_SubsystemId;
     m_Links.emplace_back(l_rFunction.m_Dir);
     l_Names.insert(l_Bridge.m_Name);
     a_rTree.m_Bridges.push_back(l_Bridge);

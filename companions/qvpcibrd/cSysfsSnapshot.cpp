@@ -61,21 +61,15 @@ std::string resolveLink(const std::string& a_rDir, const cDirectory& a_rLinks, s
 void readIdentity(sSysfsFunction& a_rFunction, const cDirectory& a_rRoot,
                   const std::string& a_rDir) {
   std::string l_Text;
-  sPciIdentity l_Identity;
   if (cSysfsReader::readLine(a_rDir + "/modalias", l_Text, a_rRoot.fd()) &&
-      cSysfsParser::parseModalias(l_Text, l_Identity)) {
+      cSysfsParser::parseModalias(l_Text, a_rFunction.m_Identity)) {
     a_rFunction.m_HasClass = a_rFunction.m_HasVendorId = a_rFunction.m_HasIds = true;
-    a_rFunction.m_Class = l_Identity.m_Class;
-    a_rFunction.m_VendorId = l_Identity.m_VendorId;
-    a_rFunction.m_DeviceId = l_Identity.m_DeviceId;
-    a_rFunction.m_SubsystemVendorId = l_Identity.m_SubsystemVendorId;
-    a_rFunction.m_SubsystemId = l_Identity.m_SubsystemId;
     return;
   }
   unsigned long l_Class = 0;
   a_rFunction.m_HasClass =
       cSysfsReader::readNumber(a_rFunction.m_Dir + "/class", 16, 0xFFFFFF, l_Class);
-  a_rFunction.m_Class = static_cast<uint32_t>(l_Class);
+  a_rFunction.m_Identity.m_Class = static_cast<uint32_t>(l_Class);
 }
 
 }  // namespace
@@ -160,7 +154,7 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
 
 void cSysfsSnapshot::readVendorId(sSysfsFunction& a_rFunction) {
   if (a_rFunction.m_HasVendorId) return;
-  a_rFunction.m_VendorId = cSysfsReader::readId(a_rFunction.m_Dir + "/vendor");
+  a_rFunction.m_Identity.m_VendorId = cSysfsReader::readId(a_rFunction.m_Dir + "/vendor");
   a_rFunction.m_HasVendorId = true;
 }
 
@@ -168,9 +162,10 @@ void cSysfsSnapshot::readIds(sSysfsFunction& a_rFunction) {
   if (a_rFunction.m_HasIds) return;
   readVendorId(a_rFunction);
   const std::string& l_rDir = a_rFunction.m_Dir;
-  a_rFunction.m_DeviceId = cSysfsReader::readId(l_rDir + "/device");
-  a_rFunction.m_SubsystemVendorId = cSysfsReader::readId(l_rDir + "/subsystem_vendor");
-  a_rFunction.m_SubsystemId = cSysfsReader::readId(l_rDir + "/subsystem_device");
+  sPciIdentity& l_rIds = a_rFunction.m_Identity;
+  l_rIds.m_DeviceId = cSysfsReader::readId(l_rDir + "/device");
+  l_rIds.m_SubsystemVendorId = cSysfsReader::readId(l_rDir + "/subsystem_vendor");
+  l_rIds.m_SubsystemId = cSysfsReader::readId(l_rDir + "/subsystem_device");
   a_rFunction.m_HasIds = true;
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "cSysfsParser.h"
+
 namespace qvpcibrd {
 
 struct sSysfsFunction {
@@ -22,8 +24,9 @@ struct sSysfsFunction {
   uint8_t m_Bus = 0;
   uint8_t m_Device = 0;
   uint8_t m_Function = 0;
+  // The class and identifiers, as far as the flags below say they were read.
+  sPciIdentity m_Identity;
   bool m_HasClass = false;
-  uint32_t m_Class = 0;  // 24 bits: base class, subclass, programming interface
   // Functions in the directory of this one, and the lowest bus they sit on.
   bool m_HasChildren = false;
   uint8_t m_LowestChildBus = 0;
@@ -32,13 +35,9 @@ struct sSysfsFunction {
   // it come after it).
   bool m_HasBusEntry = false;
   uint8_t m_BusEntry = 0;
-  // Filled by readVendorId and readIds:
+  // Set by modalias, or by readVendorId and readIds:
   bool m_HasVendorId = false;
   bool m_HasIds = false;
-  uint16_t m_VendorId = 0;
-  uint16_t m_DeviceId = 0;
-  uint16_t m_SubsystemVendorId = 0;
-  uint16_t m_SubsystemId = 0;
 };
 
 class cSysfsSnapshot {
