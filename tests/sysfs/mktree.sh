@@ -23,6 +23,8 @@
 #   config=...    this function's configuration space, as for 'config', or
 #                 'fifo': a named pipe that blocks whoever opens it to read
 #   modalias=none no modalias file (it holds the class and the identifiers)
+#   fifo=FILE,... these files of the function's directory are named pipes
+#                 instead (what would block a reader that opens them)
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -80,7 +82,7 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
       l_Own=${l_Name#*:}
       l_Own=${l_Own%%:*}
       l_Class=0 l_Vendor=0xffff l_Device=0xffff l_SubVendor=0 l_Sub=0
-      l_Secondary="" l_Port="" l_LinkStatus=0 l_Config=$l_DefaultConfig l_Modalias=yes
+      l_Secondary="" l_Port="" l_LinkStatus=0 l_Config=$l_DefaultConfig l_Modalias=yes l_Fifos=""
       for l_Pair in "${l_Words[@]:2}"; do
         l_Key=${l_Pair%%=*}
         l_Value=${l_Pair#*=}
@@ -98,6 +100,7 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
           lnksta) l_LinkStatus=$l_Value ;;
           config) l_Config=$l_Value ;;
           modalias) l_Modalias=$l_Value ;;
+          fifo) l_Fifos=${l_Value//,/ } ;;
           *) echo "$l_Description:$l_LineNumber: unknown key $l_Key" >&2; exit 1 ;;
         esac
       done
@@ -143,6 +146,10 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
           ;;
         *) writeBytes "$l_Config" "$l_Dir/config" ;;
       esac
+      for l_Fifo in $l_Fifos; do
+        rm -f "$l_Dir/$l_Fifo"
+        mkfifo "$l_Dir/$l_Fifo"
+      done
       ;;
     *)
       echo "$l_Description:$l_LineNumber: unknown line ${l_Words[0]}" >&2
