@@ -40,8 +40,9 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   cSysfsRoot l_Env(l_Root);
   cSession l_Session(l_Lib);
   ASSERT_EQ(0, l_Session.openResult());
-  EXPECT_EQ(0, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_WIDTH));
+  EXPECT_EQ(4, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_WIDTH));
   EXPECT_EQ(3, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_PORT_NUMBER));
+  EXPECT_EQ(0x01, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_STATUS));
   l_Scratch.Remove();
 
   EXPECT_EQ("MR00:00,00,00,E0", l_Session.slotPath(l_Session.at("04:00.0")));
