@@ -204,8 +204,8 @@ QVZEL_STATIC_ASSERT(sizeof(struct qvzel_firmware_output) == 4, "firmware output 
 /* Known parts: 3-byte JEDEC ID (manufacturer, type, capacity), served ID. */
 #define QVZEL_JEDEC_ISSI_8M 0x9D4017U
 #define QVZEL_JEDEC_SST_1M 0xBF258EU
-#define QVZEL_FLASH_ID_ISSI 0x9D17U /* 8 MiB */
-#define QVZEL_FLASH_ID_SST 0xBF8EU /* 1 MiB */
+#define QVZEL_DRV_FLASH_ID_ISSI 0x9D17U /* 8 MiB */
+#define QVZEL_DRV_FLASH_ID_SST 0xBF8EU /* 1 MiB */
 
 /* ---- Boot header: what the card runs after a reload ----------------------
  * 8 bytes at QVZEL_BOOT_HEADER_OFFSET: 'Q','V','F','W', then the version as
