@@ -78,7 +78,8 @@ uint32_t cPcieConfig::speedCodeFromText(const std::string& a_rText) {
   const char* l_pText = a_rText.c_str();
   char* l_pEnd = nullptr;
   const long l_Whole = std::strtol(l_pText, &l_pEnd, 10);
-  if (l_pEnd == l_pText || l_Whole < 0) return 0;
+  // No rate above 64 GT/s is listed; a longer number must not overflow below.
+  if (l_pEnd == l_pText || l_Whole < 0 || l_Whole > 64) return 0;
   long l_Tenths = l_Whole * 10;
   if (*l_pEnd == '.') {
     ++l_pEnd;
