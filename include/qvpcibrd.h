@@ -57,10 +57,11 @@ extern "C" {
 
 /* PCI Express port number of the bridge's link (Link Capabilities 31:24). */
 #define QVPCIBRD_ATTR_PORT_NUMBER 0x20000300u
-/* Link status: current speed code in bits 0-3, negotiated width in bits
- * 4-9; 0 means no link. */
+/* Link status, live: current speed code in bits 0-3, negotiated width in
+ * bits 4-9 (width 0 while the link is down). */
 #define QVPCIBRD_ATTR_LINK_STATUS 0x20000A00u
-/* Negotiated link width in lanes; 0 when the link is down. */
+/* Width the port is built for, in lanes (Link Capabilities, Maximum Link
+ * Width): the same whether a link is up, down or trained narrower. */
 #define QVPCIBRD_ATTR_LINK_WIDTH 0x20000B00u
 /* Current link speed as the Link Status code (1 = 2.5 GT/s, 2 = 5 GT/s,
  * 3 = 8 GT/s, ...); 0 when unknown. */

@@ -1,53 +1,24 @@
 #include "simulatedDriver.h"
 
-#include "callerMemory.h"
-#include "driverLog.h"
-#include "qvzelif.h"
-
 #include <cerrno>
 #include <cstddef>
 #include <vector>
+
+#include "callerMemory.h"
+#include "driverLog.h"
+#include "qvzel_driver.h"
+#include "qvzelif.h"
 
 namespace nQvDriverSim_1_0 {
 
 namespace {
 
-// The driver's own view of the records it is handed (host byte order).
-struct sWireDescriptor {
-  uint64_t m_Input;
-  uint64_t m_Output;
-  uint32_t m_InputSize;
-  uint32_t m_OutputSize;
-  uint64_t m_BytesReturned;
-};
-struct sWireAttributeInput {
-  uint32_t m_Id;
-  uint32_t m_Pad;
-  uint64_t m_Buffer;
-  uint32_t m_BufferSize;
-  int32_t m_CallerStatus;
-};
-struct sWireAttributeOutput {
-  uint32_t m_ByteCount;
-  int32_t m_Status;
-};
-struct sWireFirmwareInput {
-  uint64_t m_Data;
-  uint32_t m_Length;
-  uint32_t m_PinOutAddr;
-  uint32_t m_PinOutVer;
-  uint32_t m_Offset;
-  int32_t m_CallerStatus;
-  uint32_t m_Pad;
-};
-struct sWireFirmwareOutput {
-  int32_t m_Status;
-};
-static_assert(sizeof(sWireDescriptor) == 32, "request descriptor");
-static_assert(sizeof(sWireAttributeInput) == 24, "attribute input");
-static_assert(sizeof(sWireAttributeOutput) == 8, "attribute output");
-static_assert(sizeof(sWireFirmwareInput) == 32, "firmware input");
-static_assert(sizeof(sWireFirmwareOutput) == 4, "firmware output");
+// The records it is handed, as the driver ABI header declares them.
+using sWireDescriptor = ::qvzel_request_descriptor;
+using sWireAttributeInput = ::qvzel_attribute_input;
+using sWireAttributeOutput = ::qvzel_attribute_output;
+using sWireFirmwareInput = ::qvzel_firmware_input;
+using sWireFirmwareOutput = ::qvzel_firmware_output;
 
 int configuredErrno(const sDeviceSettings& a_rSettings, int a_KindErrno) {
   return a_rSettings.m_Errno != 0 ? a_rSettings.m_Errno : a_KindErrno;
@@ -55,68 +26,68 @@ int configuredErrno(const sDeviceSettings& a_rSettings, int a_KindErrno) {
 
 int answerAttribute(const sDeviceSettings& a_rSettings, sWireDescriptor& a_rDescriptor,
                     sDriverRequest& a_rLog) {
-  if (a_rDescriptor.m_InputSize != sizeof(sWireAttributeInput) ||
-      a_rDescriptor.m_OutputSize != sizeof(sWireAttributeOutput)) {
+  if (a_rDescriptor.input_size != sizeof(sWireAttributeInput) ||
+      a_rDescriptor.output_size != sizeof(sWireAttributeOutput)) {
     return EINVAL;
   }
   sWireAttributeInput l_Input;
-  if (!copyFromCaller(&l_Input, a_rDescriptor.m_Input, sizeof(l_Input))) return EFAULT;
-  a_rLog.m_AttributeId = l_Input.m_Id;
-  a_rLog.m_BufferSize = l_Input.m_BufferSize;
-  a_rLog.m_CallerStatus = l_Input.m_CallerStatus;
+  if (!copyFromCaller(&l_Input, a_rDescriptor.input_address, sizeof(l_Input))) return EFAULT;
+  a_rLog.m_AttributeId = l_Input.attribute_id;
+  a_rLog.m_BufferSize = l_Input.buffer_size;
+  a_rLog.m_CallerStatus = l_Input.caller_status;
   const int l_Errno = configuredErrno(a_rSettings, a_rSettings.m_AttributeErrno);
   if (l_Errno != 0) return l_Errno;
 
   sWireAttributeOutput l_Output = {0, 0};
-  const auto l_Value = a_rSettings.m_Attributes.find(l_Input.m_Id);
+  const auto l_Value = a_rSettings.m_Attributes.find(l_Input.attribute_id);
   if (l_Value == a_rSettings.m_Attributes.end()) {
-    l_Output.m_Status = QVZEL_ERR_NOT_SUPPORTED;
-  } else if (l_Input.m_BufferSize < sizeof(uint32_t)) {
-    l_Output.m_Status = QVZEL_ERR_BUFFER_TOO_SMALL;
+    l_Output.status = QVZEL_ERR_NOT_SUPPORTED;
+  } else if (l_Input.buffer_size < sizeof(uint32_t)) {
+    l_Output.status = QVZEL_ERR_BUFFER_TOO_SMALL;
   } else {
-    if (!copyToCaller(l_Input.m_Buffer, &l_Value->second, sizeof(uint32_t))) return EFAULT;
-    l_Output.m_ByteCount = sizeof(uint32_t);
-    l_Output.m_Status = a_rSettings.m_AttributeStatus;
+    if (!copyToCaller(l_Input.buffer_address, &l_Value->second, sizeof(uint32_t))) return EFAULT;
+    l_Output.byte_count = sizeof(uint32_t);
+    l_Output.status = a_rSettings.m_AttributeStatus;
   }
-  const auto l_Status = a_rSettings.m_AttributeStatusById.find(l_Input.m_Id);
-  if (l_Status != a_rSettings.m_AttributeStatusById.end()) l_Output.m_Status = l_Status->second;
-  if (a_rSettings.m_HasAttributeByteCount) l_Output.m_ByteCount = a_rSettings.m_AttributeByteCount;
+  const auto l_Status = a_rSettings.m_AttributeStatusById.find(l_Input.attribute_id);
+  if (l_Status != a_rSettings.m_AttributeStatusById.end()) l_Output.status = l_Status->second;
+  if (a_rSettings.m_HasAttributeByteCount) l_Output.byte_count = a_rSettings.m_AttributeByteCount;
 
-  if (!copyToCaller(a_rDescriptor.m_Output, &l_Output, sizeof(l_Output))) return EFAULT;
-  a_rDescriptor.m_BytesReturned = sizeof(l_Output);
-  a_rLog.m_Status = l_Output.m_Status;
-  a_rLog.m_ByteCount = l_Output.m_ByteCount;
+  if (!copyToCaller(a_rDescriptor.output_address, &l_Output, sizeof(l_Output))) return EFAULT;
+  a_rDescriptor.bytes_returned = sizeof(l_Output);
+  a_rLog.m_Status = l_Output.status;
+  a_rLog.m_ByteCount = l_Output.byte_count;
   return 0;
 }
 
 int answerFirmware(const sDeviceSettings& a_rSettings, sWireDescriptor& a_rDescriptor,
                    sDriverRequest& a_rLog) {
-  if (a_rDescriptor.m_InputSize != sizeof(sWireFirmwareInput) ||
-      a_rDescriptor.m_OutputSize != sizeof(sWireFirmwareOutput)) {
+  if (a_rDescriptor.input_size != sizeof(sWireFirmwareInput) ||
+      a_rDescriptor.output_size != sizeof(sWireFirmwareOutput)) {
     return EINVAL;
   }
   sWireFirmwareInput l_Input;
-  if (!copyFromCaller(&l_Input, a_rDescriptor.m_Input, sizeof(l_Input))) return EFAULT;
-  a_rLog.m_Length = l_Input.m_Length;
-  a_rLog.m_CallerStatus = l_Input.m_CallerStatus;
+  if (!copyFromCaller(&l_Input, a_rDescriptor.input_address, sizeof(l_Input))) return EFAULT;
+  a_rLog.m_Length = l_Input.length;
+  a_rLog.m_CallerStatus = l_Input.caller_status;
   const int l_Errno = configuredErrno(a_rSettings, a_rSettings.m_FirmwareErrno);
   if (l_Errno != 0) return l_Errno;
-  if (l_Input.m_Length > kMaxFirmwareBytes) return EINVAL;
+  if (l_Input.length > kMaxFirmwareBytes) return EINVAL;
 
   sFirmwareWrite l_Write;
-  l_Write.m_Length = l_Input.m_Length;
-  l_Write.m_PinOutAddr = l_Input.m_PinOutAddr;
-  l_Write.m_PinOutVer = l_Input.m_PinOutVer;
-  l_Write.m_Offset = l_Input.m_Offset;
-  l_Write.m_CallerStatus = l_Input.m_CallerStatus;
-  l_Write.m_Bytes.resize(l_Input.m_Length);
-  if (!copyFromCaller(l_Write.m_Bytes.data(), l_Input.m_Data, l_Input.m_Length)) return EFAULT;
+  l_Write.m_Length = l_Input.length;
+  l_Write.m_PinOutAddr = l_Input.pinout_address;
+  l_Write.m_PinOutVer = l_Input.pinout_version;
+  l_Write.m_Offset = l_Input.flash_offset;
+  l_Write.m_CallerStatus = l_Input.caller_status;
+  l_Write.m_Bytes.resize(l_Input.length);
+  if (!copyFromCaller(l_Write.m_Bytes.data(), l_Input.data_address, l_Input.length)) return EFAULT;
   appendWrite(a_rSettings.m_LogDir, a_rSettings.m_Name, l_Write);
 
   const sWireFirmwareOutput l_Output = {a_rSettings.m_FirmwareStatus};
-  if (!copyToCaller(a_rDescriptor.m_Output, &l_Output, sizeof(l_Output))) return EFAULT;
-  a_rDescriptor.m_BytesReturned = sizeof(l_Output);
-  a_rLog.m_Status = l_Output.m_Status;
+  if (!copyToCaller(a_rDescriptor.output_address, &l_Output, sizeof(l_Output))) return EFAULT;
+  a_rDescriptor.bytes_returned = sizeof(l_Output);
+  a_rLog.m_Status = l_Output.status;
   return 0;
 }
 
@@ -136,9 +107,9 @@ int answerRequest(const sDeviceSettings& a_rSettings, unsigned long a_Code, void
     l_Errno = answerFirmware(a_rSettings, l_Descriptor, l_Log);
   }
   if (l_Errno == 0) {
-    const uint64_t l_BytesReturned = l_Descriptor.m_BytesReturned;
+    const uint64_t l_BytesReturned = l_Descriptor.bytes_returned;
     const uint64_t l_Field =
-        reinterpret_cast<uintptr_t>(a_pArgument) + offsetof(sWireDescriptor, m_BytesReturned);
+        reinterpret_cast<uintptr_t>(a_pArgument) + offsetof(sWireDescriptor, bytes_returned);
     if (!copyToCaller(l_Field, &l_BytesReturned, sizeof(l_BytesReturned))) l_Errno = EFAULT;
   }
   l_Log.m_Errno = l_Errno;

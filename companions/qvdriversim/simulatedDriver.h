@@ -3,14 +3,15 @@
 // firmware updates (0x0020003C), as the register proxy sends them.
 #pragma once
 
+#include "qvzel_driver.h"
 #include "sDeviceSettings.h"
 
 #include <cstdint>
 
 namespace nQvDriverSim_1_0 {
 
-constexpr uint32_t kUpdateFirmwareRequest = 0x0020003C;
-constexpr uint32_t kGetAttributeRequest = 0x0020003D;
+constexpr uint32_t kUpdateFirmwareRequest = QVZEL_REQUEST_UPDATE_FIRMWARE;
+constexpr uint32_t kGetAttributeRequest = QVZEL_REQUEST_GET_ATTRIBUTE;
 // Largest firmware image the driver accepts (a flash part is far smaller).
 constexpr uint32_t kMaxFirmwareBytes = 64u * 1024u * 1024u;
 

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "cSystemFile.h"
+#include "qvzel_driver.h"
 #include "systemText.h"
 
 namespace nQvDriverSim_1_0 {
@@ -13,10 +14,11 @@ using nQvSimSystem_1_0::sSystemSection;
 
 namespace {
 
-// The seven bus properties the driver publishes as 4-byte values.
+// The bus properties the driver publishes as 4-byte values.
 const char* const kBusPropertyKeys[] = {
-    "pciVendorID",  "pciDeviceID",     "pciSubsystemVendorID", "pciSubsystemID",
-    "pciBusNumber", "pciDeviceNumber", "pciFunctionNumber",
+    QVZEL_PROP_VENDOR_ID,       QVZEL_PROP_DEVICE_ID,     QVZEL_PROP_SUBSYSTEM_VENDOR_ID,
+    QVZEL_PROP_SUBSYSTEM_ID,    QVZEL_PROP_BUS_NUMBER,    QVZEL_PROP_DEVICE_NUMBER,
+    QVZEL_PROP_FUNCTION_NUMBER, QVZEL_PROP_DOMAIN_NUMBER,
 };
 
 // Names that become one path component: no slash, not "." or "..".
@@ -66,10 +68,10 @@ bool applyInterfaceKey(sInterfaceSpec& a_rSpec, const std::string& a_rKey,
     a_rSpec.m_InterfacePath = a_rValue;
     return true;
   }
-  if (a_rKey == "serialNumber") {
+  if (a_rKey == QVZEL_PROP_SERIAL_NUMBER) {
     std::vector<uint8_t> l_Bytes(a_rValue.begin(), a_rValue.end());
     l_Bytes.push_back(0);
-    a_rSpec.m_DeviceProperties["serialNumber"] = l_Bytes;
+    a_rSpec.m_DeviceProperties[QVZEL_PROP_SERIAL_NUMBER] = l_Bytes;
     return true;
   }
   const bool l_Bus = startsWith(a_rKey, "busProperty.", l_Rest);

@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "qvzel_driver.h"
 #include "sDeviceSettings.h"
 
 namespace nQvDriverSim_1_0 {
 
-constexpr const char* kDefaultInterfaceClass = "nQVZEL_1_0_Cyclone4UpstreamZEL";
+constexpr const char* kDefaultInterfaceClass = QVZEL_CLASS_CYCLONE4_UPSTREAM;
 
 // One [interface NAME] section: a device directory of the driver tree with
 // one device interface and its device file.

@@ -141,23 +141,9 @@ int32_t cSysfsBackend::readAttribute(cPciTree&, int a_Index, uint32_t a_Attribut
   }
   cSysfsLink& l_rLink = m_Links[a_Index];
   uint32_t l_Value = 0;
-  bool l_Read = false;
-  switch (a_AttributeId) {
-    case QVPCIBRD_ATTR_PORT_NUMBER:
-      l_Read = l_rLink.portNumber(l_Value);
-      break;
-    case QVPCIBRD_ATTR_LINK_STATUS:
-      l_Read = l_rLink.status(l_Value);
-      break;
-    case QVPCIBRD_ATTR_LINK_WIDTH:
-      l_Read = l_rLink.width(l_Value);
-      break;
-    case QVPCIBRD_ATTR_LINK_SPEED:
-      l_Read = l_rLink.speed(l_Value);
-      break;
-    default:
-      break;
-  }
+  const bool l_Read = a_AttributeId == QVPCIBRD_ATTR_PORT_NUMBER
+                          ? l_rLink.portNumber(l_Value)
+                          : readLinkAttribute(l_rLink, a_AttributeId, l_Value);
   if (!l_Read) return QVPCIBRD_ERR_ATTR_NOT_SERVED;
   a_rValue = l_Value;
   return QVPCIBRD_SUCCESS;

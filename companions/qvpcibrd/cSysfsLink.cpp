@@ -10,16 +10,26 @@ namespace {
 
 // The standard configuration space; the extended space holds nothing we read.
 constexpr size_t kConfigBytes = 256;
+// Link widths are 6-bit fields of the PCI Express capability.
+constexpr unsigned long kMaxLanes = 0x3F;
 
 }  // namespace
 
 cSysfsLink::cSysfsLink(std::string a_Dir) : m_Dir(std::move(a_Dir)) {}
 
-void cSysfsLink::readFiles() {
-  if (m_FilesRead) return;
-  m_FilesRead = true;
+void cSysfsLink::readBuiltWidth() {
+  if (m_BuiltWidthRead) return;
+  m_BuiltWidthRead = true;
   unsigned long l_Value = 0;
-  m_HasWidth = cSysfsReader::readNumber(m_Dir + "/current_link_width", 10, 32, l_Value);
+  m_HasBuiltWidth = cSysfsReader::readNumber(m_Dir + "/max_link_width", 10, kMaxLanes, l_Value);
+  m_BuiltWidth = static_cast<uint32_t>(l_Value);
+}
+
+void cSysfsLink::readLiveFiles() {
+  if (m_LiveFilesRead) return;
+  m_LiveFilesRead = true;
+  unsigned long l_Value = 0;
+  m_HasWidth = cSysfsReader::readNumber(m_Dir + "/current_link_width", 10, kMaxLanes, l_Value);
   m_Width = static_cast<uint32_t>(l_Value);
   m_HasSpeed = cSysfsReader::readLine(m_Dir + "/current_link_speed", m_Speed);
 }
@@ -39,36 +49,42 @@ bool cSysfsLink::portNumber(uint32_t& a_rValue) {
   return true;
 }
 
-bool cSysfsLink::width(uint32_t& a_rValue) {
-  readFiles();
+bool cSysfsLink::builtWidth(uint32_t& a_rLanes) {
+  readBuiltWidth();
+  if (m_HasBuiltWidth) {
+    a_rLanes = m_BuiltWidth;
+    return true;
+  }
+  readConfig();
+  uint32_t l_LinkCapabilities = 0;
+  if (!cPcieConfig(m_Config).linkCapabilities(l_LinkCapabilities)) return false;
+  a_rLanes = (l_LinkCapabilities >> 4) & kMaxLanes;
+  return true;
+}
+
+bool cSysfsLink::trainedWidth(uint32_t& a_rLanes) {
+  readLiveFiles();
   if (m_HasWidth) {
-    a_rValue = m_Width;
+    a_rLanes = m_Width;
     return true;
   }
   readConfig();
   uint16_t l_LinkStatus = 0;
   if (!cPcieConfig(m_Config).linkStatus(l_LinkStatus)) return false;
-  a_rValue = (l_LinkStatus >> 4) & 0x3F;
+  a_rLanes = (l_LinkStatus >> 4) & kMaxLanes;
   return true;
 }
 
-bool cSysfsLink::speed(uint32_t& a_rValue) {
-  readFiles();
+bool cSysfsLink::speed(uint32_t& a_rCode) {
+  readLiveFiles();
   if (m_HasSpeed) {
-    a_rValue = cPcieConfig::speedCodeFromText(m_Speed);
+    a_rCode = cPcieConfig::speedCodeFromText(m_Speed);
     return true;
   }
   readConfig();
   uint16_t l_LinkStatus = 0;
   if (!cPcieConfig(m_Config).linkStatus(l_LinkStatus)) return false;
-  a_rValue = l_LinkStatus & 0xF;
-  return true;
-}
-
-bool cSysfsLink::status(uint32_t& a_rValue) {
-  uint32_t l_Width = 0, l_Speed = 0;
-  if (!width(l_Width) || !speed(l_Speed)) return false;
-  a_rValue = l_Speed | (l_Width << 4);
+  a_rCode = l_LinkStatus & 0xF;
   return true;
 }
 

@@ -1,37 +1,40 @@
 // The link values of one function, read from its sysfs directory when they
-// are first asked for and then kept: the link files current_link_width and
-// current_link_speed for width and speed, the configuration space (the PCI
-// Express capability) for the port number and for a value whose file is
-// missing. Each source is read at most once.
+// are first asked for and then kept: max_link_width for the width the port
+// is built for, current_link_width and current_link_speed for the live
+// link, the configuration space (the PCI Express capability) for the port
+// number and for a value whose file is missing. Each source is read at
+// most once.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "PortLink.h"
+
 namespace qvpcibrd {
 
-class cSysfsLink {
+class cSysfsLink : public iPortLink {
  public:
   explicit cSysfsLink(std::string a_Dir);
 
-  // Each answers false when the value cannot be read on this function.
-  // Bits 31:24 of Link Capabilities.
+  // Bits 31:24 of Link Capabilities; false when it cannot be read.
   bool portNumber(uint32_t& a_rValue);
-  // Negotiated lanes (0 when the link is down).
-  bool width(uint32_t& a_rValue);
-  // The Link Status speed code (0 for "Unknown" and rates not listed).
-  bool speed(uint32_t& a_rValue);
-  // Speed code | width << 4: the Link Status register's low ten bits.
-  bool status(uint32_t& a_rValue);
+  bool builtWidth(uint32_t& a_rLanes) override;
+  bool trainedWidth(uint32_t& a_rLanes) override;
+  bool speed(uint32_t& a_rCode) override;
 
  private:
-  void readFiles();
+  void readBuiltWidth();
+  void readLiveFiles();
   void readConfig();
 
   std::string m_Dir;
-  bool m_FilesRead = false;
+  bool m_BuiltWidthRead = false;
+  bool m_LiveFilesRead = false;
   bool m_ConfigRead = false;
+  bool m_HasBuiltWidth = false;
+  uint32_t m_BuiltWidth = 0;
   bool m_HasWidth = false;
   uint32_t m_Width = 0;
   bool m_HasSpeed = false;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,10 +41,18 @@ bool cSysfsReader::readLink(int a_DirFd, const std::string& a_rPath, std::string
 namespace {
 
 // Reads up to a_Max bytes into a_pBuffer; the count read, or -1 when the
-// file cannot be opened or read.
+// file cannot be opened or read. Only a regular file is read (every sysfs
+// attribute is one): the open does not block, so a named pipe or a device
+// put in an attribute's place is refused at once instead of holding the
+// session opening forever.
 ssize_t readInto(int a_DirFd, const std::string& a_rPath, uint8_t* a_pBuffer, size_t a_Max) {
-  const int l_Fd = openat(a_DirFd, a_rPath.c_str(), O_RDONLY | O_CLOEXEC);
+  const int l_Fd = openat(a_DirFd, a_rPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (l_Fd < 0) return -1;
+  struct stat l_Stat;
+  if (fstat(l_Fd, &l_Stat) != 0 || !S_ISREG(l_Stat.st_mode)) {
+    close(l_Fd);
+    return -1;
+  }
   size_t l_Have = 0;
   bool l_Ok = true;
   while (l_Have < a_Max) {

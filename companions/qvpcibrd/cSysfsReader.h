@@ -1,7 +1,8 @@
 // Small reads from sysfs with as few system calls as the kernel allows: an
-// attribute file is one open, one read and one close (sysfs hands out a
-// whole attribute, or as much of a binary one as was asked for, in one
-// read), a link is one readlink, a directory one listing.
+// attribute file is one open, one fstat, one read and one close (sysfs
+// hands out a whole attribute, or as much of a binary one as was asked for,
+// in one read), a link is one readlink, a directory one listing. Only
+// regular files are read, and never beyond the size asked for.
 #pragma once
 
 #include <cstddef>

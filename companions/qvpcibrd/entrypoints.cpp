@@ -21,10 +21,25 @@ struct sSession {
   cPciTree m_Tree;
 };
 
-std::mutex g_Mutex;
-std::map<int32_t, sSession> g_Sessions;
-int32_t g_NextSession = 1;
-std::map<std::string, uint32_t> g_CallCounts;
+// The library's state. A process may call exit() while another thread is
+// inside an entry point, and exit() runs the destructors of globals: the
+// state is therefore made on first use and never destroyed, so a running
+// call never meets freed maps or a destroyed mutex.
+struct sLibraryState {
+  std::mutex m_Mutex;
+  std::map<int32_t, sSession> m_Sessions;
+  int32_t m_NextSession = 1;
+#ifndef QVPCIBRD_SYSFS_ONLY
+  // Calls by entry point, for tests; the build for real machines neither
+  // counts nor exports the counters.
+  std::map<std::string, uint32_t> m_CallCounts;
+#endif
+};
+
+sLibraryState& state() {
+  static sLibraryState& s_rState = *new sLibraryState;
+  return s_rState;
+}
 
 // An injected result: an error or 0 is answered at once, before anything
 // is written; a warning is answered after the call did its work.
@@ -36,13 +51,15 @@ struct sInjected {
 // Holds the library's lock for one entry point call and counts the call.
 class cCall {
  public:
-  explicit cCall(const char* a_pName) : m_Lock(g_Mutex), m_pName(a_pName) {
-    ++g_CallCounts[a_pName];
+  explicit cCall(const char* a_pName) : m_Lock(state().m_Mutex), m_pName(a_pName) {
+#ifndef QVPCIBRD_SYSFS_ONLY
+    ++state().m_CallCounts[a_pName];
+#endif
   }
   // The session's tree, or null when the handle names no open session.
   sSession* session(tQvPciBrdSession a_Session) {
-    auto l_It = g_Sessions.find(a_Session);
-    return l_It == g_Sessions.end() ? nullptr : &l_It->second;
+    auto l_It = state().m_Sessions.find(a_Session);
+    return l_It == state().m_Sessions.end() ? nullptr : &l_It->second;
   }
   sInjected fault(const cPciTree& a_rTree, int a_Index, const std::string& a_rQualifier = "") {
     const int32_t* l_pCode = a_rTree.fault(m_pName, a_Index, a_rQualifier);
@@ -135,11 +152,12 @@ int32_t QvPciBrd_OpenSession(uint32_t /*a_Flags*/, tQvPciBrdSession* a_pSession)
   if (l_Result < 0) return l_Result;
   const sInjected l_Fault = l_Call.fault(l_Session.m_Tree, -1);
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
-  while (g_Sessions.count(g_NextSession) || g_NextSession <= 0) {
-    g_NextSession = g_NextSession <= 0 ? 1 : g_NextSession + 1;
+  sLibraryState& l_rState = state();
+  while (l_rState.m_Sessions.count(l_rState.m_NextSession) || l_rState.m_NextSession <= 0) {
+    l_rState.m_NextSession = l_rState.m_NextSession <= 0 ? 1 : l_rState.m_NextSession + 1;
   }
-  *a_pSession = g_NextSession++;
-  g_Sessions[*a_pSession] = std::move(l_Session);
+  *a_pSession = l_rState.m_NextSession++;
+  l_rState.m_Sessions[*a_pSession] = std::move(l_Session);
   return l_Fault.m_Code ? l_Fault.m_Code : l_Result;
 }
 
@@ -149,7 +167,7 @@ int32_t QvPciBrd_CloseSession(tQvPciBrdSession a_Session) {
   if (!l_pSession) return QVPCIBRD_ERR_INVALID_SESSION;
   // The session ends even when a failure is injected.
   const sInjected l_Fault = l_Call.fault(l_pSession->m_Tree, -1);
-  g_Sessions.erase(a_Session);
+  state().m_Sessions.erase(a_Session);
   return l_Fault.m_Code;
 }
 
@@ -390,21 +408,26 @@ int32_t QvPciBrd_EepromUpdate(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef a_B
 }
 #endif
 
+#ifndef QVPCIBRD_SYSFS_ONLY
 uint32_t QvPciBrdSim_GetCallCount(const char* a_pEntryPoint) {
-  std::lock_guard<std::mutex> l_Lock(g_Mutex);
+  sLibraryState& l_rState = state();
+  std::lock_guard<std::mutex> l_Lock(l_rState.m_Mutex);
   if (!a_pEntryPoint) return 0;
-  auto l_It = g_CallCounts.find(a_pEntryPoint);
-  return l_It == g_CallCounts.end() ? 0 : l_It->second;
+  auto l_It = l_rState.m_CallCounts.find(a_pEntryPoint);
+  return l_It == l_rState.m_CallCounts.end() ? 0 : l_It->second;
 }
 
 void QvPciBrdSim_ResetCallCounts(void) {
-  std::lock_guard<std::mutex> l_Lock(g_Mutex);
-  g_CallCounts.clear();
+  sLibraryState& l_rState = state();
+  std::lock_guard<std::mutex> l_Lock(l_rState.m_Mutex);
+  l_rState.m_CallCounts.clear();
 }
 
 uint32_t QvPciBrdSim_GetSessionCount(void) {
-  std::lock_guard<std::mutex> l_Lock(g_Mutex);
-  return static_cast<uint32_t>(g_Sessions.size());
+  sLibraryState& l_rState = state();
+  std::lock_guard<std::mutex> l_Lock(l_rState.m_Mutex);
+  return static_cast<uint32_t>(l_rState.m_Sessions.size());
 }
+#endif
 
 }  // extern "C"

@@ -15,12 +15,12 @@ void tInterfaceProxy_Cyclone4UpstreamZEL::updateFirmware(const void* a_pData, ui
   if (a_rStatus.isFatal()) return;
   sUpdateFirmwareInput l_Input;
   std::memset(&l_Input, 0, sizeof(l_Input));
-  l_Input.m_DataAddress = reinterpret_cast<uintptr_t>(a_pData);
-  l_Input.m_Length = a_Length;
-  l_Input.m_PinOutAddr = a_PinOutAddr;
-  l_Input.m_PinOutVer = a_PinOutVer;
-  l_Input.m_Offset = a_Offset;
-  l_Input.m_CallerStatus = a_rStatus.result();
+  l_Input.data_address = reinterpret_cast<uintptr_t>(a_pData);
+  l_Input.length = a_Length;
+  l_Input.pinout_address = a_PinOutAddr;
+  l_Input.pinout_version = a_PinOutVer;
+  l_Input.flash_offset = a_Offset;
+  l_Input.caller_status = a_rStatus.result();
   sUpdateFirmwareOutput l_Output = {0};
 
   Status l_RequestStatus;
@@ -30,7 +30,7 @@ void tInterfaceProxy_Cyclone4UpstreamZEL::updateFirmware(const void* a_pData, ui
     a_rStatus.merge(l_RequestStatus);
     return;
   }
-  QVZ_SET_STATUS(a_rStatus, l_Output.m_Status);
+  QVZ_SET_STATUS(a_rStatus, l_Output.status);
 }
 
 void tInterfaceProxy_Cyclone4UpstreamZEL::getAttribute(uint32_t a_AttributeId, void* a_pBuffer,
@@ -42,10 +42,10 @@ void tInterfaceProxy_Cyclone4UpstreamZEL::getAttribute(uint32_t a_AttributeId, v
   }
   sGetAttributeInput l_Input;
   std::memset(&l_Input, 0, sizeof(l_Input));
-  l_Input.m_AttributeId = a_AttributeId;
-  l_Input.m_BufferAddress = reinterpret_cast<uintptr_t>(a_pBuffer);
-  l_Input.m_BufferSize = *a_pSize;
-  l_Input.m_CallerStatus = a_rStatus.result();
+  l_Input.attribute_id = a_AttributeId;
+  l_Input.buffer_address = reinterpret_cast<uintptr_t>(a_pBuffer);
+  l_Input.buffer_size = *a_pSize;
+  l_Input.caller_status = a_rStatus.result();
   sGetAttributeOutput l_Output = {0, 0};
 
   Status l_RequestStatus;
@@ -55,11 +55,11 @@ void tInterfaceProxy_Cyclone4UpstreamZEL::getAttribute(uint32_t a_AttributeId, v
     a_rStatus.merge(l_RequestStatus);
     return;
   }
-  *a_pSize = l_Output.m_ByteCount;
-  QVZ_SET_STATUS(a_rStatus, l_Output.m_Status);
+  *a_pSize = l_Output.byte_count;
+  QVZ_SET_STATUS(a_rStatus, l_Output.status);
   // A driver claiming more bytes than the buffer holds must not be believed:
   // a caller trusting *a_pSize would read past its buffer.
-  if (l_Output.m_ByteCount > l_Input.m_BufferSize) {
+  if (l_Output.byte_count > l_Input.buffer_size) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kBufferTooSmall);
   }
 }

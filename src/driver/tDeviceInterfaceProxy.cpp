@@ -35,15 +35,15 @@ uint32_t tDeviceInterfaceProxy::request(uint32_t a_Code, const void* a_pInput, u
                                         void* a_pOutput, uint32_t a_OutputSize, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return 0;
   sRequestDescriptor l_Descriptor;
-  l_Descriptor.m_InputAddress = reinterpret_cast<uintptr_t>(a_pInput);
-  l_Descriptor.m_OutputAddress = reinterpret_cast<uintptr_t>(a_pOutput);
-  l_Descriptor.m_InputSize = a_InputSize;
-  l_Descriptor.m_OutputSize = a_OutputSize;
-  l_Descriptor.m_BytesReturned = 0;
+  l_Descriptor.input_address = reinterpret_cast<uintptr_t>(a_pInput);
+  l_Descriptor.output_address = reinterpret_cast<uintptr_t>(a_pOutput);
+  l_Descriptor.input_size = a_InputSize;
+  l_Descriptor.output_size = a_OutputSize;
+  l_Descriptor.bytes_returned = 0;
   if (::ioctl(m_Fd, static_cast<unsigned long>(a_Code), &l_Descriptor) == -1) {
     recordErrno(errno, a_rStatus);
   }
-  return static_cast<uint32_t>(l_Descriptor.m_BytesReturned);
+  return static_cast<uint32_t>(l_Descriptor.bytes_returned);
 }
 
 ssize_t tDeviceInterfaceProxy::read(void* a_pBuffer, size_t a_Size, Status& a_rStatus) {

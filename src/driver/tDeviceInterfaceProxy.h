@@ -3,29 +3,19 @@
 // Every operating-system error becomes a status code (errnoStatus.h).
 #pragma once
 
-#include "driver/iInterfaceProxy.h"
-#include "driver/sInterfacePath.h"
-
 #include <cstddef>
 #include <cstdint>
+
+#include "driver/iInterfaceProxy.h"
+#include "driver/sInterfacePath.h"
+#include "qvzel_driver.h"
 
 namespace nQVZEL_15_0 {
 namespace nQVKORA000 {
 
-// The argument record of every driver request.
-struct sRequestDescriptor {
-  uint64_t m_InputAddress;
-  uint64_t m_OutputAddress;
-  uint32_t m_InputSize;
-  uint32_t m_OutputSize;
-  uint64_t m_BytesReturned;  // 0 before the call; the driver may fill it
-};
-
-static_assert(sizeof(sRequestDescriptor) == 32, "sRequestDescriptor is 32 bytes");
-static_assert(offsetof(sRequestDescriptor, m_OutputAddress) == 8, "sRequestDescriptor layout");
-static_assert(offsetof(sRequestDescriptor, m_InputSize) == 16, "sRequestDescriptor layout");
-static_assert(offsetof(sRequestDescriptor, m_OutputSize) == 20, "sRequestDescriptor layout");
-static_assert(offsetof(sRequestDescriptor, m_BytesReturned) == 24, "sRequestDescriptor layout");
+// The argument record of every driver request, as the driver ABI header
+// declares it (its size and offsets are asserted there).
+using sRequestDescriptor = ::qvzel_request_descriptor;
 
 class tDeviceInterfaceProxy : public virtual iInterfaceProxy {
  public:

@@ -53,9 +53,10 @@ TEST_F(LibraryView, FourPortCardFromItsOwnFunction) {
   ASSERT_EQ(0, m_Status.code);
   EXPECT_EQ("MR00:00,20,00,E0", textOf(l_Card));
 
-  // Its four link ports, as the model's patterns name them.
+  // Its four link ports, as the model's patterns name them. Ports 3 and 4
+  // are not cabled, but each is an x4 port and so takes one port name.
   const char* const l_Patterns[] = {"-,-,d0f0", "-,-,d1f0", "-,-,d2f0", "-,-,d3f0"};
-  const uint32_t l_Ports[] = {1, 2, 3, 4}, l_Widths[] = {4, 4, 0, 0}, l_Speeds[] = {1, 2, 1, 1};
+  const uint32_t l_Ports[] = {1, 2, 3, 4}, l_Widths[] = {4, 4, 4, 4}, l_Speeds[] = {1, 2, 1, 1};
   for (int l_Index = 0; l_Index < 4; ++l_Index) {
     cSlotPath l_Path(l_Card);
     l_Path.ApplyRelativePath(l_Patterns[l_Index], l_Status);

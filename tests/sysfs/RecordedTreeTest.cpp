@@ -132,15 +132,17 @@ TEST_F(RecordedTree, LaptopIdentifiersComeFromTheIdFiles) {
 
 TEST_F(RecordedTree, LaptopLinkValuesWithoutRoot) {
   open("laptop");
+  // The width is the one the port is built for; the status shows the link
+  // as it trained.
   struct sRow {
     const char* m_pBridge;
     int64_t m_Width, m_Speed, m_Status;
   };
   const sRow l_Rows[] = {
       {"00:07.0", 4, 3, 0x43},  // x4 at 8 GT/s
-      {"21:04.0", 0, 1, 0x01},  // link down
+      {"21:04.0", 4, 1, 0x01},  // an x4 port whose link is down
       {"00:1c.0", 1, 2, 0x12},  // x1 at 5 GT/s
-      {"00:1d.0", 4, 4, 0x44},  // x4 at 16 GT/s
+      {"00:1d.0", 4, 4, 0x24},  // an x4 port trained at x2, 16 GT/s
       {"03:00.0", 1, 1, 0x11},
       // A conventional PCI bridge has no link, and its 64 visible bytes of
       // configuration space hold no capability.
@@ -209,18 +211,20 @@ TEST_F(RecordedTree, PxiLinkValuesAsRoot) {
     int64_t m_Port, m_Width, m_Speed, m_Status;
   };
   const sRow l_Rows[] = {
-      {"00:01.0", 2, 16, 3, 0x103},
+      {"00:01.0", 2, 16, 3, 0x83},  // an x16 slot trained at x8
       {"00:1c.0", 5, 4, 3, 0x43},
       {"02:00.0", 0, 4, 3, 0x43},
       {"03:00.0", 1, 4, 1, 0x41},
       {"03:01.0", 2, 4, 2, 0x42},
-      {"03:02.0", 3, 0, 1, 0x01},
-      {"03:03.0", 4, 0, 1, 0x01},
+      // Uncabled link ports keep the width they are built for: each still
+      // occupies one of the card's four port names.
+      {"03:02.0", 3, 4, 1, 0x01},
+      {"03:03.0", 4, 4, 1, 0x01},
       {"03:04.0", 5, 1, 1, 0x11},
       {"09:00.0", 0, 1, 1, 0x11},
-      {"00:1d.0", 9, 0, 1, 0x01},
+      {"00:1d.0", 9, 1, 1, 0x01},
       // Powered off: the link files answer, the configuration space reads as all ones.
-      {"80:00.0", kNotServed, 0, 1, 0x01},
+      {"80:00.0", kNotServed, 8, 1, 0x01},
   };
   for (const sRow& l_rRow : l_Rows) {
     EXPECT_EQ(l_rRow.m_Port, session().attribute(l_rRow.m_pBridge, kPort)) << l_rRow.m_pBridge;
@@ -263,7 +267,8 @@ TEST_F(RecordedTree, OddCornersOfRealMachines) {
     EXPECT_NE("00:07.0", l_Parent) << "a secondary bus of 0 names no bus";
   }
 
-  // Link values from the configuration space when the link files are missing.
+  // Link values from the configuration space when the link files are
+  // missing: the width from Link Capabilities, the status from Link Status.
   EXPECT_EQ(7, session().attribute("00:08.0", kPort));
   EXPECT_EQ(8, session().attribute("00:08.0", kWidth));
   EXPECT_EQ(2, session().attribute("00:08.0", kSpeed));

@@ -12,6 +12,7 @@
 
 #include "SysfsSupport.h"
 #include "TempDir.h"
+#include "TimeBoundChild.h"
 
 using qvztest::cPciBrd;
 using qvztest::cSession;
@@ -39,8 +40,9 @@ TEST(SysfsSession, AnswersFromItsSnapshotAfterTheTreeIsGone) {
   cSysfsRoot l_Env(l_Root);
   cSession l_Session(l_Lib);
   ASSERT_EQ(0, l_Session.openResult());
-  EXPECT_EQ(0, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_WIDTH));
+  EXPECT_EQ(4, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_WIDTH));
   EXPECT_EQ(3, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_PORT_NUMBER));
+  EXPECT_EQ(0x01, l_Session.attribute("03:02.0", QVPCIBRD_ATTR_LINK_STATUS));
   l_Scratch.Remove();
 
   EXPECT_EQ("MR00:00,00,00,E0", l_Session.slotPath(l_Session.at("04:00.0")));
@@ -86,6 +88,41 @@ TEST(SysfsSession, LeavesTheConfigurationOfOtherFunctionsAlone) {
   ASSERT_EQ(l_Child, waitpid(l_Child, &l_Status, 0));
   ASSERT_TRUE(WIFEXITED(l_Status)) << "the session opening blocked on the endpoint's config";
   EXPECT_EQ(0, WEXITSTATUS(l_Status));
+}
+
+// Every file the backend reads may be something else than an attribute: a
+// named pipe in place of a served bridge's modalias, identifier, link and
+// configuration files would block an open or read for good. Such files are
+// not read; the bridge is served with what is left, its neighbour as usual.
+TEST(SysfsSession, SpecialFilesInPlaceOfAttributesAreNotRead) {
+  cTempDir l_Scratch;
+  const std::string l_Description = l_Scratch.Path() + "/pipes.tree";
+  std::ofstream(l_Description)
+      << "root pci0000:00\n"
+         "fn pci0000:00/0000:00:1c.0 class=0x060400 ids=8086:a33c bus=02 width=4 "
+         "speed=8.0_GT/s_PCIe port=5 fifo=modalias,class,vendor,device,subsystem_vendor,"
+         "subsystem_device,current_link_width,current_link_speed,max_link_width,config\n"
+         "fn pci0000:00/0000:00:1c.0/0000:02:00.0 class=0x060400 ids=1f3c:5a30 bus=03 width=4 "
+         "speed=2.5_GT/s_PCIe port=1\n";
+  const std::string l_Root = l_Scratch.Path() + "/sys";
+  ASSERT_TRUE(makeTree(l_Description, l_Root));
+  const int l_Result = qvztest::runTimeBound(10, [&] {
+    cPciBrd l_Lib;
+    if (!l_Lib.ready()) return 1;
+    cSysfsRoot l_Env(l_Root);
+    cSession l_Session(l_Lib);
+    if (l_Session.openResult() != 0) return 2;
+    if (l_Session.allBridges() != tAddresses{"00:1c.0", "02:00.0"}) return 3;
+    if (l_Session.ids("00:1c.0") != "0000:0000:0000:0000") return 4;
+    for (uint32_t l_Id : {QVPCIBRD_ATTR_PORT_NUMBER, QVPCIBRD_ATTR_LINK_STATUS,
+                          QVPCIBRD_ATTR_LINK_WIDTH, QVPCIBRD_ATTR_LINK_SPEED}) {
+      if (l_Session.attribute("00:1c.0", l_Id) != QVPCIBRD_ERR_ATTR_NOT_SERVED) return 5;
+    }
+    if (l_Session.attribute("02:00.0", QVPCIBRD_ATTR_PORT_NUMBER) != 1) return 6;
+    return ::testing::Test::HasFailure() ? 7 : 0;
+  });
+  EXPECT_NE(-1, l_Result) << "a read blocked on a named pipe";
+  EXPECT_EQ(0, l_Result);
 }
 
 TEST(SysfsSession, EachSessionKeepsItsOwnMachine) {

@@ -18,11 +18,16 @@
 #   busfile=SS    a secondary_bus_number file
 #   cfgbus=SS     secondary bus in the configuration space only
 #   width=N speed=TEXT      current_link_width/current_link_speed ('_' = blank)
+#   maxwidth=N    max_link_width, also the width in Link Capabilities
 #   port=N        a PCI Express capability whose Link Capabilities hold port N
+#                 (maximum width x4 unless maxwidth= or capwidth= says otherwise)
+#   capwidth=N    the maximum width in Link Capabilities only (no file)
 #   lnksta=0xNNNN its Link Status register (needs port=)
 #   config=...    this function's configuration space, as for 'config', or
 #                 'fifo': a named pipe that blocks whoever opens it to read
 #   modalias=none no modalias file (it holds the class and the identifiers)
+#   fifo=FILE,... these files of the function's directory are named pipes
+#                 instead (what would block a reader that opens them)
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -80,7 +85,8 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
       l_Own=${l_Name#*:}
       l_Own=${l_Own%%:*}
       l_Class=0 l_Vendor=0xffff l_Device=0xffff l_SubVendor=0 l_Sub=0
-      l_Secondary="" l_Port="" l_LinkStatus=0 l_Config=$l_DefaultConfig l_Modalias=yes
+      l_Secondary="" l_Port="" l_LinkStatus=0 l_Config=$l_DefaultConfig l_Modalias=yes l_Fifos=""
+      l_CapWidth=4
       for l_Pair in "${l_Words[@]:2}"; do
         l_Key=${l_Pair%%=*}
         l_Value=${l_Pair#*=}
@@ -94,10 +100,13 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
           cfgbus) l_Secondary=0x$l_Value ;;
           width) echo "$l_Value" > "$l_Dir/current_link_width" ;;
           speed) echo "${l_Value//_/ }" > "$l_Dir/current_link_speed" ;;
+          maxwidth) echo "$l_Value" > "$l_Dir/max_link_width"; l_CapWidth=$l_Value ;;
+          capwidth) l_CapWidth=$l_Value ;;
           port) l_Port=$l_Value ;;
           lnksta) l_LinkStatus=$l_Value ;;
           config) l_Config=$l_Value ;;
           modalias) l_Modalias=$l_Value ;;
+          fifo) l_Fifos=${l_Value//,/ } ;;
           *) echo "$l_Description:$l_LineNumber: unknown key $l_Key" >&2; exit 1 ;;
         esac
       done
@@ -131,7 +140,7 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
         setByte 0x34 0x40
         setWord 0x40 0x6001
         setWord 0x60 0x0010
-        setLong 0x6C $(( (l_Port << 24) | 0x0043 ))
+        setLong 0x6C $(( (l_Port << 24) | (l_CapWidth << 4) | 0x3 ))
         setWord 0x72 "$l_LinkStatus"
       fi
       case $l_Config in
@@ -143,6 +152,10 @@ while IFS= read -r l_Line || [ -n "$l_Line" ]; do
           ;;
         *) writeBytes "$l_Config" "$l_Dir/config" ;;
       esac
+      for l_Fifo in $l_Fifos; do
+        rm -f "$l_Dir/$l_Fifo"
+        mkfifo "$l_Dir/$l_Fifo"
+      done
       ;;
     *)
       echo "$l_Description:$l_LineNumber: unknown line ${l_Words[0]}" >&2
