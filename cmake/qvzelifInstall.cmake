@@ -1,7 +1,7 @@
 # Installation of the library for clients: the shared library with its SONAME
 # links, the public headers, a pkg-config file, a CMake package giving
-# qvzelif::qvzelif, and the man page of the qvzel tool (the tool installs
-# itself from tools/qvzel).
+# qvzelif::qvzelif, and the man pages of the qvzel tool and of the controller
+# file (the tool installs itself from tools/qvzel).
 include(CMakePackageConfigHelpers)
 
 set(QVZ_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qvzelif)
@@ -43,3 +43,4 @@ install(CODE [[
 install(FILES ${PROJECT_BINARY_DIR}/qvzelif.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/qvzel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/pxicontrollers.ini.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)

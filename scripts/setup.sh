@@ -21,6 +21,7 @@ test_packages=(
   pciutils strace  # lspci and system call counts beside the sysfs bridge library (benchmarks)
   python3-pytest python3-setuptools python3-wheel python3-pip python3-venv  # the Python package, its tests
   prometheus ansible-core  # promtool for the metrics test; the Ansible modules' test
+  python3-yaml systemd  # the metrics service's test: its rules, systemd-analyze on its unit
   dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
   dh-python pybuild-plugin-pyproject python3-all  # the python3-qvzelif package
 )

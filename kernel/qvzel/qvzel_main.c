@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-only
 /*
  * qvzel - driver for the PXI / PXI Express link functions the library finds
- * through device interfaces: binds every such PCI function, publishes it under
- * /proc/driver/qv/ and gives it a character device under /dev/qv/.
+ * through device interfaces.
  *
- * This file: module set-up, the backend hook, probe and remove.
+ * So far this module holds the backend hook only (qvzel_backend.h): the one
+ * registry through which a software card hands the driver its registers. The
+ * PCI driver, the /proc/driver/qv/ layout and the character devices are not
+ * here yet.
  */
 #include <linux/module.h>
 #include <linux/mutex.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Python access to libqvzelif.so.1: the PXI bus-extension link hardware.
 
 List the link devices, read their attributes, open an upstream card's device
@@ -16,26 +17,29 @@ session and update its firmware::
     report = qvzelif.check_image("new.img")      # the findings of `qvzel check-image`
 
 Failures raise QvzelError subclasses carrying the status code, its name and
-its sentence. The library is found as libqvzelif.so.1 by the dynamic loader
+its sentence, after what was being done and why; an image file that cannot
+be read raises ImageFileError, which is an OSError too. The library is found as libqvzelif.so.1 by the dynamic loader
 (or $QVZELIF_LIBRARY, or open_list(library=PATH)); image checks run the
 qvzel tool (on PATH, or $QVZEL_TOOL, or tool=PATH).
 """
+# The modules import in one direction: the lists (devices) above the items
+# (cards, items) above firmware and images, above errors and the C binding.
 from ._library import Library, load_library
 from .cards import UpstreamCard
 from .devices import DeviceList, inventory, open_list
-from .errors import (ClosedListError, DriverError, InvalidParameterError, NotFoundError,
-                     NotNewerError, NotSupportedError, QvzelError, ToolError, status_name,
-                     status_text)
+from .errors import (ClosedListError, DriverError, ImageFileError, InvalidParameterError,
+                     LibraryError, NotFoundError, NotNewerError, NotSupportedError, QvzelError,
+                     ToolError, UpdateInterrupted, status_name, status_text)
 from .firmware import UpdatePlan
-from .images import ImageReport, ImageSection, check_image, find_tool
+from .images import ImageReport, ImageSection, check_image, find_tool, read_image
 from .items import Controller, Item, Port
 
 __version__ = "1.0.0"
 
 __all__ = [
-    "ClosedListError", "Controller", "DeviceList", "DriverError", "ImageReport", "ImageSection",
-    "InvalidParameterError", "Item", "Library", "NotFoundError", "NotNewerError",
-    "NotSupportedError", "Port", "QvzelError", "ToolError", "UpdatePlan", "UpstreamCard",
-    "check_image", "find_tool", "inventory", "load_library", "open_list", "status_name",
-    "status_text",
+    "ClosedListError", "Controller", "DeviceList", "DriverError", "ImageFileError",
+    "ImageReport", "ImageSection", "InvalidParameterError", "Item", "Library", "LibraryError",
+    "NotFoundError", "NotNewerError", "NotSupportedError", "Port", "QvzelError", "ToolError",
+    "UpdateInterrupted", "UpdatePlan", "UpstreamCard", "check_image", "find_tool", "inventory",
+    "load_library", "open_list", "read_image", "status_name", "status_text",
 ]

@@ -1,10 +1,12 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Loading libqvzelif.so.1 and declaring its nine functions for ctypes."""
 import ctypes
 import os
 import threading
-from typing import Dict, Optional, Tuple
+from typing import Dict, Optional, Tuple, Union
 
 from . import _header
+from .errors import LibraryError
 
 DEFAULT_NAME = "libqvzelif.so.1"
 # Names a library file to load instead of the one the dynamic loader finds.
@@ -35,10 +37,18 @@ class Library:
     """
 
     def __init__(self, path: Optional[str] = None) -> None:
-        self.path = path or os.environ.get(LIBRARY_VARIABLE) or DEFAULT_NAME
-        self._dll = ctypes.CDLL(self.path)
+        self.path = _library_path(path)
+        try:
+            self._dll = ctypes.CDLL(self.path)
+        except OSError as error:
+            raise LibraryError("cannot load the library %s: %s"
+                               % (self.path, error)) from error
         for name, argtypes in _PROTOTYPES.items():
-            function = getattr(self._dll, name)
+            try:
+                function = getattr(self._dll, name)
+            except AttributeError as error:
+                raise LibraryError("%s is not libqvzelif.so.1: it has no function %s"
+                                   % (self.path, name)) from error
             function.argtypes = argtypes
             function.restype = ctypes.c_int32
 
@@ -91,10 +101,18 @@ _loaded: Dict[str, Library] = {}
 _lock = threading.Lock()
 
 
-def load_library(path: Optional[str] = None) -> Library:
+def _library_path(path: "Optional[Union[str, os.PathLike[str]]]") -> str:
+    if path is not None and not isinstance(path, (str, os.PathLike)):
+        raise TypeError("library must be a path or a Library, not %s" % type(path).__name__)
+    chosen = os.fspath(path) if path is not None else ""
+    return chosen or os.environ.get(LIBRARY_VARIABLE) or DEFAULT_NAME
+
+
+def load_library(path: "Optional[Union[str, os.PathLike[str]]]" = None) -> Library:
     """The library at path (default: $QVZELIF_LIBRARY, else libqvzelif.so.1
-    as the dynamic loader finds it), loaded once per path."""
-    key = path or os.environ.get(LIBRARY_VARIABLE) or DEFAULT_NAME
+    as the dynamic loader finds it), loaded once per path. Raises
+    LibraryError (an OSError) when it cannot be loaded."""
+    key = _library_path(path)
     with _lock:
         if key not in _loaded:
             _loaded[key] = Library(key)

@@ -1,25 +1,22 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Upstream link cards: ports, live link values, the device session and
 firmware updates."""
 import contextlib
-import os
 import threading
-from typing import TYPE_CHECKING, Any, Dict, Iterator, Optional, Tuple, Union
+from typing import Any, Dict, Iterator, Optional, Tuple
 
 from . import _header
 from .errors import check, error_for
 from .firmware import UpdatePlan, plan_update, update_firmware
-from .items import Item, Port
-
-if TYPE_CHECKING:  # pragma: no cover
-    from .devices import DeviceList
+from .images import ImageSource, read_image
+from .items import INDEX_LIMIT, Item, ItemOwner, Port
 
 _C = _header.CONSTANTS
 _INTERNAL = _C["QVZEL_ERR_INTERNAL"]
-# Port-indexed identifiers carry the index in their low four bits.
-_MAX_PORTS = 16
-
-# A firmware image: a file path or the file's bytes.
-ImageSource = Union[str, bytes, bytearray, memoryview, "os.PathLike[str]"]
+# Bits 4 to 9 of the link status (bridge attribute 0x20000A00): the
+# negotiated link width, 0 while the link is down.
+_LINK_WIDTH_SHIFT = 4
+_LINK_WIDTH_MASK = 0x3F
 
 # Flash identifiers the cards report, and the flash each stands for.
 FLASH_TYPES: Dict[int, str] = {
@@ -41,7 +38,7 @@ class UpstreamCard(Item):
 
     kind = "upstream"
 
-    def __init__(self, device_list: "DeviceList", handle: int, index: int) -> None:
+    def __init__(self, device_list: ItemOwner, handle: int, index: int) -> None:
         super().__init__(device_list, handle, index)
         self._session_depth = 0
         self._session_lock = threading.RLock()
@@ -83,14 +80,25 @@ class UpstreamCard(Item):
         return self.read_u32(_C["QVZEL_ATTR_LINK_SPEED"])
 
     @property
+    def link_up(self) -> Optional[bool]:
+        """True when the link above the card is up: bits 4 to 9 of the link
+        status (the negotiated width) are not 0. None when not reported."""
+        status = self.link_status
+        if status is None:
+            return None
+        return (status >> _LINK_WIDTH_SHIFT) & _LINK_WIDTH_MASK != 0
+
+    @property
     def ports(self) -> Tuple[Port, ...]:
-        """The card's ports in order."""
-        count = min(self.port_count or 0, _MAX_PORTS)
+        """The card's ports in order, each with the listed controllers below it."""
+        count = min(self.port_count or 0, INDEX_LIMIT)
+        self._live_handle()
         return tuple(Port(index=index,
                           name=self.read_text(_C["QVZEL_ATTR_PORT_NAME"], index),
                           number=self.read_u32(_C["QVZEL_ATTR_PORT_NUMBER"], index),
                           link_width=self.read_u32(_C["QVZEL_ATTR_PORT_LINK_WIDTH"], index),
-                          link_speed=self.read_u32(_C["QVZEL_ATTR_PORT_LINK_SPEED"], index))
+                          link_speed=self.read_u32(_C["QVZEL_ATTR_PORT_LINK_SPEED"], index),
+                          controllers=tuple(self._list.controllers_below(self.index, index)))
                      for index in range(count))
 
     # -- the device session and what only it answers ---------------------------
@@ -174,7 +182,9 @@ class UpstreamCard(Item):
             "port_width": self.port_width,
             "link_status": self.link_status,
             "link_speed": self.link_speed,
-            "ports": [port.__dict__.copy() for port in self.ports],
+            "link_up": self.link_up,
+            "ports": [dict(port.__dict__, controllers=list(port.controllers),
+                           chassis_found=port.chassis_found) for port in self.ports],
         })
         inside = self.session_open
         for key in ("firmware_version", "flash_id", "flash_type", "card_subsystem_id",
@@ -185,12 +195,15 @@ class UpstreamCard(Item):
     # -- firmware --------------------------------------------------------------
     def plan_update(self, image: "ImageSource", force: bool = False,
                     tool: Optional[str] = None) -> UpdatePlan:
-        """Checks an image against this card without writing anything: the
-        image must be valid (as `qvzel check-image` judges it), hold a section
-        for the card's flash whose subsystem ID is the card's; the plan says
-        whether it is newer than the installed firmware. Opens the session
-        for the reads when it is not open."""
-        return plan_update(self, _image_bytes(image), force, tool)
+        """Checks an image against this card without writing anything, as
+        the library's update would: the image must hold a section for the
+        card's flash whose subsystem ID is the card's and which passes every
+        check (as `qvzel check-image` judges it); the plan says whether it is
+        newer than the installed firmware. A refusal raises the exception of
+        the library's code with the checker's reason. Opens the session for
+        the reads when it is not open. A path is read once (read_image)."""
+        self._live_handle()
+        return plan_update(self, read_image(image), force, tool)
 
     def update_firmware(self, image: "ImageSource", force: bool = False,
                         tool: Optional[str] = None) -> UpdatePlan:
@@ -199,17 +212,15 @@ class UpstreamCard(Item):
         Like `qvzel update`: the image is checked first (plan_update); one that
         is not newer than the installed firmware is refused with
         NotNewerError unless force is true, which reinstalls it. Blocks until
-        the driver has written the flash; do not power off meanwhile. Returns
-        the plan that was carried out.
+        the driver has written the flash; do not power off meanwhile (SIGINT
+        and SIGTERM are held back until it ends, then raise UpdateInterrupted
+        with the outcome). Returns the plan carried out, with any warning the
+        driver answered. A path is read once: the bytes checked are the
+        bytes written.
         """
-        return update_firmware(self, _image_bytes(image), force, tool)
+        self._live_handle()
+        return update_firmware(self, read_image(image), force, tool)
 
     def _write_firmware(self, image: bytes, force: bool) -> int:
         return self._list.library.update_firmware(self._live_handle(), image, force)
 
-
-def _image_bytes(image: "ImageSource") -> bytes:
-    if isinstance(image, (bytes, bytearray, memoryview)):
-        return bytes(image)
-    with open(image, "rb") as file:
-        return file.read()

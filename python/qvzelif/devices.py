@@ -1,18 +1,54 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Lists of link devices: one discovery run each."""
+import ctypes
+import os
 import threading
 import weakref
-from typing import Any, Dict, Iterator, List, Union
+from typing import Any, Dict, Iterator, List, Optional, Tuple, Union
 
-from . import _header
+from . import _header, topology
 from ._library import Library, load_library
 from .cards import UpstreamCard
-from .errors import ClosedListError, QvzelError, check
+from .errors import ClosedListError, QvzelError, check, error_for
 from .items import Controller, Item
 
 _C = _header.CONSTANTS
 _INVALID = _C["QVZEL_ERR_INVALID_PARAMETER"]
 _UPSTREAM_CLASS = _C["QVZEL_DEVICE_CLASS_UPSTREAM"]
 _CONTROLLER_CLASS = _C["QVZEL_DEVICE_CLASS_CONTROLLER"]
+
+# The PCI bridge library the library loads, and the package that ships ours.
+BRIDGE_LIBRARY = "libqvpcibrd.so.1"
+BRIDGE_LIBRARY_PACKAGE = "libqvpcibrd1-sysfs"
+# Where the kernel driver publishes its device interfaces.
+DRIVER_DIRECTORY = "/proc/driver/qv"
+
+
+def _bridge_library_loads() -> bool:
+    """Loads the PCI bridge library as the library would: the library reports
+    one it cannot load with the same code as other refusals."""
+    try:
+        loaded = ctypes.CDLL(BRIDGE_LIBRARY, mode=os.RTLD_LAZY | os.RTLD_LOCAL)
+    except OSError:
+        return False
+    import _ctypes
+    _ctypes.dlclose(loaded._handle)
+    return True
+
+
+def list_failure(code: int) -> QvzelError:
+    """The exception for a failed list opening; a missing PCI bridge library
+    is named with the package to install."""
+    message = "cannot list the link devices"
+    if code in (_INVALID, _C["QVZEL_ERR_PCIBRD_UNAVAILABLE"]):
+        if not _bridge_library_loads():
+            message += (": the PCI bridge library %s is not installed; install the package %s "
+                        "(or your site's PCI bridge library)" % (BRIDGE_LIBRARY,
+                                                                 BRIDGE_LIBRARY_PACKAGE))
+        else:
+            message += ("; the PCI bridge library %s was found but may lack an entry point"
+                        % BRIDGE_LIBRARY)
+    return error_for(code, message)
 
 
 class DeviceList:
@@ -33,8 +69,10 @@ class DeviceList:
         self._lock = threading.Lock()
         self._closed = False
         code, count, handle = library.open_list()
-        check(code, "cannot list the link devices")
+        if code < 0:
+            raise list_failure(code)
         self._handle = handle
+        self._attachments: Optional[Dict[int, Tuple[int, int]]] = None
         # A list dropped without close() is closed when it is collected; its
         # items keep it alive while they are in use.
         self._finalizer = weakref.finalize(self, library.close_list, handle) if handle else None
@@ -57,6 +95,34 @@ class DeviceList:
     def library(self) -> Library:
         """The loaded library this list came from."""
         return self._library
+
+    @property
+    def note(self) -> Optional[str]:
+        """Why nothing may have been found: set when the list is empty and
+        the kernel driver publishes no device interfaces on this machine."""
+        if self._items or os.path.isdir(DRIVER_DIRECTORY):
+            return None
+        return ("no kernel driver is loaded: %s does not exist, so no upstream link card can "
+                "be found" % DRIVER_DIRECTORY)
+
+    def below(self, index: int) -> Optional[Tuple[int, int]]:
+        """(upstream card index, port index) the controller at index hangs
+        below, by its slot path; None when it hangs below no listed card."""
+        return self._topology().get(index)
+
+    def controllers_below(self, upstream: int, port: int) -> List[int]:
+        """Indexes of the listed controllers below a port of a card."""
+        return sorted(index for index, place in self._topology().items()
+                      if place == (upstream, port))
+
+    def _topology(self) -> Dict[int, Tuple[int, int]]:
+        self._require_open()
+        if self._attachments is None:
+            self._attachments = topology.attach(
+                (item.index, item.kind, item.slot_path,
+                 (item.port_count or 0) if isinstance(item, UpstreamCard) else 0)
+                for item in self._items)
+        return self._attachments
 
     def close(self) -> None:
         """Closes open device sessions, then the list. Safe to call twice."""
@@ -99,16 +165,40 @@ class DeviceList:
     def find(self, name: str) -> "Item":
         """The first item whose slot path (any case) or serial number is name;
         LookupError when none is."""
+        if not isinstance(name, str):
+            raise TypeError("find() takes a slot path or serial number text, not %s"
+                            % type(name).__name__)
         for item in self:
             if (item.slot_path or "").upper() == name.upper():
                 return item
             if isinstance(item, UpstreamCard) and item.serial_number == name:
                 return item
-        raise LookupError("no listed item has the slot path or serial number %s" % name)
+        note = self.note
+        raise LookupError("no listed item has the slot path or serial number %s%s"
+                          % (name, "; " + note if note else ""))
 
     def as_dicts(self) -> List[Dict[str, Any]]:
         """as_dict() of every item, in list order."""
         return [item.as_dict() for item in self]
+
+    def inventory(self, firmware: bool = True) -> List[Dict[str, Any]]:
+        """as_dict() of every item; with firmware, each upstream card is read
+        inside its device session, so that its firmware values are filled
+        in; a card whose session cannot be opened gets "session_error" (the
+        error's as_dict()) instead, and the others are still read."""
+        result = []
+        for device in self:
+            if not (firmware and isinstance(device, UpstreamCard)):
+                result.append(device.as_dict())
+                continue
+            try:
+                with device.session():
+                    result.append(device.as_dict())
+            except QvzelError as error:
+                entry = device.as_dict()
+                entry["session_error"] = error.as_dict()
+                result.append(entry)
+        return result
 
     def _require_open(self) -> None:
         if self._closed:
@@ -125,35 +215,21 @@ def _make_item(device_list: DeviceList, handle: int, index: int) -> Item:
 
 
 def inventory(firmware: bool = True,
-              library: Union[None, str, Library] = None) -> List[Dict[str, Any]]:
-    """as_dict() of every listed device, for reports and configuration tools.
-
-    With firmware, each upstream card is read inside its device session, so
-    that its firmware values are filled in; a card whose session cannot be
-    opened gets "session_error" (the error's as_dict()) instead, and the
-    others are still read.
-    """
-    result = []
+              library: Union[None, str, "os.PathLike[str]", Library] = None) -> List[Dict[str, Any]]:
+    """as_dict() of every listed device, for reports and configuration tools
+    (DeviceList.inventory() on a list of its own)."""
     with open_list(library) as devices:
-        for device in devices:
-            if not (firmware and isinstance(device, UpstreamCard)):
-                result.append(device.as_dict())
-                continue
-            try:
-                with device.session():
-                    result.append(device.as_dict())
-            except QvzelError as error:
-                entry = device.as_dict()
-                entry["session_error"] = error.as_dict()
-                result.append(entry)
-    return result
+        return devices.inventory(firmware)
 
 
-def open_list(library: Union[None, str, Library] = None) -> DeviceList:
+def open_list(library: Union[None, str, "os.PathLike[str]", Library] = None) -> DeviceList:
     """Opens a list of the link devices present.
 
     library is the library to use: a loaded Library, a file path, or None for
-    $QVZELIF_LIBRARY or else libqvzelif.so.1 as the dynamic loader finds it.
+    $QVZELIF_LIBRARY or else libqvzelif.so.1 as the dynamic loader finds it
+    (LibraryError, an OSError, when it cannot be loaded). A failure to list
+    raises the code's exception; a missing PCI bridge library is named with
+    the package to install.
     """
     if not isinstance(library, Library):
         library = load_library(library)

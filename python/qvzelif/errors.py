@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Exceptions carrying the library's status codes.
 
 Every failure the library reports becomes an exception that holds the status
@@ -47,6 +48,10 @@ class QvzelError(Exception):
         text: the sentence the status table gives for the code.
         message: what was being done, when the caller knows more than the code.
     """
+
+    # Set on the error of a failed firmware write: True when the write may
+    # have reached the flash, so the card may need the update again.
+    write_may_have_started = False
 
     def __init__(self, code: int, message: Optional[str] = None) -> None:
         self.code = code
@@ -114,3 +119,49 @@ def check(code: int, message: Optional[str] = None) -> int:
 
 class ToolError(RuntimeError):
     """The qvzel tool, which checks firmware images, is missing or failed."""
+
+
+class LibraryError(OSError):
+    """libqvzelif.so.1 cannot be loaded from where it was looked for, or is
+    not the library (an entry point is missing). str() says which file and why."""
+
+
+class ImageFileError(QvzelError, OSError):
+    """A firmware image file cannot be opened or read, is not a file that
+    holds an image (a directory), or is longer than the library takes.
+
+    Both an OSError (errno, strerror, filename are set) and a QvzelError
+    (code, name, text, message): ``except OSError`` and ``except
+    qvzelif.QvzelError`` both catch it, and str() starts with the path and
+    the real reason, e.g. "cannot open the image file 'fw.img': No such file
+    or directory".
+    """
+
+    def __init__(self, code: int, message: str, path: str, errno_value: Optional[int] = None,
+                 reason: Optional[str] = None) -> None:
+        QvzelError.__init__(self, code, message)
+        self.errno = errno_value
+        self.strerror = reason
+        self.filename = path
+
+    def __str__(self) -> str:
+        return "%s; status %d (%s)" % (self.message, self.code, self.name)
+
+
+class UpdateInterrupted(KeyboardInterrupt):
+    """SIGINT or SIGTERM arrived while a firmware update was being written.
+
+    The signal is held back until the library has answered, so that the write
+    is never cut short and its outcome is not lost; then this exception is
+    raised. outcome is the plan that was written (an UpdatePlan) or the
+    QvzelError the write failed with; signal is the signal number.
+    """
+
+    def __init__(self, signal_number: int, outcome: Any) -> None:
+        self.signal = signal_number
+        self.outcome = outcome
+        if isinstance(outcome, BaseException):
+            what = "the firmware update failed: %s" % outcome
+        else:
+            what = "the firmware update finished: %s" % outcome.describe()
+        super().__init__("interrupted by signal %d after the write; %s" % (signal_number, what))

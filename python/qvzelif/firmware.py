@@ -1,34 +1,71 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Firmware updates of upstream cards, with the checks `qvzel update` makes.
 
 The library checks an image itself and never writes one that fails its
-checks; like the tool, this module checks first and says why in words: the
-image must be valid as `qvzel check-image` judges it, hold a section for the
-card's flash whose subsystem ID is the card's, and be newer than the
-installed firmware unless force is given.
+checks; like the tool, this module checks first and says why in words. The
+findings are those of the image checker (`qvzel check-image`, the C++ code
+the library's update runs); this module takes the section the library picks
+for the card and refuses in the update's order with the code the library's
+update records, so that a refusal has the same code here, in the tool and in
+the library, and the checker's sentence with it.
 """
+import contextlib
 import os
+import signal
 import tempfile
-from dataclasses import dataclass
-from typing import TYPE_CHECKING, Optional
+import threading
+from dataclasses import dataclass, replace
+from typing import Any, ContextManager, Iterator, List, Optional, Tuple
 
 from . import _header
-from .errors import InvalidParameterError, NotFoundError, NotNewerError, NotSupportedError, check
-from .images import ImageReport, check_image
+from .errors import NotNewerError, QvzelError, UpdateInterrupted, error_for, status_text
+from .images import ImageReport, ImageSection, check_image
 
-if TYPE_CHECKING:  # pragma: no cover
-    from .devices import UpstreamCard
+try:  # Python 3.8+: typing.Protocol
+    from typing import Protocol
+except ImportError:  # pragma: no cover
+    Protocol = object  # type: ignore[assignment,misc]
 
 _C = _header.CONSTANTS
-# The library keeps the image length in 32 bits.
-_MAX_IMAGE = 0xFFFFFFFF
+_SUPPORTED_HEADER_VERSION = 2
+# The signals an update holds back while the library writes.
+_HELD_SIGNALS = (signal.SIGINT, signal.SIGTERM)
+
+
+class FirmwareCard(Protocol):
+    """What an update needs of a card; UpstreamCard is one."""
+
+    @property
+    def slot_path(self) -> Optional[str]: ...
+
+    @property
+    def serial_number(self) -> Optional[str]: ...
+
+    @property
+    def flash_id(self) -> Optional[int]: ...
+
+    @property
+    def flash_type(self) -> Optional[str]: ...
+
+    @property
+    def firmware_version(self) -> Optional[int]: ...
+
+    @property
+    def card_subsystem_id(self) -> Optional[int]: ...
+
+    def session(self) -> ContextManager[Any]: ...
+
+    def _write_firmware(self, image: bytes, force: bool) -> int: ...
 
 
 @dataclass(frozen=True)
 class UpdatePlan:
-    """What an update of one card with one image does.
+    """What an update of one card with one image does, or did.
 
     newer: the image's version is above the installed one; will_write: the
-    update writes (newer, or force given).
+    update writes (newer, or force given); written: the library wrote it;
+    warning: the positive status code the driver answered the write with
+    (None when it answered 0).
     """
 
     slot_path: Optional[str]
@@ -41,6 +78,8 @@ class UpdatePlan:
     section: int
     newer: bool
     force: bool
+    written: bool = False
+    warning: Optional[int] = None
 
     @property
     def will_write(self) -> bool:
@@ -53,56 +92,115 @@ class UpdatePlan:
             self.installed_version, self.flash_type or "unknown")
         if self.force and not self.newer:
             text += "; reinstalled as forced"
+        if self.warning is not None:
+            text += "; the driver answered with warning %d: %s" % (self.warning,
+                                                                   status_text(self.warning))
         return text
+
+
+@dataclass(frozen=True)
+class _Verdict:
+    """The update's verdict for one card: the section it picks (None when
+    none), the code it ends with before its driver request (0: it writes) and
+    why, in words."""
+
+    section: Optional[ImageSection]
+    code: int
+    reason: str
+
+
+def _flash_text(flash_id: Optional[int]) -> str:
+    names = {_C["QVZEL_FLASH_ID_ISSI"]: "ISSI", _C["QVZEL_FLASH_ID_SST"]: "SST"}
+    if flash_id is None:
+        return "an unknown flash"
+    return "%s (flash ID 0x%04X)" % (names.get(flash_id, "unknown"), flash_id)
+
+
+def card_verdict(report: ImageReport, flash_id: int, subsystem_id: int, installed: int,
+                 force: bool) -> _Verdict:
+    """The library's update of a card with these values: its checks in their
+    order (src/device/ImageCheck), each with the code it records."""
+    sections = report.sections
+    # The split refuses the whole image at its first section without an
+    # accepted update type, and an image without any section.
+    for section in sections:
+        if section.flash_id is None:
+            code = "QVZEL_ERR_OVERFLOW" if section.update_type is None else "QVZEL_ERR_NOT_SUPPORTED"
+            return _Verdict(None, _C[code], "the image is not valid: %s" % report.reason)
+    if not sections:
+        code = "QVZEL_ERR_NOT_FOUND" if not report.size else "QVZEL_ERR_OVERFLOW"
+        return _Verdict(None, _C[code], "the image is not valid: %s" % report.reason)
+    chosen = None
+    for section in sections:  # a later section of the same flash wins
+        if section.flash_id == flash_id:
+            chosen = section
+    if chosen is None:
+        return _Verdict(None, _C["QVZEL_ERR_NOT_FOUND"],
+                        "the image holds no section for this card's flash memory, %s; its "
+                        "sections are for %s" % (_flash_text(flash_id), ", ".join(
+                            _flash_text(section.flash_id) for section in sections)))
+
+    def refuse(code: str, reason: Optional[str] = None) -> _Verdict:
+        return _Verdict(chosen, _C[code], reason or "the image's section %d for this card is not "
+                        "valid: %s" % (chosen.number, chosen.reason or "the library refuses it"))
+
+    if chosen.header_version is None:
+        return refuse("QVZEL_ERR_OVERFLOW")
+    if chosen.header_version != _SUPPORTED_HEADER_VERSION:
+        return refuse("QVZEL_ERR_NOT_SUPPORTED")
+    if chosen.subsystem_id is None:
+        return refuse("QVZEL_ERR_OVERFLOW")
+    if chosen.subsystem_id != subsystem_id:
+        return refuse("QVZEL_ERR_NOT_SUPPORTED",
+                      "the image is made for subsystem ID 0x%04X, but this card reports 0x%04X; "
+                      "it is meant for another product" % (chosen.subsystem_id, subsystem_id))
+    if None in (chosen.pin_out_address, chosen.pin_out_version, chosen.offset, chosen.version):
+        return refuse("QVZEL_ERR_OVERFLOW")
+    if not (chosen.version or 0) > installed and not force:
+        return refuse("QVZEL_ERR_INVALID_PARAMETER",
+                      "the image is not newer than the installed version; pass force=True to "
+                      "reinstall it")
+    if chosen.byte_count is None or chosen.declared_crc is None or chosen.decoded_length is None:
+        return refuse("QVZEL_ERR_OVERFLOW")
+    if chosen.decoded_length in (0, None) or chosen.decoded_length != chosen.byte_count & 0xFFFFFFFF:
+        return refuse("QVZEL_ERR_INTERNAL")
+    if chosen.computed_crc != chosen.declared_crc:
+        return refuse("QVZEL_ERR_INTERNAL")
+    if not chosen.valid:
+        # The checker refuses what these steps pass: never write it.
+        return refuse("QVZEL_ERR_INTERNAL")
+    return _Verdict(chosen, _C["QVZEL_SUCCESS"], "")
 
 
 def _checked_report(image: bytes, tool: Optional[str]) -> ImageReport:
     """The checker's report on exactly these bytes (a private copy, so that
     the bytes checked are the bytes written)."""
-    if len(image) > _MAX_IMAGE:
-        raise InvalidParameterError(_C["QVZEL_ERR_INVALID_PARAMETER"],
-                                    "the image is larger than 4 GiB")
     handle, path = tempfile.mkstemp(prefix="qvzel-image-", suffix=".img")
     try:
         with os.fdopen(handle, "wb") as file:
             file.write(image)
-        report = check_image(path, tool)
+        return check_image(path, tool)
     finally:
         os.unlink(path)
-    if not report.valid:
-        raise InvalidParameterError(_C["QVZEL_ERR_INVALID_PARAMETER"],
-                                    "the image is invalid: %s" % report.reason)
-    return report
 
 
-def plan_update(card: "UpstreamCard", image: bytes, force: bool = False,
-                tool: Optional[str] = None) -> UpdatePlan:
-    """Checks image against card and says what an update would do; writes
-    nothing. Raises InvalidParameterError for an invalid image,
-    NotFoundError when it has no section for the card's flash and
-    NotSupportedError when that section's subsystem ID is not the card's."""
-    report = _checked_report(image, tool)
-    with card.session():
-        return _plan(card, report, force)
-
-
-def _plan(card: "UpstreamCard", report: ImageReport, force: bool) -> UpdatePlan:
+def _card_values(card: FirmwareCard) -> Tuple[int, int, int]:
     flash_id = card.flash_id
     installed = card.firmware_version
     subsystem = card.card_subsystem_id
     if flash_id is None or installed is None or subsystem is None:
-        raise NotSupportedError(_C["QVZEL_ERR_NOT_SUPPORTED"],
-                                "the card does not report its flash, firmware version and "
-                                "subsystem ID")
-    section = report.section_for_flash(flash_id)
-    if section is None:
-        raise NotFoundError(_C["QVZEL_ERR_NOT_FOUND"],
-                            "the image has no section for the card's flash (ID 0x%04X)" % flash_id)
-    if section.subsystem_id != subsystem:
-        raise NotSupportedError(_C["QVZEL_ERR_NOT_SUPPORTED"],
-                                "the image's section %d is for subsystem ID 0x%04X, the card "
-                                "reports 0x%04X" % (section.number, section.subsystem_id or 0,
-                                                    subsystem))
+        raise error_for(_C["QVZEL_ERR_NOT_SUPPORTED"], "the card does not report its flash, "
+                        "firmware version and subsystem ID; nothing was written")
+    return flash_id, subsystem, installed
+
+
+def _plan(card: FirmwareCard, report: ImageReport, force: bool) -> UpdatePlan:
+    flash_id, subsystem, installed = _card_values(card)
+    verdict = card_verdict(report, flash_id, subsystem, installed, force)
+    if verdict.code < 0 and verdict.code != _C["QVZEL_ERR_INVALID_PARAMETER"]:
+        raise error_for(verdict.code, verdict.reason + "; nothing was written")
+    section = verdict.section
+    assert section is not None
     image_version = section.version or 0
     return UpdatePlan(slot_path=card.slot_path, serial_number=card.serial_number,
                       flash_id=flash_id, flash_type=card.flash_type,
@@ -111,16 +209,100 @@ def _plan(card: "UpstreamCard", report: ImageReport, force: bool) -> UpdatePlan:
                       newer=image_version > installed, force=bool(force))
 
 
-def update_firmware(card: "UpstreamCard", image: bytes, force: bool = False,
+def _check_force(force: Any) -> None:
+    if not isinstance(force, bool):
+        raise TypeError("force must be True or False, not %r" % (force,))
+
+
+def plan_update(card: FirmwareCard, image: bytes, force: bool = False,
+                tool: Optional[str] = None) -> UpdatePlan:
+    """Checks image against card and says what an update would do; writes
+    nothing. Refusals raise the exception of the code the library's update
+    gives (NotFoundError: no section for the card's flash;
+    NotSupportedError: another subsystem ID or header version; ...) with the
+    reason; an image that is not newer gives a plan with will_write false."""
+    _check_force(force)
+    report = _checked_report(image, tool)
+    with card.session():
+        return _plan(card, report, force)
+
+
+@contextlib.contextmanager
+def _signals_held() -> Iterator[List[int]]:
+    """Holds SIGINT and SIGTERM back for the block (in the main thread, the
+    only one Python delivers signals to); yields the list of those that came."""
+    caught: List[int] = []
+    if threading.current_thread() is not threading.main_thread():
+        yield caught
+        return
+    previous = {}
+    for number in _HELD_SIGNALS:
+        try:
+            previous[number] = signal.signal(number, lambda got, _frame: caught.append(got))
+        except (OSError, ValueError):  # pragma: no cover - an embedding that forbids it
+            pass
+    try:
+        yield caught
+    finally:
+        for number, handler in previous.items():
+            signal.signal(number, handler if handler is not None else signal.SIG_DFL)
+
+
+def _deliver(caught: List[int], outcome: Any) -> None:
+    """Passes held signals on once the outcome is known: a handler of the
+    caller's own is called; the default ones become UpdateInterrupted (a
+    KeyboardInterrupt) carrying the outcome."""
+    for number in caught:
+        handler = signal.getsignal(number)
+        if handler == signal.SIG_IGN:
+            continue
+        if callable(handler) and handler is not signal.default_int_handler:
+            handler(number, None)
+            continue
+        cause = outcome if isinstance(outcome, BaseException) else None
+        raise UpdateInterrupted(number, outcome) from cause
+
+
+def _write_may_have_started(card: FirmwareCard, report: ImageReport, force: bool) -> bool:
+    """After a failed write: False when the library refused the image before
+    its driver request (its check, run again on the card's present values,
+    refuses it), True otherwise (the driver failed, perhaps mid-write)."""
+    try:
+        flash_id, subsystem, installed = _card_values(card)
+    except QvzelError:
+        return True
+    return card_verdict(report, flash_id, subsystem, installed, force).code >= 0
+
+
+def update_firmware(card: FirmwareCard, image: bytes, force: bool = False,
                     tool: Optional[str] = None) -> UpdatePlan:
     """Checks as plan_update does, refuses an image that is not newer unless
-    force is true, then writes it; returns the plan carried out."""
+    force is true, then writes it; returns the plan carried out (written, and
+    any warning of the driver). A failed write raises the code's exception
+    with write_may_have_started set. SIGINT and SIGTERM that arrive during
+    the write are held back until it ends, then raise UpdateInterrupted with
+    the outcome."""
+    _check_force(force)
     report = _checked_report(image, tool)
     with card.session():
         plan = _plan(card, report, force)
         if not plan.will_write:
             raise NotNewerError(_C["QVZEL_ERR_INVALID_PARAMETER"],
-                                "the image is not newer than the installed version; "
-                                "pass force=True to reinstall it")
-        check(card._write_firmware(image, plan.force), "writing the firmware failed")
-    return plan
+                                "the image is not newer than the installed version; pass "
+                                "force=True to reinstall it; nothing was written")
+        with _signals_held() as caught:
+            code = card._write_firmware(image, plan.force)
+        outcome: Any
+        if code < 0:
+            started = _write_may_have_started(card, report, force)
+            outcome = error_for(code, "the firmware update failed: " + (
+                "the write may have started, so the card may need the update again" if started
+                else "the card's values changed meanwhile and the library refused the image "
+                "before writing; nothing was written"))
+            outcome.write_may_have_started = started
+        else:
+            outcome = replace(plan, written=True, warning=code if code > 0 else None)
+    _deliver(caught, outcome)
+    if isinstance(outcome, QvzelError):
+        raise outcome
+    return outcome

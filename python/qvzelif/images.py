@@ -1,4 +1,6 @@
-"""Offline checks of firmware image files, through `qvzel check-image --json`.
+# SPDX-License-Identifier: LGPL-2.1-or-later
+"""Reading firmware image files, and their offline checks through
+`qvzel check-image --json`.
 
 The checks themselves are the C++ image checker's, the one the library's
 update and the qvzel tool use; this module runs the tool and turns its JSON
@@ -6,21 +8,103 @@ report (layout "qvzel-image-check", docs/tool.md) into Python objects, so that
 Python callers get exactly the tool's findings and never a second copy of the
 rules that could drift from it.
 """
+import errno
 import json
 import os
 import re
 import shutil
+import stat
 import subprocess
 from dataclasses import dataclass, field, fields
-from typing import Any, Dict, Optional, Tuple, Type, TypeVar, Union
+from typing import Any, Dict, List, Optional, Tuple, Type, TypeVar, Union
 
-from .errors import ToolError
+from . import _header
+from .errors import ImageFileError, ToolError
 
 # Names the qvzel tool to run instead of the one on PATH.
 TOOL_VARIABLE = "QVZEL_TOOL"
 _FORMAT = "qvzel-image-check"
 _LAYOUT = 1
 _T = TypeVar("_T")
+_C = _header.CONSTANTS
+
+# The largest image the library takes: its length is an unsigned 32-bit number.
+LARGEST_IMAGE = 0xFFFFFFFF
+# Bytes asked of one read; a pipe or a device is read in such pieces.
+_CHUNK = 1 << 20
+
+# A firmware image: a file path or the file's bytes.
+ImageSource = Union[str, bytes, bytearray, memoryview, "os.PathLike[str]"]
+
+
+def read_image(image: ImageSource) -> bytes:
+    """The bytes of a firmware image: the bytes given, or the file at a path
+    read whole, once.
+
+    A regular file longer than the library takes is refused before it is
+    read; a pipe or a device is read to its end but never past that limit (a
+    pipe without a writer reads as empty, so opening it never waits). Raises
+    ImageFileError (an OSError and a QvzelError) with the path and the reason,
+    TypeError for anything else than a path or bytes (an int is taken for no
+    file descriptor).
+    """
+    if isinstance(image, (bytes, bytearray, memoryview)):
+        data = bytes(image)
+        if len(data) > LARGEST_IMAGE:
+            raise ImageFileError(_C["QVZEL_ERR_OVERFLOW"], "the image is longer than the largest "
+                                 "image the library takes (%d bytes)" % LARGEST_IMAGE, "<bytes>")
+        return data
+    if isinstance(image, (str, os.PathLike)) and not isinstance(image, bool):
+        return _read_file(os.fspath(image))
+    raise TypeError("a firmware image is a file path or bytes, not %s" % type(image).__name__)
+
+
+def _file_error(what: str, path: str, number: int, reason: str) -> ImageFileError:
+    code = {errno.ENOENT: "QVZEL_ERR_NOT_FOUND", errno.ENOTDIR: "QVZEL_ERR_NOT_FOUND",
+            errno.EACCES: "QVZEL_ERR_PERMISSION_DENIED", errno.EPERM: "QVZEL_ERR_PERMISSION_DENIED",
+            errno.EISDIR: "QVZEL_ERR_INVALID_PARAMETER"}.get(number, "QVZEL_ERR_IO")
+    return ImageFileError(_C[code], "cannot %s the image file %r: %s" % (what, path, reason),
+                          path, number, reason)
+
+
+def _too_long(path: str) -> ImageFileError:
+    return ImageFileError(_C["QVZEL_ERR_OVERFLOW"], "the image file %r is longer than the largest "
+                          "image the library takes (%d bytes)" % (path, LARGEST_IMAGE), path,
+                          errno.EFBIG, os.strerror(errno.EFBIG))
+
+
+def _read_file(path: str) -> bytes:
+    try:
+        # Non-blocking only for the opening, so that a pipe without a writer
+        # does not hold the caller; reads block again below.
+        descriptor = os.open(path, os.O_RDONLY | os.O_CLOEXEC | os.O_NOCTTY | os.O_NONBLOCK)
+    except OSError as error:
+        raise _file_error("open", path, error.errno or 0, error.strerror or str(error)) from None
+    try:
+        info = os.fstat(descriptor)
+        if stat.S_ISDIR(info.st_mode):
+            raise _file_error("read", path, errno.EISDIR, "it is a directory")
+        if stat.S_ISREG(info.st_mode) and info.st_size > LARGEST_IMAGE:
+            raise _too_long(path)
+        os.set_blocking(descriptor, True)
+        pieces: List[bytes] = []
+        total = 0
+        while True:
+            # One byte past the limit tells a file that is too long.
+            piece = os.read(descriptor, min(_CHUNK, LARGEST_IMAGE + 1 - total))
+            if not piece:
+                break
+            pieces.append(piece)
+            total += len(piece)
+            if total > LARGEST_IMAGE:
+                raise _too_long(path)
+        return b"".join(pieces)
+    except OSError as error:
+        if isinstance(error, ImageFileError):
+            raise
+        raise _file_error("read", path, error.errno or 0, error.strerror or str(error)) from None
+    finally:
+        os.close(descriptor)
 
 
 def find_tool(tool: Optional[str] = None) -> str:

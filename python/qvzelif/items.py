@@ -1,16 +1,38 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Listed items: what every link device answers, and link controllers."""
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any, Dict, Optional, Tuple
+from typing import Any, Dict, List, Optional, Tuple
 
 from . import _header
+from ._library import Library
 from .errors import ClosedListError, check
 
-if TYPE_CHECKING:  # pragma: no cover
-    from .devices import DeviceList
+try:
+    from typing import Protocol
+except ImportError:  # pragma: no cover
+    Protocol = object  # type: ignore[assignment,misc]
 
 _C = _header.CONSTANTS
 _NOT_SUPPORTED = _C["QVZEL_ERR_NOT_SUPPORTED"]
 _INVALID = _C["QVZEL_ERR_INVALID_PARAMETER"]
+# Indexed identifiers carry the index in their low four bits.
+INDEX_LIMIT = 16
+
+
+class ItemOwner(Protocol):
+    """What an item needs of the list it belongs to; DeviceList is one."""
+
+    @property
+    def closed(self) -> bool: ...
+
+    @property
+    def library(self) -> Library: ...
+
+    def below(self, index: int) -> Optional[Tuple[int, int]]: ...
+
+    def controllers_below(self, upstream: int, port: int) -> List[int]: ...
+
+    def __getitem__(self, index: int) -> "Item": ...
 
 
 @dataclass(frozen=True)
@@ -27,6 +49,13 @@ class Port:
     number: Optional[int]
     link_width: Optional[int]
     link_speed: Optional[int]
+    # Indexes of the listed controllers below the port: a chassis was found there.
+    controllers: Tuple[int, ...] = ()
+
+    @property
+    def chassis_found(self) -> bool:
+        """True when a listed controller's slot path lies below the port."""
+        return bool(self.controllers)
 
 
 class Item:
@@ -34,7 +63,7 @@ class Item:
 
     kind = "unknown"
 
-    def __init__(self, device_list: "DeviceList", handle: int, index: int) -> None:
+    def __init__(self, device_list: ItemOwner, handle: int, index: int) -> None:
         self._list = device_list
         self._handle = handle
         self.index = index
@@ -46,16 +75,18 @@ class Item:
         return self._handle
 
     def read_u32(self, attribute: int, index: int = 0) -> Optional[int]:
-        """A 32-bit attribute by identifier (plus a port index); None when the
-        library reports the value as empty (QVZEL_ERR_NOT_SUPPORTED)."""
-        code, value = self._list.library.u32(self._live_handle(), attribute + index)
-        return self._value(code, value, attribute + index)
+        """A 32-bit attribute by identifier (plus a port index 0 to 15); None
+        when the library reports the value as empty (QVZEL_ERR_NOT_SUPPORTED)."""
+        identifier = _identifier(attribute, index)
+        code, value = self._list.library.u32(self._live_handle(), identifier)
+        return self._value(code, value, identifier)
 
     def read_text(self, attribute: int, index: int = 0) -> Optional[str]:
-        """A text attribute by identifier (plus a port index); None when empty
-        (QVZEL_ERR_NOT_SUPPORTED)."""
-        code, value = self._list.library.text(self._live_handle(), attribute + index)
-        return self._value(code, value, attribute + index)
+        """A text attribute by identifier (plus a port index 0 to 15); None
+        when empty (QVZEL_ERR_NOT_SUPPORTED)."""
+        identifier = _identifier(attribute, index)
+        code, value = self._list.library.text(self._live_handle(), identifier)
+        return self._value(code, value, identifier)
 
     def _value(self, code: int, value: Any, attribute: int) -> Any:
         if code == _NOT_SUPPORTED:
@@ -149,6 +180,21 @@ class Item:
         """Called by the list before it closes."""
 
 
+def _identifier(attribute: Any, index: Any) -> int:
+    """The identifier with the index in its low four bits; an index that
+    does not fit would name another attribute, so it is refused."""
+    for name, value in (("attribute", attribute), ("index", index)):
+        if isinstance(value, bool) or not isinstance(value, int):
+            raise TypeError("%s must be an int, not %s" % (name, type(value).__name__))
+    if not 0 <= attribute <= 0xFFFFFFFF:
+        raise ValueError("attribute 0x%X is not a 32-bit identifier" % attribute)
+    if not 0 <= index < INDEX_LIMIT:
+        raise IndexError("index %d is out of range 0 to %d" % (index, INDEX_LIMIT - 1))
+    if index and attribute & (INDEX_LIMIT - 1):
+        raise ValueError("attribute 0x%X already carries an index" % attribute)
+    return attribute + index
+
+
 class Controller(Item):
     """A PXI-1 link controller in a chassis."""
 
@@ -176,6 +222,14 @@ class Controller(Item):
         return None if value is None else value != 0
 
     @property
+    def below(self) -> Optional[Tuple[int, int]]:
+        """(index of the upstream card, index of its port) that the
+        controller's chassis is cabled to, found by comparing slot paths;
+        None when it lies below no listed card's port."""
+        self._live_handle()
+        return self._list.below(self.index)
+
+    @property
     def idsel_map(self) -> Tuple[int, ...]:
         """The 32-entry IDSEL map; 0xFF marks an entry without a slot."""
         code, table = self._list.library.idsel_map(self._live_handle())
@@ -190,5 +244,14 @@ class Controller(Item):
             "controller_bridge_bus": self.controller_bridge_bus,
             "is_integrated": self.is_integrated,
             "idsel_map": list(self.idsel_map),
+            "below": self._below_dict(),
         })
         return result
+
+    def _below_dict(self) -> Optional[Dict[str, Any]]:
+        below = self.below
+        if below is None:
+            return None
+        upstream, port = below
+        name = self._list[upstream].read_text(_C["QVZEL_ATTR_PORT_NAME"], port)
+        return {"item": upstream, "port_index": port, "port_name": name}

@@ -18,7 +18,7 @@ fail() { echo "install check: $*"; exit 1; }
 [ "$(readlink "$prefix/$libdir/libqvzelif.so")" = libqvzelif.so.1 ] || fail "development link missing"
 for f in include/qvzelif.h include/qvzelif_status.h include/qvpcibrd.h "$libdir/pkgconfig/qvzelif.pc" \
          "$libdir/cmake/qvzelif/qvzelifConfig.cmake" "$libdir/cmake/qvzelif/qvzelifConfigVersion.cmake" \
-         bin/qvzel share/man/man1/qvzel.1; do
+         bin/qvzel share/man/man1/qvzel.1 share/man/man5/pxicontrollers.ini.5; do
   [ -e "$prefix/$f" ] || fail "$f missing"
 done
 [ -x "$prefix/bin/qvzel" ] || fail "bin/qvzel is not executable"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian packages from a copy of the source tree, lints them,
 # extracts them into a temporary root and uses them from there: the installed
-# qvzel lists this machine's own /sys, the autopkgtest runs, and the README's
-# C example builds against the development files.
+# qvzel lists this machine's own /sys, the documents and the metrics service
+# are where their users look, the autopkgtest runs, and the README's C example
+# builds against the development files.
 # Arguments: SOURCE_DIR WORK_DIR (emptied first, removed at the end)
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -50,7 +51,7 @@ else
 fi
 
 root=$work/root
-for package in libqvzelif1 libqvzelif-dev qvzel libqvpcibrd1-sysfs python3-qvzelif; do
+for package in libqvzelif1 libqvzelif-dev qvzel qvzel-metrics libqvpcibrd1-sysfs python3-qvzelif; do
   deb=$(ls "$work/${package}_"*.deb 2>/dev/null) || fail "package $package was not built"
   dpkg-deb -x "$deb" "$root"
 done
@@ -59,6 +60,47 @@ for deb in "$work"/*.deb; do
     fail "$(basename "$deb") holds a simulated companion"
   fi
 done
+
+# The documentation a user needs offline: both man pages, and every file
+# they and the metrics unit name is in the packages; none points into a
+# source tree.
+for page in man1/qvzel.1 man5/pxicontrollers.ini.5; do
+  [ -f "$root/usr/share/man/$page.gz" ] || fail "man page $page is not in the packages"
+  if zcat "$root/usr/share/man/$page.gz" | grep -n -i 'source tree\|docs/'; then
+    fail "man page $page points into the source tree"
+  fi
+done
+zcat "$root/usr/share/man/man1/qvzel.1.gz" | grep -q '/var/lib/qvpxi/pxicontrollers.ini' ||
+  fail "qvzel(1) does not name the controller file"
+named=$( (zcat "$root"/usr/share/man/man*/*.gz; cat "$root"/lib/systemd/system/qvzel-metrics.*) |
+  grep -o '/usr/share/[A-Za-z0-9_./-]*[A-Za-z0-9_]' | sort -u)
+[ -n "$named" ] || fail "the man pages name no installed document"
+for file in $named; do
+  [ -e "$root$file" ] || fail "$file, named in a man page or the metrics unit, is not in the packages"
+done
+echo "packaging check: the man pages and every document they name are in the packages"
+
+# The metrics service: its units where systemd looks, the timer enabled on
+# installation (the service is started by it only), its command in the packages.
+for unit in qvzel-metrics.service qvzel-metrics.timer; do
+  [ -f "$root/lib/systemd/system/$unit" ] || fail "$unit is not in qvzel-metrics"
+done
+control=$work/metrics-control
+dpkg-deb -e "$(ls "$work"/qvzel-metrics_*.deb)" "$control"
+grep -q "deb-systemd-helper enable 'qvzel-metrics.timer'" "$control/postinst" ||
+  fail "qvzel-metrics does not enable its timer on installation"
+if grep "enable 'qvzel-metrics.service'" "$control/postinst"; then
+  fail "qvzel-metrics enables the service itself, not only its timer"
+fi
+command=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$root/lib/systemd/system/qvzel-metrics.service")
+[ -x "$root$command" ] || fail "the metrics unit runs $command, which no package holds"
+if command -v promtool >/dev/null; then
+  promtool check rules "$root/usr/share/qvzel-metrics/qvzel-alerts.yml" >/dev/null ||
+    fail "promtool refuses the packaged alerting rules"
+fi
+/usr/bin/python3 -m json.tool "$root/usr/share/qvzel-metrics/qvzel-dashboard.json" >/dev/null ||
+  fail "the packaged dashboard is not JSON"
+echo "packaging check: qvzel-metrics holds its units, enables its timer, and its rules and dashboard load"
 
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 libdir=$root/usr/lib/$multiarch

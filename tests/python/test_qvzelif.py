@@ -1,12 +1,18 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """The qvzelif package on the simulated lab (examples/systems/lab.ini): a
 four-port card cabled to three chassis, one controller known only from the
 controller file. Expected values come from the lab's description and from
 the qvzel tool's JSON, never from the package itself."""
+import ast
 import gc
+import glob
 import json
 import os
+import re
+import signal
 import subprocess
 import sys
+import threading
 
 import pytest
 
@@ -60,12 +66,24 @@ def test_every_value_matches_the_tool(lab):
                 if key in data:
                     assert data[key] == at(expected, tool_key), (item.index, key)
             if item.kind == "upstream":
+                # A port's controllers are those the tool places below it.
                 ports = [{"index": p["index"], "name": p["name"], "number": p["number"],
-                          "link_width": p["linkWidth"], "link_speed": p["linkSpeed"]}
+                          "link_width": p["linkWidth"], "link_speed": p["linkSpeed"],
+                          "controllers": [i for i, other in enumerate(listed)
+                                          if ((other["controller"] or {}).get("below") or {})
+                                          .get("item") == item.index
+                                          and other["controller"]["below"]["portIndex"]
+                                          == p["index"]]}
                          for p in expected["upstream"]["ports"]]
-                assert data["ports"] == ports
+                assert [{key: port[key] for key in ports[0]} for port in data["ports"]] == ports
+                assert [port["chassis_found"] for port in data["ports"]] == [
+                    bool(port["controllers"]) for port in ports]
             else:
                 assert data["idsel_map"] == tool_json("idsel", str(item.index))["map"]
+                below = expected["controller"]["below"]
+                assert data["below"] == (below and {"item": below["item"],
+                                                    "port_index": below["portIndex"],
+                                                    "port_name": below["portName"]})
 
 
 def test_values_match_the_lab_description(lab):
@@ -83,6 +101,10 @@ def test_values_match_the_lab_description(lab):
         rootport = lab.bridge("rootport")
         assert card.link_status == number(rootport["attr.0x20000A00"])
         assert card.link_speed == number(rootport["attr.0x20000C00"])
+        # Bits 4 to 9 of the link status carry the negotiated width.
+        assert card.link_up is (number(rootport["attr.0x20000A00"]) & 0x3F0 != 0)
+        # Port 4 of the lab is not cabled; ports 1 to 3 each lead to a chassis.
+        assert [port.chassis_found for port in card.ports] == [True, True, True, False]
         (section,) = lab.controller_file.sections()
         named = devices.find(lab.controller_file[section]["SlotPath"].lower())
         assert isinstance(named, qvzelif.Controller)
@@ -169,24 +191,211 @@ def test_firmware_update_mirrors_the_tool(lab):
         assert not card.session_open
 
 
-@pytest.mark.parametrize("damage, settings, error", [
-    (lambda image: image.replace(b"CRC::1", b"CRC::2"), {}, qvzelif.InvalidParameterError),
-    (None, {"attribute__0xF000F100": "0x1234"}, qvzelif.NotSupportedError),
-    (None, {"attribute__0xF000F0D0": "0x1111"}, qvzelif.NotFoundError),
-    (None, {"firmwareErrno": "5"}, qvzelif.DriverError),
+def library_answer(card, image, force=False):
+    """The library's own update of the card with image: the oracle for the
+    code a refusal must carry (it checks before its driver request)."""
+    with card.session():
+        return card._list.library.update_firmware(card._handle, image, force)
+
+
+@pytest.mark.parametrize("damage, reason", [
+    (lambda image: image.replace(b"CRC::1", b"CRC::2"), "checksum"),
+    (lambda image: image.replace(b"ByteCount::", b"ByteCount::1"), "ByteCount::"),
+    (lambda image: image.replace(b"HeaderVersion::2", b"HeaderVersion::1"), "header version"),
+    (lambda image: image.replace(b"CRC::", b"CRX::"), "CRC::"),
+    (lambda image: image.replace(b'"ISSIFlashFWUpdate"', b'"ISSIFlashFWUpdate" '), "update type"),
+    (lambda image: image.replace(b"SubSystemID::", b"SubSystemID::1"), "subsystem"),
+    (lambda image: b"no header at all", "not valid"),
+    (lambda image: b"", "not valid"),
 ])
-def test_refused_updates_write_nothing_and_say_why(lab, damage, settings, error):
+def test_a_refusal_carries_the_librarys_code_and_the_checkers_reason(lab, damage, reason):
     with open(NEW_IMAGE, "rb") as file:
-        image = file.read()
-    if damage:
-        image = damage(image)
+        image = damage(file.read())
+    with qvzelif.open_list() as devices:
+        card = card_of(devices)
+        before = firmware_writes("card0")
+        expected = library_answer(card, image)
+        assert expected < 0 and firmware_writes("card0") == before
+        for attempt in (card.plan_update, card.update_firmware):
+            with pytest.raises(qvzelif.QvzelError) as refused:
+                attempt(image)
+            assert refused.value.code == expected, str(refused.value)
+            assert reason.lower() in str(refused.value).lower()
+            assert "nothing was written" in str(refused.value)
+        assert firmware_writes("card0") == before
+
+
+def test_not_newer_comes_before_a_bad_checksum_as_in_the_library(lab):
+    with open(OLD_IMAGE, "rb") as file:
+        image = file.read().replace(b"CRC::", b"CRC::9")
+    with qvzelif.open_list() as devices:
+        card = card_of(devices)
+        assert library_answer(card, image) == _header.CONSTANTS["QVZEL_ERR_INVALID_PARAMETER"]
+        assert not card.plan_update(image).will_write
+        with pytest.raises(qvzelif.NotNewerError):
+            card.update_firmware(image)
+        with pytest.raises(qvzelif.QvzelError) as forced:
+            card.update_firmware(image, force=True)
+        assert forced.value.name == "QVZEL_ERR_INTERNAL" and "checksum" in str(forced.value)
+
+
+@pytest.mark.parametrize("settings, error", [
+    ({"attribute__0xF000F100": "0x1234"}, qvzelif.NotSupportedError),
+    ({"attribute__0xF000F0D0": "0x1111"}, qvzelif.NotFoundError),
+])
+def test_a_card_the_image_is_not_for_is_refused(lab, settings, error):
     with qvzelif.open_list() as devices, device_settings("card0", **settings):
         card = card_of(devices)
         before = firmware_writes("card0")
         with pytest.raises(error) as refused:
-            card.update_firmware(image)
-        assert refused.value.name.startswith("QVZEL_ERR_") and refused.value.message
+            card.update_firmware(NEW_IMAGE)
+        assert "nothing was written" in refused.value.message
         assert firmware_writes("card0") == before
+
+
+def test_the_outcome_of_a_write_is_reported(lab):
+    warning = 52000
+    with qvzelif.open_list() as devices:
+        card = card_of(devices)
+        with device_settings("card0", firmwareStatus=str(warning)):
+            plan = card.update_firmware(NEW_IMAGE)
+        assert plan.written and plan.warning == warning and "warning" in plan.describe()
+        # The driver failed the request itself: the write may have started.
+        with device_settings("card0", firmwareErrno="5"):
+            with pytest.raises(qvzelif.DriverError) as failed:
+                card.update_firmware(NEW_IMAGE)
+        assert failed.value.write_may_have_started
+        assert "may have started" in str(failed.value)
+
+
+@pytest.mark.parametrize("number", [signal.SIGINT, signal.SIGTERM])
+def test_a_signal_during_the_write_waits_for_its_outcome(lab, monkeypatch, number):
+    with qvzelif.open_list() as devices:
+        card = card_of(devices)
+        write = card._write_firmware
+
+        def interrupted_write(image, force):
+            os.kill(os.getpid(), number)  # arrives while the library writes
+            return write(image, force)
+        monkeypatch.setattr(card, "_write_firmware", interrupted_write)
+        before = firmware_writes("card0")
+        with pytest.raises(qvzelif.UpdateInterrupted) as stopped:
+            card.update_firmware(NEW_IMAGE)
+        assert isinstance(stopped.value, KeyboardInterrupt) and stopped.value.signal == number
+        assert stopped.value.outcome.written and firmware_writes("card0") == before + 1
+        assert not card.session_open
+    assert signal.getsignal(signal.SIGINT) is signal.default_int_handler
+    assert signal.getsignal(signal.SIGTERM) == signal.SIG_DFL
+
+
+def test_an_image_is_read_once_and_bounded(lab, tmp_path, monkeypatch):
+    with open(NEW_IMAGE, "rb") as file:
+        new = file.read()
+    missing = str(tmp_path / "missing.img")
+    for path, reason in ((missing, "No such file"), (str(tmp_path), "directory")):
+        with pytest.raises(OSError) as unreadable:
+            qvzelif.read_image(path)
+        assert isinstance(unreadable.value, qvzelif.QvzelError)
+        assert path in str(unreadable.value) and reason in str(unreadable.value)
+        assert unreadable.value.filename == path
+    # A pipe without a writer reads as empty at once; a device stops at the limit.
+    os.mkfifo(tmp_path / "fifo")
+    reader = threading.Thread(target=qvzelif.read_image, args=(str(tmp_path / "fifo"),),
+                              daemon=True)
+    reader.start()
+    reader.join(5)
+    assert not reader.is_alive()
+    monkeypatch.setattr(qvzelif.images, "LARGEST_IMAGE", len(new) - 1)
+    for path in ("/dev/zero", NEW_IMAGE):
+        with pytest.raises(qvzelif.ImageFileError) as long:
+            qvzelif.read_image(path)
+        assert "longer than" in str(long.value)
+    monkeypatch.undo()
+    with pytest.raises(TypeError):
+        qvzelif.read_image(0)  # never taken for a descriptor to read and close
+    # The file changes while the checker runs: what is written is what was checked.
+    image = tmp_path / "changing.img"
+    image.write_bytes(new)
+    tool = tmp_path / "changing-tool"
+    tool.write_text("#!/bin/sh\ncp %s %s\nexec %s \"$@\"\n"
+                    % (OLD_IMAGE, image, os.environ["QVZEL_TOOL"]))
+    tool.chmod(0o755)
+    with qvzelif.open_list() as devices:
+        plan = card_of(devices).update_firmware(str(image), tool=str(tool))
+    assert plan.written and plan.image_version == 0x200
+
+
+def test_arguments_are_checked_before_anything_is_done(lab, tmp_path):
+    with qvzelif.open_list() as devices:
+        card = card_of(devices)
+        with pytest.raises(TypeError):
+            card.update_firmware(NEW_IMAGE, force=1)
+        with pytest.raises(TypeError):
+            devices.find(None)
+        with pytest.raises(IndexError):
+            card.read_u32(_header.CONSTANTS["QVZEL_ATTR_PORT_NAME"], 16)
+        with pytest.raises(IndexError):
+            devices[len(devices)]
+    for path in (str(tmp_path / "none.so"), "libc.so.6"):
+        with pytest.raises(qvzelif.LibraryError) as wrong:
+            qvzelif.open_list(path)
+        assert isinstance(wrong.value, OSError) and path in str(wrong.value)
+
+
+def run_python(code, **env):
+    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          env=dict(os.environ, **env))
+
+
+def test_a_missing_bridge_library_or_driver_is_explained(lab, tmp_path):
+    # Only the finder library is on the loader's path, not the bridge library.
+    only = tmp_path / "lib"
+    only.mkdir()
+    os.symlink(os.path.join(os.environ["QVZ_BUILD_DIR"], "libqvzelif.so.1"),
+               only / "libqvzelif.so.1")
+    done = run_python("import qvzelif\ntry:\n    qvzelif.open_list()\n"
+                      "except qvzelif.QvzelError as e:\n    print(e)",
+                      LD_LIBRARY_PATH=str(only))
+    assert "libqvpcibrd.so.1 is not installed" in done.stdout, done.stderr
+    assert "libqvpcibrd1-sysfs" in done.stdout
+    # No kernel driver and nothing found: the list says why.
+    empty = tmp_path / "empty.ini"
+    empty.write_text("# nothing\n")
+    done = run_python("import qvzelif, qvzelif.devices as d\nd.DRIVER_DIRECTORY = '/nonexistent'\n"
+                      "with qvzelif.open_list() as l:\n    print(len(l), l.note)",
+                      QVPCIBRD_SYSTEM=str(empty), QVRELOC_SHAREDSTATEDIR=str(tmp_path))
+    assert "no kernel driver is loaded" in done.stdout, done.stdout + done.stderr
+
+
+def test_the_package_imports_in_one_direction():
+    package = os.path.dirname(qvzelif.__file__)
+    imports = {}
+    for path in glob.glob(os.path.join(package, "*.py")):
+        module = os.path.basename(path)[:-3]
+        tree = ast.parse(open(path, encoding="utf-8").read())
+        imports[module] = {alias.name.split(".")[0] if node.module is None else node.module
+                           for node in ast.walk(tree) if isinstance(node, ast.ImportFrom)
+                           and node.level == 1 for alias in node.names}
+    imports.pop("__init__")
+
+    def reaches(start, seen):
+        for other in imports.get(start, ()):
+            if other not in seen:
+                seen.add(other)
+                reaches(other, seen)
+        return seen
+    for module in imports:
+        assert module not in reaches(module, set()), module
+
+
+def test_the_documented_example_runs(lab):
+    text = open(os.path.join(os.environ["QVZ_SOURCE_DIR"], "docs", "python.md"),
+                encoding="utf-8").read()
+    example = re.search(r"## Example\n\n```python\n(.*?)```", text, re.S).group(1)
+    done = subprocess.run([sys.executable, "-c", example], capture_output=True, text=True,
+                          cwd=os.environ["QVZ_SOURCE_DIR"])
+    assert done.returncode == 0, done.stdout + done.stderr
+    assert "written:" in done.stdout or "already up to date" in done.stdout
 
 
 def test_check_image_gives_the_tools_findings(lab, tmp_path):

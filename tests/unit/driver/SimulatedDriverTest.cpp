@@ -13,6 +13,7 @@
 #include "driver/tDeviceInterfaceIterator.h"
 #include "driverTree.h"
 #include "qvsimGtest.h"
+#include "qvzel_driver.h"
 #include "status/StatusCodes.h"
 
 namespace {
@@ -125,31 +126,27 @@ TEST_F(SimulatedDriverTest, LibraryFindsOpensAndTalksToTheDevice) {
 TEST_F(SimulatedDriverTest, DriverRejectsMalformedRequestsLikeAKernelDriver) {
   const int l_Fd = ::open(sim::deviceFile("up0").c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_NE(l_Fd, -1);
-  struct {
-    uint64_t m_Input, m_Output;
-    uint32_t m_InputSize, m_OutputSize;
-    uint64_t m_BytesReturned;
-  } l_Descriptor = {0, 0, 24, 8, 0};
+  qvzel_request_descriptor l_Descriptor = {0, 0, 24, 8, 0};
   uint8_t l_Input[24] = {};
   uint8_t l_Output[8] = {};
 
   errno = 0;
-  EXPECT_EQ(::ioctl(l_Fd, 0x0020003D, nullptr), -1);
+  EXPECT_EQ(::ioctl(l_Fd, QVZEL_REQUEST_GET_ATTRIBUTE, nullptr), -1);
   EXPECT_EQ(errno, EFAULT) << "no descriptor";
-  EXPECT_EQ(::ioctl(l_Fd, 0x0020003D, &l_Descriptor), -1);
+  EXPECT_EQ(::ioctl(l_Fd, QVZEL_REQUEST_GET_ATTRIBUTE, &l_Descriptor), -1);
   EXPECT_EQ(errno, EFAULT) << "null input and output";
-  l_Descriptor.m_Input = reinterpret_cast<uintptr_t>(l_Input);
-  l_Descriptor.m_Output = reinterpret_cast<uintptr_t>(l_Output);
-  l_Descriptor.m_InputSize = 23;
-  EXPECT_EQ(::ioctl(l_Fd, 0x0020003D, &l_Descriptor), -1);
+  l_Descriptor.input_address = reinterpret_cast<uintptr_t>(l_Input);
+  l_Descriptor.output_address = reinterpret_cast<uintptr_t>(l_Output);
+  l_Descriptor.input_size = 23;
+  EXPECT_EQ(::ioctl(l_Fd, QVZEL_REQUEST_GET_ATTRIBUTE, &l_Descriptor), -1);
   EXPECT_EQ(errno, EINVAL) << "wrong input size";
   EXPECT_EQ(::ioctl(l_Fd, 0x0020003E, &l_Descriptor), -1);
   EXPECT_EQ(errno, ENOTTY) << "unknown request";
 
   std::string l_Error;
   ASSERT_TRUE(sim::setDeviceSetting("up0", "errno", "110", l_Error)) << l_Error;
-  l_Descriptor.m_InputSize = 24;
-  EXPECT_EQ(::ioctl(l_Fd, 0x0020003D, &l_Descriptor), -1);
+  l_Descriptor.input_size = 24;
+  EXPECT_EQ(::ioctl(l_Fd, QVZEL_REQUEST_GET_ATTRIBUTE, &l_Descriptor), -1);
   EXPECT_EQ(errno, ETIMEDOUT);
   ::close(l_Fd);
 
