@@ -39,7 +39,9 @@ static inline const qvzel_status_entry* qvzel_status_table(size_t* count) {
       {QVZEL_ERR_NOT_SUPPORTED, "QVZEL_ERR_NOT_SUPPORTED",
        "The operation is not supported, or the value asked for is empty for this device."},
       {QVZEL_ERR_INTERNAL, "QVZEL_ERR_INTERNAL",
-       "An internal failure: a required object or system facility is missing or failed."},
+       "An internal failure: a required object or system facility is missing or failed; "
+       "a firmware update also reports a firmware image whose decoded byte count or checksum "
+       "does not match its header with this code."},
       {QVZEL_ERR_INVALID_PARAMETER, "QVZEL_ERR_INVALID_PARAMETER",
        "Invalid parameter: a null pointer, an unknown handle, an item of the wrong kind or a "
        "refused value; opening a list also reports a missing PCI bridge library "

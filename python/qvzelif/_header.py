@@ -9,7 +9,7 @@ STATUS_TABLE: Tuple[Tuple[int, str, str], ...] = (
     (0, 'QVZEL_SUCCESS', 'The operation succeeded.'),
     (-52000, 'QVZEL_ERR_MEMORY_FULL', 'The system ran out of memory or of file descriptors.'),
     (-52002, 'QVZEL_ERR_NOT_SUPPORTED', 'The operation is not supported, or the value asked for is empty for this device.'),
-    (-52003, 'QVZEL_ERR_INTERNAL', 'An internal failure: a required object or system facility is missing or failed.'),
+    (-52003, 'QVZEL_ERR_INTERNAL', 'An internal failure: a required object or system facility is missing or failed; a firmware update also reports a firmware image whose decoded byte count or checksum does not match its header with this code.'),
     (-52005, 'QVZEL_ERR_INVALID_PARAMETER', 'Invalid parameter: a null pointer, an unknown handle, an item of the wrong kind or a refused value; opening a list also reports a missing PCI bridge library (libqvpcibrd.so.1) with this code.'),
     (-52006, 'QVZEL_ERR_NOT_FOUND', 'Not found, or no such device.'),
     (-52007, 'QVZEL_ERR_TIMEOUT', 'The operation timed out.'),

@@ -31,6 +31,11 @@ TEST(Topology, ControllersHangBelowTheRightPort) {
   for (size_t l_Index : {4u, 5u, 6u, 7u}) {
     EXPECT_FALSE(l_Items[l_Index].m_Attachment.m_Attached) << "item " << l_Index;
   }
+  // Port 3 has nothing below it, and says so.
+  const std::vector<bool> l_Expected = {true, true, false, true};
+  for (size_t l_Port = 0; l_Port < 4; ++l_Port) {
+    EXPECT_EQ(l_Items[0].m_Ports[l_Port].m_ChassisFound, l_Expected[l_Port]) << "port " << l_Port;
+  }
 }
 
 TEST(Topology, SinglePortCardTakesOnlyItsOwnBridge) {

@@ -14,11 +14,12 @@ OPT_INT, OPT_STR, OPT_BOOL = (INT, NULL), (STR, NULL), (BOOL, NULL)
 
 STATUS = {"code": INT, "name": STR, "text": STR}
 PORT = {"index": INT, "name": OPT_STR, "number": OPT_INT, "linkWidth": OPT_INT,
-        "linkSpeed": OPT_INT, "linkSpeedText": OPT_STR}
+        "linkSpeed": OPT_INT, "linkSpeedText": OPT_STR, "chassisFound": BOOL}
 UPSTREAM = {"description": OPT_STR, "serialNumber": OPT_STR, "partNumber": OPT_STR,
             "portCount": OPT_INT, "portWidth": OPT_INT, "linkStatus": OPT_INT,
             "linkSpeed": OPT_INT, "ports": [PORT], "linkStatusSpeed": OPT_INT,
-            "linkStatusWidth": OPT_INT, "linkStatusText": OPT_STR, "linkSpeedText": OPT_STR}
+            "linkStatusWidth": OPT_INT, "linkStatusText": OPT_STR, "linkSpeedText": OPT_STR,
+            "linkUp": OPT_BOOL}
 BELOW = {"item": INT, "portIndex": INT, "portName": OPT_STR}
 CONTROLLER = {"type": OPT_INT, "bridgePort": OPT_INT, "bridgeBus": OPT_INT,
               "integrated": OPT_BOOL, "below": (BELOW, NULL)}

@@ -116,7 +116,7 @@ contains out "line ends in a line feed alone, but header lines end in CR LF"
 
 # Files that are not regular image files: a clear message and exit 1.
 run 1 check-image /proc/self/mem
-contains err "cannot read the image file /proc/self/mem"
+contains err "cannot read the image file '/proc/self/mem'"
 run 1 check-image "$work"
 contains err "it is a directory"
 # /dev/zero under a memory limit (skipped where the tool cannot start under
@@ -125,7 +125,7 @@ if (ulimit -v 400000; "$QVZEL" --version >/dev/null 2>&1); then
   status=0
   (ulimit -v 400000; "$QVZEL" check-image /dev/zero >"$work/out" 2>"$work/err") || status=$?
   [ "$status" = 1 ] || fail "check-image /dev/zero exited with $status, expected 1"
-  contains err "image file /dev/zero"
+  contains err "image file '/dev/zero'"
 fi
 
 # update validates the image before it touches any device.

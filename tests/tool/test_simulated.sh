@@ -124,9 +124,9 @@ sim "$topology" 0 show 2
 contains out "Below:"
 contains out "item 5, port 1"
 sim "$topology" 1 show 9
-contains err "there is no item 9: the list holds items 0 to 5"
+contains err "there is no item '9': the list holds items 0 to 5"
 sim "$topology" 1 show NOSUCHSERIAL
-contains err "no listed item has the slot path or serial number NOSUCHSERIAL"
+contains err "no listed item has the slot path or serial number 'NOSUCHSERIAL'"
 
 sim "$topology" 0 idsel mr00:00,00,00,e0
 contains out "16  0xFF (no slot)"
@@ -152,7 +152,7 @@ sim "$topology" 1 update 5 "$work/same.img" --yes
 contains out "Installed firmware version: 0x100"
 contains out "Image firmware version:     0x100"
 contains out "ISSI (flash ID 0x9D17)"
-contains err "the image is not newer than the installed version; use --force to reinstall it."
+contains err "the image is not newer than the installed version; use --force to reinstall it; nothing was written."
 [ "$(writes)" = 0 ] || fail "a refused update wrote to the card"
 
 sim "$topology" 1 update serial:01A2B3C4 "$work/newer.img"
@@ -166,7 +166,7 @@ contains err "the image is made for subsystem ID 0x5A10, but this card reports 0
 sim "$topology" 1 update 2 "$work/newer.img" --yes
 contains err "item 2 is not an upstream link device"
 sim "$topology" 1 update 4 "$work/newer.img" --yes
-contains err "cannot open item 4 through the kernel driver."
+contains err "cannot open item 4 through the kernel driver; nothing was written."
 contains err "QVZEL_ERR_NOT_FOUND"
 
 sim "$topology" 0 update MR00:00,00,E0 "$work/newer.img" --yes

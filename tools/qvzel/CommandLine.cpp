@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "CommandTable.h"
+#include "DisplayText.h"
 
 namespace nQvzelTool {
 
@@ -45,7 +46,7 @@ size_t wordCount(const char* a_pText) {
   return l_Count;
 }
 
-std::string quoted(const std::string& a_rText) { return "'" + a_rText + "'"; }
+std::string quoted(const std::string& a_rText) { return quotedArgument(a_rText); }
 
 // "qvzel help [COMMAND]" is "qvzel [COMMAND] --help".
 void resolveHelpCommand(sOptions& a_rOptions) {

@@ -15,74 +15,7 @@ constexpr uint32_t kLinkSpeedMask = 0xF;
 constexpr uint32_t kLinkWidthShift = 4;
 constexpr uint32_t kLinkWidthMask = 0x3F;
 
-void appendByteEscape(std::string& a_rOut, unsigned char a_Byte) {
-  char l_Escape[8];
-  std::snprintf(l_Escape, sizeof(l_Escape), "\\x%02X", a_Byte);
-  a_rOut += l_Escape;
-}
-
-// Length of the valid UTF-8 sequence of a printable character (not a C1
-// control) at a_Pos, or 0.
-size_t printableUtf8Length(const std::string& a_rText, size_t a_Pos) {
-  const auto l_Byte = [&](size_t a_Offset) {
-    return static_cast<unsigned char>(a_rText[a_Pos + a_Offset]);
-  };
-  const unsigned char l_Lead = l_Byte(0);
-  size_t l_Length = 0;
-  unsigned char l_Low = 0x80;  // range of the second byte, against overlong forms
-  unsigned char l_High = 0xBF;
-  if (l_Lead >= 0xC2 && l_Lead <= 0xDF) {
-    l_Length = 2;
-  } else if (l_Lead >= 0xE0 && l_Lead <= 0xEF) {
-    l_Length = 3;
-    if (l_Lead == 0xE0) l_Low = 0xA0;
-    if (l_Lead == 0xED) l_High = 0x9F;  // no surrogates
-  } else if (l_Lead >= 0xF0 && l_Lead <= 0xF4) {
-    l_Length = 4;
-    if (l_Lead == 0xF0) l_Low = 0x90;
-    if (l_Lead == 0xF4) l_High = 0x8F;
-  } else {
-    return 0;
-  }
-  if (a_Pos + l_Length > a_rText.size()) return 0;
-  if (l_Byte(1) < l_Low || l_Byte(1) > l_High) return 0;
-  for (size_t l_Offset = 2; l_Offset < l_Length; ++l_Offset) {
-    if (l_Byte(l_Offset) < 0x80 || l_Byte(l_Offset) > 0xBF) return 0;
-  }
-  // U+0080 to U+009F are the C1 controls (CSI among them).
-  if (l_Lead == 0xC2 && l_Byte(1) < 0xA0) return 0;
-  return l_Length;
-}
-
 }  // namespace
-
-std::string displayText(const std::string& a_rText) {
-  std::string l_Out;
-  l_Out.reserve(a_rText.size());
-  size_t l_Pos = 0;
-  while (l_Pos < a_rText.size()) {
-    const unsigned char l_Byte = static_cast<unsigned char>(a_rText[l_Pos]);
-    if (l_Byte >= 0x20 && l_Byte < 0x7F) {
-      l_Out += a_rText[l_Pos++];
-    } else if (l_Byte == '\n') {
-      l_Out += "\\n";
-      ++l_Pos;
-    } else if (l_Byte == '\r') {
-      l_Out += "\\r";
-      ++l_Pos;
-    } else if (l_Byte == '\t') {
-      l_Out += "\\t";
-      ++l_Pos;
-    } else if (const size_t l_Length = l_Byte >= 0x80 ? printableUtf8Length(a_rText, l_Pos) : 0) {
-      l_Out.append(a_rText, l_Pos, l_Length);
-      l_Pos += l_Length;
-    } else {
-      appendByteEscape(l_Out, l_Byte);
-      ++l_Pos;
-    }
-  }
-  return l_Out;
-}
 
 bool linkSpeedKnown(uint32_t a_Code) {
   return a_Code >= 1 && a_Code <= sizeof(kLinkSpeeds) / sizeof(kLinkSpeeds[0]);
@@ -101,8 +34,10 @@ uint32_t linkStatusWidth(uint32_t a_Status) {
   return (a_Status >> kLinkWidthShift) & kLinkWidthMask;
 }
 
+bool linkUp(uint32_t a_Status) { return linkStatusWidth(a_Status) != 0; }
+
 std::string linkStatusText(uint32_t a_Status) {
-  if (a_Status == 0) return "no link";
+  if (!linkUp(a_Status)) return "no link";
   return linkSpeedText(linkStatusSpeed(a_Status)) + " " + linkWidthText(linkStatusWidth(a_Status));
 }
 
@@ -161,9 +96,75 @@ const char* flashTypeName(uint32_t a_FlashId) {
   return nullptr;
 }
 
+size_t textColumns(const std::string& a_rText) {
+  size_t l_Columns = 0;
+  for (const char l_Char : a_rText) {
+    if ((static_cast<unsigned char>(l_Char) & 0xC0) != 0x80) ++l_Columns;
+  }
+  return l_Columns;
+}
+
+namespace {
+// The byte offset after the first a_Columns characters of a_rText from a_Pos.
+size_t advanceColumns(const std::string& a_rText, size_t a_Pos, size_t a_Columns) {
+  size_t l_Pos = a_Pos;
+  for (size_t l_Seen = 0; l_Pos < a_rText.size(); ++l_Pos) {
+    if ((static_cast<unsigned char>(a_rText[l_Pos]) & 0xC0) != 0x80 && l_Seen++ == a_Columns) break;
+  }
+  return l_Pos;
+}
+}  // namespace
+
+std::string wrapText(const std::string& a_rFirst, const std::string& a_rText,
+                     const std::string& a_rNext, size_t a_Columns) {
+  std::string l_Out;
+  const std::string* l_pPrefix = &a_rFirst;
+  size_t l_Pos = 0;
+  do {
+    const size_t l_PrefixColumns = textColumns(*l_pPrefix);
+    // At least a few characters per line, whatever the prefix.
+    const size_t l_Room = a_Columns > l_PrefixColumns + 8 ? a_Columns - l_PrefixColumns : 8;
+    size_t l_End = advanceColumns(a_rText, l_Pos, l_Room);
+    size_t l_Next = l_End;
+    if (l_End < a_rText.size()) {
+      const size_t l_Space = a_rText.rfind(' ', l_End);
+      if (l_Space != std::string::npos && l_Space > l_Pos) {
+        l_End = l_Space;
+        l_Next = l_Space + 1;
+      }
+    }
+    l_Out += *l_pPrefix + a_rText.substr(l_Pos, l_End - l_Pos) + '\n';
+    l_Pos = l_Next;
+    while (l_Pos < a_rText.size() && a_rText[l_Pos] == ' ') ++l_Pos;
+    l_pPrefix = &a_rNext;
+  } while (l_Pos < a_rText.size());
+  return l_Out;
+}
+
+namespace {
+// The PCI bridge library's result codes lie in this range; those the status
+// table does not name are its own, passed through by the library.
+constexpr int32_t kBridgeCodeFirst = -313999;
+constexpr int32_t kBridgeCodeLast = -313000;
+
+bool unnamedBridgeCode(int32_t a_Code) {
+  return a_Code >= kBridgeCodeFirst && a_Code <= kBridgeCodeLast &&
+         qvzel_status_find(a_Code) == nullptr;
+}
+}  // namespace
+
+std::string statusSentence(int32_t a_Code) {
+  if (unnamedBridgeCode(a_Code)) {
+    return "A failure reported by the PCI bridge library libqvpcibrd.so.1 with its own code " +
+           std::to_string(a_Code) + ", which this tool does not name.";
+  }
+  return qvzel_status_text(a_Code);
+}
+
 std::string statusText(int32_t a_Code) {
-  return "status " + std::to_string(a_Code) + " (" + qvzel_status_name(a_Code) +
-         "): " + qvzel_status_text(a_Code);
+  const std::string l_Name =
+      unnamedBridgeCode(a_Code) ? "bridge library code" : qvzel_status_name(a_Code);
+  return "status " + std::to_string(a_Code) + " (" + l_Name + "): " + statusSentence(a_Code);
 }
 
 }  // namespace nQvzelTool

@@ -51,6 +51,15 @@ std::string lineFeedText(const sImageReport& a_rReport, const fw::sSectionAnalys
          " bytes, to the next CR LF or the end of the image: " + quoted(a_rReport, l_Begin, l_End);
 }
 
+// Whether the section's line of a_Key (kImageKeyCount: the update type) ends
+// in a line feed alone, so that its value ran on.
+bool endsInLineFeedOnly(const fw::sSectionAnalysis& a_rSection, uint32_t a_Key) {
+  for (const fw::sFinding& l_rFinding : a_rSection.m_Findings) {
+    if (l_rFinding.m_Kind == fw::eFinding::kLineFeedOnly && l_rFinding.m_Key == a_Key) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool sImageReport::valid() const {
@@ -67,10 +76,16 @@ std::vector<std::string> sImageReport::imageProblems() const {
     l_Problems.push_back("the file holds no firmware section (no HeaderVersion:: key)");
   } else if (m_Analysis.m_ScanCode < 0) {
     const int32_t l_Code = m_Analysis.m_ScanCode;
+    bool l_LineFeed = false;
+    for (const fw::sSectionAnalysis& l_rSection : m_Analysis.m_Sections) {
+      l_LineFeed = l_LineFeed || endsInLineFeedOnly(l_rSection, fw::kImageKeyCount);
+    }
     l_Problems.push_back(std::string("the library refuses the whole image because ") +
-                         (l_Code == QVZEL_ERR_NOT_SUPPORTED
-                              ? "a section's update type is not one of the two known ones"
-                              : "a section has no update type") +
+                         (l_Code != QVZEL_ERR_NOT_SUPPORTED ? "a section has no update type"
+                          : l_LineFeed
+                              ? "a section's UpdateType:: line ends in a line feed alone, so "
+                                "its update type runs on and is not one of the two known ones"
+                              : "a section's update type is not one of the two known ones") +
                          " (status " + std::to_string(l_Code) + ", " + qvzel_status_name(l_Code) +
                          ")");
   }
@@ -138,6 +153,13 @@ std::string findingText(const sImageReport& a_rReport, const fw::sSectionAnalysi
     case fw::eFinding::kTypeMissing:
       return "the header has no UpdateType:: line, and none follows in the image";
     case fw::eFinding::kTypeUnknown:
+      // The line feed, not the text it ran on into, is what to fix.
+      if (endsInLineFeedOnly(a_rSection, fw::kImageKeyCount)) {
+        const fw::sSectionEntry& l_rEntry = a_rSection.m_Entry;
+        return "the UpdateType:: line ends in a line feed alone, not CR LF, so its value runs on " +
+               std::string("and is no known update type: ") +
+               quoted(a_rReport, l_rEntry.m_TypeBegin, l_rEntry.m_TypeEnd);
+      }
       return "the update type " +
              quoted(a_rReport, a_rSection.m_Entry.m_TypeBegin, a_rSection.m_Entry.m_TypeEnd) +
              " is not " + fw::kSstUpdateType + " or " + fw::kIssiUpdateType +

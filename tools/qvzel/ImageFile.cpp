@@ -28,12 +28,13 @@ struct sDescriptor {
 constexpr size_t kFirstChunk = size_t{1} << 16;
 
 std::string cannot(const char* a_pWhat, const std::string& a_rPath, const std::string& a_rWhy) {
-  return std::string("cannot ") + a_pWhat + " the image file " + displayText(a_rPath) + ": " +
+  return std::string("cannot ") + a_pWhat + " the image file " + quotedArgument(a_rPath) + ": " +
          a_rWhy;
 }
 
 // Reads until end of file into a_rFile, growing the buffer; at most
-// kLargestImage + 1 bytes, so that a longer file is told apart.
+// kLargestImage + 1 bytes, so that a longer file is told apart; memory
+// grows with what was read, never beyond that bound.
 bool readAll(int a_Fd, size_t a_Expected, const std::string& a_rPath, sImageFile& a_rFile,
              std::string& a_rProblem) {
   const size_t l_Limit = static_cast<size_t>(kLargestImage) + 1;
@@ -46,7 +47,7 @@ bool readAll(int a_Fd, size_t a_Expected, const std::string& a_rPath, sImageFile
       if (l_pData) l_Capacity = l_Capacity > l_Limit / 2 ? l_Limit : l_Capacity * 2;
       std::unique_ptr<uint8_t[]> l_pGrown = nQVZEL_15_0::allocateImageBuffer(l_Capacity);
       if (!l_pGrown) {
-        a_rProblem = "not enough memory to read the image file " + displayText(a_rPath);
+        a_rProblem = "not enough memory to read the image file " + quotedArgument(a_rPath);
         return false;
       }
       if (l_Size != 0) std::memcpy(l_pGrown.get(), l_pData.get(), l_Size);
@@ -61,8 +62,8 @@ bool readAll(int a_Fd, size_t a_Expected, const std::string& a_rPath, sImageFile
     if (l_Read == 0) break;
     l_Size += static_cast<size_t>(l_Read);
     if (l_Size >= l_Limit) {
-      a_rProblem = "the image file " + displayText(a_rPath) +
-                   " is longer than the largest image the library takes (" +
+      a_rProblem = "the image file " + quotedArgument(a_rPath) +
+                   " is longer than the largest image the tool checks (" +
                    std::to_string(kLargestImage) + " bytes)";
       return false;
     }
@@ -93,8 +94,8 @@ bool readImageFile(const std::string& a_rPath, sImageFile& a_rFile, std::string&
   if (S_ISREG(l_Info.st_mode)) {
     // Refused before reading: the length is known.
     if (static_cast<uint64_t>(l_Info.st_size) > kLargestImage) {
-      a_rProblem = "the image file " + displayText(a_rPath) +
-                   " is longer than the largest image the library takes (" +
+      a_rProblem = "the image file " + quotedArgument(a_rPath) +
+                   " is longer than the largest image the tool checks (" +
                    std::to_string(kLargestImage) + " bytes)";
       return false;
     }

@@ -1,5 +1,5 @@
 // Reading an image file whole, whatever the path names: a regular file, a
-// pipe or a device. Never more than the largest image the library takes.
+// pipe or a device. Never more than the largest image the tool checks.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +9,11 @@
 
 namespace nQvzelTool {
 
-// The largest image the library takes: its length is an unsigned 32-bit number.
-constexpr uint64_t kLargestImage = UINT32_MAX;
+// The largest image the tool checks or writes: 256 MiB. The library would
+// take up to 4 GiB, but a card's flash holds a few MiB, so a real image stays
+// far below this; a pipe or a device (/dev/zero) that gives more is refused
+// after reading one byte past it, never read to its end.
+constexpr uint64_t kLargestImage = uint64_t{256} << 20;
 
 struct sImageFile {
   std::unique_ptr<uint8_t[]> m_pData;

@@ -98,6 +98,58 @@ void readFirmware(void* a_pItem, sItemRecord& a_rItem) {
   l_rFirmware.m_DriverF0 = readU32(a_pItem, QVZEL_ATTR_DRIVER_F0);
 }
 
+namespace {
+template <typename tValue>
+void noteFailure(const tValue& a_rValue, int32_t& a_rCode) {
+  if (a_rCode == 0 && !a_rValue.m_Present && a_rValue.m_Code < 0 &&
+      a_rValue.m_Code != QVZEL_ERR_NOT_SUPPORTED) {
+    a_rCode = a_rValue.m_Code;
+  }
+}
+}  // namespace
+
+int32_t failedReadCode(const sItemRecord& a_rItem) {
+  int32_t l_Code = 0;
+  for (const sU32Value* l_pValue :
+       {&a_rItem.m_DeviceClass, &a_rItem.m_Bus, &a_rItem.m_Device, &a_rItem.m_Function,
+        &a_rItem.m_VendorId, &a_rItem.m_ProductId}) {
+    noteFailure(*l_pValue, l_Code);
+  }
+  for (const sTextValue* l_pValue : {&a_rItem.m_Vendor, &a_rItem.m_Model, &a_rItem.m_SlotPath}) {
+    noteFailure(*l_pValue, l_Code);
+  }
+  if (a_rItem.m_Kind == eItemKind::kUpstream) {
+    for (const sTextValue* l_pValue :
+         {&a_rItem.m_Description, &a_rItem.m_SerialNumber, &a_rItem.m_PartNumber}) {
+      noteFailure(*l_pValue, l_Code);
+    }
+    for (const sU32Value* l_pValue : {&a_rItem.m_PortCount, &a_rItem.m_PortWidth,
+                                      &a_rItem.m_LinkStatus, &a_rItem.m_LinkSpeed}) {
+      noteFailure(*l_pValue, l_Code);
+    }
+    for (const sPortRecord& l_rPort : a_rItem.m_Ports) {
+      noteFailure(l_rPort.m_Name, l_Code);
+      for (const sU32Value* l_pValue : {&l_rPort.m_Number, &l_rPort.m_LinkWidth, &l_rPort.m_LinkSpeed}) {
+        noteFailure(*l_pValue, l_Code);
+      }
+    }
+    const sFirmwareRecord& l_rFw = a_rItem.m_Firmware;
+    if (a_rItem.m_HasFirmware && l_rFw.m_OpenCode >= 0) {
+      for (const sU32Value* l_pValue : {&l_rFw.m_Version, &l_rFw.m_FlashId, &l_rFw.m_CardSubsystemId,
+                                        &l_rFw.m_DriverE0, &l_rFw.m_DriverF0}) {
+        noteFailure(*l_pValue, l_Code);
+      }
+    }
+  }
+  if (a_rItem.m_Kind == eItemKind::kController) {
+    for (const sU32Value* l_pValue : {&a_rItem.m_ControllerType, &a_rItem.m_ControllerPort,
+                                      &a_rItem.m_BridgeBus, &a_rItem.m_Integrated}) {
+      noteFailure(*l_pValue, l_Code);
+    }
+  }
+  return l_Code;
+}
+
 sInventory readInventory(const cFinderList& a_rList) {
   sInventory l_Inventory;
   for (uint32_t l_Index = 0; l_Index < a_rList.count(); ++l_Index) {

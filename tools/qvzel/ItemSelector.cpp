@@ -4,6 +4,8 @@
 #include <cctype>
 #include <vector>
 
+#include "DisplayText.h"
+
 namespace nQvzelTool {
 
 namespace {
@@ -82,9 +84,9 @@ sSelection byIndex(const sInventory& a_rInventory, const std::string& a_rDigits)
     l_Result.m_Found = true;
     l_Result.m_Index = static_cast<uint32_t>(std::stoul(l_Digits));
   } else if (l_Count == 0) {
-    l_Result.m_Problem = "there is no item " + a_rDigits + ": the library found no link device";
+    l_Result.m_Problem = "there is no item " + quotedArgument(a_rDigits) + ": the library found no link device";
   } else {
-    l_Result.m_Problem = "there is no item " + a_rDigits + ": the list holds items 0 to " +
+    l_Result.m_Problem = "there is no item " + quotedArgument(a_rDigits) + ": the list holds items 0 to " +
                          std::to_string(l_Count - 1);
   }
   return l_Result;
@@ -95,16 +97,17 @@ sSelection byIndex(const sInventory& a_rInventory, const std::string& a_rDigits)
 sSelection selectItem(const sInventory& a_rInventory, const std::string& a_rSpec) {
   if (startsWith(a_rSpec, "slot:")) {
     const std::string l_Path = a_rSpec.substr(5);
-    return pick(slotPathMatches(a_rInventory, l_Path), "slot path " + l_Path);
+    return pick(slotPathMatches(a_rInventory, l_Path), "slot path " + quotedArgument(l_Path));
   }
   if (startsWith(a_rSpec, "serial:")) {
     const std::string l_Serial = a_rSpec.substr(7);
-    return pick(serialMatches(a_rInventory, l_Serial), "serial number " + l_Serial);
+    return pick(serialMatches(a_rInventory, l_Serial), "serial number " + quotedArgument(l_Serial));
   }
   if (allDigits(a_rSpec)) return byIndex(a_rInventory, a_rSpec);
   const std::vector<uint32_t> l_Paths = slotPathMatches(a_rInventory, a_rSpec);
-  if (!l_Paths.empty()) return pick(l_Paths, "slot path " + a_rSpec);
-  return pick(serialMatches(a_rInventory, a_rSpec), "slot path or serial number " + a_rSpec);
+  if (!l_Paths.empty()) return pick(l_Paths, "slot path " + quotedArgument(a_rSpec));
+  return pick(serialMatches(a_rInventory, a_rSpec),
+              "slot path or serial number " + quotedArgument(a_rSpec));
 }
 
 }  // namespace nQvzelTool

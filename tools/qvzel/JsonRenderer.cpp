@@ -84,6 +84,8 @@ void writeUpstream(cJsonWriter& a_rJson, const sItemRecord& a_rItem) {
     writeU32(a_rJson, "linkWidth", l_rPort.m_LinkWidth);
     writeU32(a_rJson, "linkSpeed", l_rPort.m_LinkSpeed);
     writeDerived(a_rJson, "linkSpeedText", l_rPort.m_LinkSpeed, linkSpeedText);
+    a_rJson.key("chassisFound");
+    a_rJson.boolean(l_rPort.m_ChassisFound);
     a_rJson.endObject();
   }
   a_rJson.endArray();
@@ -92,6 +94,12 @@ void writeUpstream(cJsonWriter& a_rJson, const sItemRecord& a_rItem) {
   writeDerived(a_rJson, "linkStatusWidth", a_rItem.m_LinkStatus, linkStatusWidth);
   writeDerived(a_rJson, "linkStatusText", a_rItem.m_LinkStatus, linkStatusText);
   writeDerived(a_rJson, "linkSpeedText", a_rItem.m_LinkSpeed, linkSpeedText);
+  a_rJson.key("linkUp");
+  if (a_rItem.m_LinkStatus.m_Present) {
+    a_rJson.boolean(linkUp(a_rItem.m_LinkStatus.m_Value));
+  } else {
+    a_rJson.null();
+  }
   a_rJson.endObject();
 }
 
@@ -159,7 +167,7 @@ void writeStatus(cJsonWriter& a_rJson, int32_t a_Code) {
   a_rJson.key("name");
   a_rJson.value(qvzel_status_name(a_Code));
   a_rJson.key("text");
-  a_rJson.value(qvzel_status_text(a_Code));
+  a_rJson.value(statusSentence(a_Code));
   a_rJson.endObject();
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Format.h"
+#include "qvzelif_status.h"
 
 namespace nQvzelTool {
 
@@ -14,6 +15,18 @@ namespace {
 
 using tRow = std::vector<std::string>;
 
+// A shown value, with the reason when it is "-": the status name of the read
+// that failed, or "empty" for a text the library gave empty.
+template <typename tValue>
+std::string orWhy(const std::string& a_rShown, const tValue& a_rValue) {
+  if (a_rShown != "-") return a_rShown;
+  if (!a_rValue.m_Present && a_rValue.m_Code != 0) {
+    return "- (" + std::string(qvzel_status_name(a_rValue.m_Code)) + ")";
+  }
+  return a_rValue.m_Present ? "- (empty)" : "-";
+}
+
+
 // The least of the last column a cut leaves.
 constexpr size_t kMinimumLastColumn = 16;
 
@@ -23,11 +36,13 @@ std::string cutTo(const std::string& a_rCell, size_t a_Width) {
   return a_rCell.substr(0, a_Width - 3) + "...";
 }
 
-// Prints rows with every column padded to its widest cell. With a_Columns
-// not 0, the last column is cut so that each row fits (the command `show`
-// gives its whole text).
+// Prints rows with every column padded to its widest cell, each row within
+// a_Columns: the last column is cut (the table; `show` gives the whole
+// text) or, with a_Wrap, wrapped below itself. The lines after a row are
+// indented and wrapped.
 void printColumns(std::vector<tRow> a_Rows, std::ostream& a_rOut,
-                  const std::vector<std::vector<std::string>>& a_rAfterRow, size_t a_Columns = 0) {
+                  const std::vector<std::vector<std::string>>& a_rAfterRow, size_t a_Columns,
+                  bool a_Wrap = false) {
   std::vector<size_t> l_Widths;
   for (const tRow& l_rRow : a_Rows) {
     if (l_Widths.size() < l_rRow.size()) l_Widths.resize(l_rRow.size(), 0);
@@ -36,7 +51,7 @@ void printColumns(std::vector<tRow> a_Rows, std::ostream& a_rOut,
         l_Widths[l_Column] = l_rRow[l_Column].size();
     }
   }
-  if (a_Columns != 0 && !l_Widths.empty()) {
+  if (!a_Wrap && !l_Widths.empty()) {
     size_t l_Before = 0;
     for (size_t l_Column = 0; l_Column + 1 < l_Widths.size(); ++l_Column) {
       l_Before += l_Widths[l_Column] + 2;
@@ -50,15 +65,20 @@ void printColumns(std::vector<tRow> a_Rows, std::ostream& a_rOut,
   for (size_t l_Index = 0; l_Index < a_Rows.size(); ++l_Index) {
     std::string l_Line;
     const tRow& l_rRow = a_Rows[l_Index];
-    for (size_t l_Column = 0; l_Column < l_rRow.size(); ++l_Column) {
+    for (size_t l_Column = 0; l_Column + 1 < l_rRow.size(); ++l_Column) {
       l_Line += l_rRow[l_Column];
-      if (l_Column + 1 < l_rRow.size()) {
-        l_Line.append(l_Widths[l_Column] - l_rRow[l_Column].size() + 2, ' ');
-      }
+      l_Line.append(l_Widths[l_Column] - l_rRow[l_Column].size() + 2, ' ');
     }
-    a_rOut << l_Line << '\n';
+    const std::string l_Last = l_rRow.empty() ? std::string() : l_rRow.back();
+    if (a_Wrap) {
+      a_rOut << wrapText(l_Line, l_Last, std::string(l_Line.size(), ' '), a_Columns);
+    } else {
+      a_rOut << l_Line << l_Last << '\n';
+    }
     if (l_Index < a_rAfterRow.size()) {
-      for (const std::string& l_rExtra : a_rAfterRow[l_Index]) a_rOut << "    " << l_rExtra << '\n';
+      for (const std::string& l_rExtra : a_rAfterRow[l_Index]) {
+        a_rOut << wrapText("    ", l_rExtra, "      ", a_Columns);
+      }
     }
   }
 }
@@ -77,8 +97,9 @@ std::string widthOrDash(const sU32Value& a_rValue) {
 }
 
 std::string portValues(const sPortRecord& a_rPort) {
-  return "number " + decimalOrDash(a_rPort.m_Number) + ", link width " +
-         widthOrDash(a_rPort.m_LinkWidth) + ", link speed " + speedOrDash(a_rPort.m_LinkSpeed);
+  return "number " + orWhy(decimalOrDash(a_rPort.m_Number), a_rPort.m_Number) + ", link width " +
+         orWhy(widthOrDash(a_rPort.m_LinkWidth), a_rPort.m_LinkWidth) + ", link speed " +
+         orWhy(speedOrDash(a_rPort.m_LinkSpeed), a_rPort.m_LinkSpeed);
 }
 
 std::string linkValues(const sItemRecord& a_rItem) {
@@ -93,7 +114,8 @@ std::string integratedText(const sItemRecord& a_rItem) {
 }
 
 std::string portLine(const sPortRecord& a_rPort) {
-  return "port " + portName(a_rPort) + ": " + portValues(a_rPort);
+  return "port " + portName(a_rPort) + ": " + portValues(a_rPort) + ", " +
+         (a_rPort.m_ChassisFound ? "chassis found" : "no chassis");
 }
 
 std::string attachmentText(const sItemRecord& a_rItem, const sInventory& a_rInventory) {
@@ -176,25 +198,28 @@ void renderTable(const sInventory& a_rInventory, std::ostream& a_rOut, size_t a_
 }
 
 void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
-                   std::ostream& a_rOut) {
+                   std::ostream& a_rOut, size_t a_Columns) {
   std::vector<tRow> l_Rows;
   l_Rows.push_back({"Item:", std::to_string(a_rItem.m_Index)});
   l_Rows.push_back({"Kind:", kindName(a_rItem.m_Kind)});
-  l_Rows.push_back({"Device class:", hexOrDash(a_rItem.m_DeviceClass)});
-  l_Rows.push_back({"Vendor:", textOrDash(a_rItem.m_Vendor)});
-  l_Rows.push_back({"Model:", textOrDash(a_rItem.m_Model)});
-  l_Rows.push_back({"Slot path:", textOrDash(a_rItem.m_SlotPath)});
-  l_Rows.push_back({"PCI address:", pciAddressText(a_rItem)});
-  l_Rows.push_back({"Vendor ID:", hexOrDash(a_rItem.m_VendorId, 4)});
-  l_Rows.push_back({"Product ID:", hexOrDash(a_rItem.m_ProductId, 4)});
+  l_Rows.push_back({"Device class:", orWhy(hexOrDash(a_rItem.m_DeviceClass), a_rItem.m_DeviceClass)});
+  l_Rows.push_back({"Vendor:", orWhy(textOrDash(a_rItem.m_Vendor), a_rItem.m_Vendor)});
+  l_Rows.push_back({"Model:", orWhy(textOrDash(a_rItem.m_Model), a_rItem.m_Model)});
+  l_Rows.push_back({"Slot path:", orWhy(textOrDash(a_rItem.m_SlotPath), a_rItem.m_SlotPath)});
+  l_Rows.push_back({"PCI address:", orWhy(pciAddressText(a_rItem), !a_rItem.m_Bus.m_Present ? a_rItem.m_Bus
+                                                       : !a_rItem.m_Device.m_Present
+                                                           ? a_rItem.m_Device
+                                                           : a_rItem.m_Function)});
+  l_Rows.push_back({"Vendor ID:", orWhy(hexOrDash(a_rItem.m_VendorId, 4), a_rItem.m_VendorId)});
+  l_Rows.push_back({"Product ID:", orWhy(hexOrDash(a_rItem.m_ProductId, 4), a_rItem.m_ProductId)});
   if (a_rItem.m_Kind == eItemKind::kUpstream) {
-    l_Rows.push_back({"Description:", textOrDash(a_rItem.m_Description)});
-    l_Rows.push_back({"Serial number:", textOrDash(a_rItem.m_SerialNumber)});
-    l_Rows.push_back({"Part number:", textOrDash(a_rItem.m_PartNumber)});
-    l_Rows.push_back({"Port count:", decimalOrDash(a_rItem.m_PortCount)});
-    l_Rows.push_back({"Port width:", widthOrDash(a_rItem.m_PortWidth)});
-    l_Rows.push_back({"Link status:", statusWithValue(a_rItem.m_LinkStatus)});
-    l_Rows.push_back({"Link speed:", speedWithCode(a_rItem.m_LinkSpeed)});
+    l_Rows.push_back({"Description:", orWhy(textOrDash(a_rItem.m_Description), a_rItem.m_Description)});
+    l_Rows.push_back({"Serial number:", orWhy(textOrDash(a_rItem.m_SerialNumber), a_rItem.m_SerialNumber)});
+    l_Rows.push_back({"Part number:", orWhy(textOrDash(a_rItem.m_PartNumber), a_rItem.m_PartNumber)});
+    l_Rows.push_back({"Port count:", orWhy(decimalOrDash(a_rItem.m_PortCount), a_rItem.m_PortCount)});
+    l_Rows.push_back({"Port width:", orWhy(widthOrDash(a_rItem.m_PortWidth), a_rItem.m_PortWidth)});
+    l_Rows.push_back({"Link status:", orWhy(statusWithValue(a_rItem.m_LinkStatus), a_rItem.m_LinkStatus)});
+    l_Rows.push_back({"Link speed:", orWhy(speedWithCode(a_rItem.m_LinkSpeed), a_rItem.m_LinkSpeed)});
     for (const sPortRecord& l_rPort : a_rItem.m_Ports) {
       l_Rows.push_back({"Port " + portName(l_rPort) + ":", portValues(l_rPort)});
     }
@@ -204,25 +229,25 @@ void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
         l_Rows.push_back({"Driver values:", "not available, opening the device failed with " +
                                                 statusText(l_rFw.m_OpenCode)});
       } else {
-        std::string l_Flash = hexOrDash(l_rFw.m_FlashId, 4);
+        std::string l_Flash = orWhy(hexOrDash(l_rFw.m_FlashId, 4), l_rFw.m_FlashId);
         const char* l_pType =
             l_rFw.m_FlashId.m_Present ? flashTypeName(l_rFw.m_FlashId.m_Value) : nullptr;
         if (l_pType != nullptr) l_Flash += std::string(" (") + l_pType + ")";
-        l_Rows.push_back({"Firmware version:", hexOrDash(l_rFw.m_Version)});
+        l_Rows.push_back({"Firmware version:", orWhy(hexOrDash(l_rFw.m_Version), l_rFw.m_Version)});
         l_Rows.push_back({"Flash ID:", l_Flash});
-        l_Rows.push_back({"Card subsystem ID:", hexOrDash(l_rFw.m_CardSubsystemId, 4)});
-        l_Rows.push_back({"Driver value 0xF000F0E0:", hexOrDash(l_rFw.m_DriverE0)});
-        l_Rows.push_back({"Driver value 0xF000F0F0:", hexOrDash(l_rFw.m_DriverF0)});
+        l_Rows.push_back({"Card subsystem ID:", orWhy(hexOrDash(l_rFw.m_CardSubsystemId, 4), l_rFw.m_CardSubsystemId)});
+        l_Rows.push_back({"Driver value 0xF000F0E0:", orWhy(hexOrDash(l_rFw.m_DriverE0), l_rFw.m_DriverE0)});
+        l_Rows.push_back({"Driver value 0xF000F0F0:", orWhy(hexOrDash(l_rFw.m_DriverF0), l_rFw.m_DriverF0)});
       }
     }
   } else if (a_rItem.m_Kind == eItemKind::kController) {
-    l_Rows.push_back({"Controller type:", decimalOrDash(a_rItem.m_ControllerType)});
-    l_Rows.push_back({"Bridge bus:", decimalOrDash(a_rItem.m_BridgeBus)});
-    l_Rows.push_back({"Bridge port:", hexOrDash(a_rItem.m_ControllerPort)});
-    l_Rows.push_back({"Integrated:", integratedText(a_rItem)});
+    l_Rows.push_back({"Controller type:", orWhy(decimalOrDash(a_rItem.m_ControllerType), a_rItem.m_ControllerType)});
+    l_Rows.push_back({"Bridge bus:", orWhy(decimalOrDash(a_rItem.m_BridgeBus), a_rItem.m_BridgeBus)});
+    l_Rows.push_back({"Bridge port:", orWhy(hexOrDash(a_rItem.m_ControllerPort), a_rItem.m_ControllerPort)});
+    l_Rows.push_back({"Integrated:", orWhy(integratedText(a_rItem), a_rItem.m_Integrated)});
     l_Rows.push_back({"Below:", attachmentText(a_rItem, a_rInventory)});
   }
-  printColumns(l_Rows, a_rOut, {});
+  printColumns(l_Rows, a_rOut, {}, a_Columns, true);
 }
 
 }  // namespace nQvzelTool

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <unordered_map>
+#include <utility>
 
 namespace nQvzelTool {
 
@@ -92,19 +94,70 @@ int findPortBelow(const sItemRecord& a_rUpstream, const sItemRecord& a_rControll
   return l_PortIndex;
 }
 
+namespace {
+
+// The text of a path's pieces from code a_From up to the root: the key under
+// which the upstream devices whose port bridges sit on that parent are found.
+std::string parentKey(const sSlotPathText& a_rPath, size_t a_From) {
+  std::string l_Key = a_rPath.m_Root + ':';
+  for (size_t l_Index = a_From; l_Index < a_rPath.m_Codes.size(); ++l_Index) {
+    if (l_Index > a_From) l_Key += ',';
+    l_Key += a_rPath.m_Codes[l_Index];
+  }
+  return l_Key;
+}
+
+}  // namespace
+
 void attachControllers(std::vector<sItemRecord>& a_rItems) {
+  // The upstream devices by the parent of their port bridges, in list order,
+  // so that each controller looks up only the few devices its path can name
+  // (one look-up per level) instead of every item.
+  std::unordered_map<std::string, std::vector<const sItemRecord*>> l_ByParent;
+  for (const sItemRecord& l_rItem : a_rItems) {
+    sSlotPathText l_Path;
+    if (l_rItem.m_Kind != eItemKind::kUpstream || l_rItem.m_Ports.empty() ||
+        !splitSlotPath(l_rItem.m_SlotPath.m_Value, l_Path) || l_Path.m_Codes.empty()) {
+      continue;
+    }
+    l_ByParent[parentKey(l_Path, 1)].push_back(&l_rItem);
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> l_Found;  // (upstream index, port index)
   for (sItemRecord& l_rController : a_rItems) {
     if (l_rController.m_Kind != eItemKind::kController) continue;
     l_rController.m_Attachment = sAttachment();
-    size_t l_BestDepth = 0;
-    for (const sItemRecord& l_rUpstream : a_rItems) {
-      size_t l_Depth = 0;
-      const int l_Port = findPortBelow(l_rUpstream, l_rController, l_Depth);
-      if (l_Port < 0 || l_Depth <= l_BestDepth) continue;
-      l_BestDepth = l_Depth;
-      l_rController.m_Attachment.m_Attached = true;
-      l_rController.m_Attachment.m_UpstreamIndex = l_rUpstream.m_Index;
-      l_rController.m_Attachment.m_PortIndex = static_cast<uint32_t>(l_Port);
+    sSlotPathText l_Path;
+    if (l_ByParent.empty() || !splitSlotPath(l_rController.m_SlotPath.m_Value, l_Path)) continue;
+    // The port bridge is code l_Level - 1 and at least one level lies below
+    // it; the deepest parent comes first, so the closest port wins.
+    for (size_t l_Level = 2; l_Level <= l_Path.m_Codes.size(); ++l_Level) {
+      const auto l_Candidates = l_ByParent.find(parentKey(l_Path, l_Level));
+      if (l_Candidates == l_ByParent.end()) continue;
+      for (const sItemRecord* l_pUpstream : l_Candidates->second) {
+        size_t l_Depth = 0;
+        const int l_Port = findPortBelow(*l_pUpstream, l_rController, l_Depth);
+        if (l_Port < 0) continue;
+        l_rController.m_Attachment.m_Attached = true;
+        l_rController.m_Attachment.m_UpstreamIndex = l_pUpstream->m_Index;
+        l_rController.m_Attachment.m_PortIndex = static_cast<uint32_t>(l_Port);
+        break;
+      }
+      if (l_rController.m_Attachment.m_Attached) break;
+    }
+    if (l_rController.m_Attachment.m_Attached) {
+      l_Found.emplace_back(l_rController.m_Attachment.m_UpstreamIndex,
+                           l_rController.m_Attachment.m_PortIndex);
+    }
+  }
+  // Each port tells whether a chassis was found below it (items stand at
+  // their own index, as the list gives them).
+  for (sItemRecord& l_rItem : a_rItems) {
+    for (sPortRecord& l_rPort : l_rItem.m_Ports) l_rPort.m_ChassisFound = false;
+  }
+  for (const auto& l_rAt : l_Found) {
+    if (l_rAt.first < a_rItems.size() && a_rItems[l_rAt.first].m_Index == l_rAt.first &&
+        l_rAt.second < a_rItems[l_rAt.first].m_Ports.size()) {
+      a_rItems[l_rAt.first].m_Ports[l_rAt.second].m_ChassisFound = true;
     }
   }
 }

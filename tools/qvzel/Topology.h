@@ -22,7 +22,8 @@ namespace nQvzelTool {
 int findPortBelow(const sItemRecord& a_rUpstream, const sItemRecord& a_rController,
                   size_t& a_rDepth);
 
-// Fills m_Attachment of every controller: the closest upstream port above it.
+// Fills m_Attachment of every controller (the closest upstream port above
+// it) and m_ChassisFound of every port; linear in the number of items.
 void attachControllers(std::vector<sItemRecord>& a_rItems);
 
 }  // namespace nQvzelTool

@@ -1,6 +1,8 @@
 #include "TreeRenderer.h"
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Format.h"
@@ -20,14 +22,16 @@ std::string itemLine(const sItemRecord& a_rItem) {
   return l_Line;
 }
 
-std::vector<const sItemRecord*> controllersBelow(const sInventory& a_rInventory,
-                                                 uint32_t a_Upstream, uint32_t a_Port) {
-  std::vector<const sItemRecord*> l_Result;
+// The controllers below each port, keyed by upstream index and port index,
+// gathered in one pass in list order.
+using tBelow = std::map<std::pair<uint32_t, uint32_t>, std::vector<const sItemRecord*>>;
+
+tBelow controllersBelow(const sInventory& a_rInventory) {
+  tBelow l_Result;
   for (const sItemRecord& l_rItem : a_rInventory.m_Items) {
     const sAttachment& l_rAt = l_rItem.m_Attachment;
-    if (l_rItem.m_Kind == eItemKind::kController && l_rAt.m_Attached &&
-        l_rAt.m_UpstreamIndex == a_Upstream && l_rAt.m_PortIndex == a_Port) {
-      l_Result.push_back(&l_rItem);
+    if (l_rItem.m_Kind == eItemKind::kController && l_rAt.m_Attached) {
+      l_Result[{l_rAt.m_UpstreamIndex, l_rAt.m_PortIndex}].push_back(&l_rItem);
     }
   }
   return l_Result;
@@ -41,6 +45,8 @@ void renderTree(const sInventory& a_rInventory, std::ostream& a_rOut) {
     return;
   }
   bool l_AnyLoose = false;
+  const tBelow l_AllBelow = controllersBelow(a_rInventory);
+  const std::vector<const sItemRecord*> l_None;
   for (const sItemRecord& l_rItem : a_rInventory.m_Items) {
     if (l_rItem.m_Kind != eItemKind::kUpstream) {
       if (!l_rItem.m_Attachment.m_Attached) l_AnyLoose = true;
@@ -52,9 +58,11 @@ void renderTree(const sInventory& a_rInventory, std::ostream& a_rOut) {
       const bool l_LastPort = l_Port + 1 == l_rItem.m_Ports.size();
       const std::string l_Name =
           l_rPort.m_Name.m_Present ? displayText(l_rPort.m_Name.m_Value) : std::to_string(l_Port);
-      a_rOut << (l_LastPort ? "`-- " : "|-- ") << "port " << l_Name << '\n';
-      const std::vector<const sItemRecord*> l_Below =
-          controllersBelow(a_rInventory, l_rItem.m_Index, static_cast<uint32_t>(l_Port));
+      a_rOut << (l_LastPort ? "`-- " : "|-- ") << "port " << l_Name
+             << (l_rPort.m_ChassisFound ? "" : ": no chassis") << '\n';
+      const auto l_Found = l_AllBelow.find({l_rItem.m_Index, static_cast<uint32_t>(l_Port)});
+      const std::vector<const sItemRecord*>& l_Below =
+          l_Found == l_AllBelow.end() ? l_None : l_Found->second;
       for (size_t l_Child = 0; l_Child < l_Below.size(); ++l_Child) {
         a_rOut << (l_LastPort ? "    " : "|   ")
                << (l_Child + 1 == l_Below.size() ? "`-- " : "|-- ") << itemLine(*l_Below[l_Child])

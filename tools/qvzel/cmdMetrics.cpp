@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "Commands.h"
+#include "DisplayText.h"
 #include "ErrorReport.h"
+#include "Format.h"
 #include "ItemReader.h"
 
 namespace nQvzelTool {
@@ -38,6 +40,7 @@ enum eFamily : size_t {
   kLinkSpeed,
   kPortWidth,
   kPortSpeed,
+  kPortChassis,
   kSessionSuccess,
   kSessionStatus,
   kFirmwareVersion,
@@ -54,7 +57,8 @@ const sFamilyText kFamilies[kFamilyCount] = {
     {"qvzel_scrape_status_code", "Status code of opening the list of link devices (0: success)."},
     {"qvzel_devices", "Number of link devices listed, by kind."},
     {"qvzel_device_info", "One sample per listed link device; the labels describe it."},
-    {"qvzel_link_up", "1 when the link above an upstream card is up (link status not 0), else 0."},
+    {"qvzel_link_up",
+     "1 when the link above an upstream card is up (negotiated width not 0), else 0."},
     {"qvzel_link_status",
      "Link status of the bridge above an upstream card, as the PCI bridge library reports it."},
     {"qvzel_link_speed_transfers_per_second",
@@ -62,6 +66,8 @@ const sFamilyText kFamilies[kFamilyCount] = {
     {"qvzel_port_link_width_lanes", "Negotiated link width of an upstream card's port, in lanes."},
     {"qvzel_port_link_speed_transfers_per_second",
      "Link speed of an upstream card's port, in transfers per second."},
+    {"qvzel_port_chassis_found",
+     "1 when a listed link controller hangs below the upstream card's port, else 0."},
     {"qvzel_device_session_success",
      "1 when the upstream card's device session opened through the kernel driver, else 0."},
     {"qvzel_device_session_status_code",
@@ -83,22 +89,6 @@ uint64_t transfersPerSecond(uint32_t a_Code) {
   return a_Code < sizeof(kRates) / sizeof(kRates[0]) ? kRates[a_Code] : 0;
 }
 
-std::string escapeLabel(const std::string& a_rValue) {
-  std::string l_Result;
-  for (const char l_Char : a_rValue) {
-    if (l_Char == '\\') {
-      l_Result += "\\\\";
-    } else if (l_Char == '"') {
-      l_Result += "\\\"";
-    } else if (l_Char == '\n') {
-      l_Result += "\\n";
-    } else {
-      l_Result += l_Char;
-    }
-  }
-  return l_Result;
-}
-
 // Collects samples family by family and writes them in family order.
 class cExposition {
  public:
@@ -109,7 +99,7 @@ class cExposition {
       for (size_t l_Index = 0; l_Index < a_rLabels.size(); ++l_Index) {
         if (l_Index > 0) l_Line += ',';
         l_Line += std::string(a_rLabels[l_Index].first) + "=\"" +
-                  escapeLabel(a_rLabels[l_Index].second) + '"';
+                  metricsLabelValue(a_rLabels[l_Index].second) + '"';
       }
       l_Line += '}';
     }
@@ -145,31 +135,63 @@ void addSpeed(cExposition& a_rOut, eFamily a_Family, const tLabels& a_rLabels,
   if (l_Rate != 0) a_rOut.add(a_Family, a_rLabels, static_cast<int64_t>(l_Rate));
 }
 
+std::string portLabel(const sPortRecord& a_rPort) {
+  return a_rPort.m_Name.m_Present ? a_rPort.m_Name.m_Value : std::to_string(a_rPort.m_Index + 1);
+}
+
+// The device session's outcome: opening it and every read through it. A read
+// that fails makes the session count as failed, with that read's code.
+int32_t sessionCode(const sFirmwareRecord& a_rFirmware) {
+  if (a_rFirmware.m_OpenCode < 0) return a_rFirmware.m_OpenCode;
+  if (!a_rFirmware.m_Version.m_Present) return a_rFirmware.m_Version.m_Code;
+  return a_rFirmware.m_OpenCode;
+}
+
 // The live and per-port values of an upstream card; its device session is
 // opened for the firmware version and closed again.
 void addUpstream(cExposition& a_rOut, void* a_pItem, sItemRecord& a_rItem,
                  const tLabels& a_rDevice) {
   if (a_rItem.m_LinkStatus.m_Present) {
-    a_rOut.add(kLinkUp, a_rDevice, a_rItem.m_LinkStatus.m_Value != 0 ? 1 : 0);
+    a_rOut.add(kLinkUp, a_rDevice, linkUp(a_rItem.m_LinkStatus.m_Value) ? 1 : 0);
     a_rOut.add(kLinkStatus, a_rDevice, a_rItem.m_LinkStatus.m_Value);
   }
   addSpeed(a_rOut, kLinkSpeed, a_rDevice, a_rItem.m_LinkSpeed);
   for (const sPortRecord& l_rPort : a_rItem.m_Ports) {
     tLabels l_Labels = a_rDevice;
-    l_Labels.emplace_back("port", l_rPort.m_Name.m_Present ? l_rPort.m_Name.m_Value
-                                                           : std::to_string(l_rPort.m_Index + 1));
+    l_Labels.emplace_back("port", portLabel(l_rPort));
     if (l_rPort.m_LinkWidth.m_Present) {
       a_rOut.add(kPortWidth, l_Labels, l_rPort.m_LinkWidth.m_Value);
     }
     addSpeed(a_rOut, kPortSpeed, l_Labels, l_rPort.m_LinkSpeed);
+    a_rOut.add(kPortChassis, l_Labels, l_rPort.m_ChassisFound ? 1 : 0);
   }
   readFirmware(a_pItem, a_rItem);
-  const int32_t l_OpenCode = a_rItem.m_Firmware.m_OpenCode;
-  a_rOut.add(kSessionSuccess, a_rDevice, l_OpenCode >= 0 ? 1 : 0);
-  a_rOut.add(kSessionStatus, a_rDevice, l_OpenCode);
-  if (l_OpenCode >= 0 && a_rItem.m_Firmware.m_Version.m_Present) {
-    a_rOut.add(kFirmwareVersion, a_rDevice, a_rItem.m_Firmware.m_Version.m_Value);
+  const int32_t l_Code = sessionCode(a_rItem.m_Firmware);
+  a_rOut.add(kSessionSuccess, a_rDevice, l_Code >= 0 ? 1 : 0);
+  a_rOut.add(kSessionStatus, a_rDevice, l_Code);
+  if (l_Code >= 0) a_rOut.add(kFirmwareVersion, a_rDevice, a_rItem.m_Firmware.m_Version.m_Value);
+}
+
+// The labels of a device's info sample; a controller also names the
+// upstream card and port it hangs below (empty when none).
+tLabels infoLabels(const sItemRecord& a_rItem, const sInventory& a_rInventory) {
+  std::string l_UpstreamSlot;
+  std::string l_UpstreamPort;
+  const sAttachment& l_rAt = a_rItem.m_Attachment;
+  if (l_rAt.m_Attached && l_rAt.m_UpstreamIndex < a_rInventory.m_Items.size()) {
+    const sItemRecord& l_rUp = a_rInventory.m_Items[l_rAt.m_UpstreamIndex];
+    l_UpstreamSlot = textOrEmpty(l_rUp.m_SlotPath);
+    l_UpstreamPort = l_rAt.m_PortIndex < l_rUp.m_Ports.size()
+                         ? portLabel(l_rUp.m_Ports[l_rAt.m_PortIndex])
+                         : std::to_string(l_rAt.m_PortIndex + 1);
   }
+  return {{"kind", kindName(a_rItem.m_Kind)},
+          {"model", textOrEmpty(a_rItem.m_Model)},
+          {"serial", textOrEmpty(a_rItem.m_SerialNumber)},
+          {"slot_path", textOrEmpty(a_rItem.m_SlotPath)},
+          {"upstream_port", l_UpstreamPort},
+          {"upstream_slot_path", l_UpstreamSlot},
+          {"vendor", textOrEmpty(a_rItem.m_Vendor)}};
 }
 
 std::string collect(int32_t& a_rCode) {
@@ -184,16 +206,11 @@ std::string collect(int32_t& a_rCode) {
   for (sItemRecord& l_rItem : l_Inventory.m_Items) {
     ++l_Counts[static_cast<size_t>(l_rItem.m_Kind)];
     const tLabels l_Device = {{"slot_path", textOrEmpty(l_rItem.m_SlotPath)}};
-    l_Out.add(kDeviceInfo,
-              {{"kind", kindName(l_rItem.m_Kind)},
-               {"model", textOrEmpty(l_rItem.m_Model)},
-               {"serial", textOrEmpty(l_rItem.m_SerialNumber)},
-               {"slot_path", textOrEmpty(l_rItem.m_SlotPath)},
-               {"vendor", textOrEmpty(l_rItem.m_Vendor)}},
-              1);
+    l_Out.add(kDeviceInfo, infoLabels(l_rItem, l_Inventory), 1);
     if (l_rItem.m_Kind != eItemKind::kUpstream) continue;
     void* l_pItem = nullptr;
-    if (l_List.item(l_rItem.m_Index, l_pItem) >= 0) addUpstream(l_Out, l_pItem, l_rItem, l_Device);
+    if (l_List.item(l_rItem.m_Index, l_pItem) >= 0)
+      addUpstream(l_Out, l_pItem, l_rItem, l_Device);
   }
   for (const eItemKind l_Kind : {eItemKind::kController, eItemKind::kUpstream}) {
     l_Out.add(kDevices, {{"kind", kindName(l_Kind)}}, l_Counts[static_cast<size_t>(l_Kind)]);
@@ -206,6 +223,14 @@ std::string collect(int32_t& a_rCode) {
 // collector ignores), flushed to disk, then renamed over it.
 bool writeAtomically(const std::string& a_rPath, const std::string& a_rText,
                      std::string& a_rError) {
+  // A rename would replace whatever the name holds: a device node (as root,
+  // /dev/null), a pipe, a link. Only a regular file, or none, is replaced.
+  struct stat l_Target;
+  if (lstat(a_rPath.c_str(), &l_Target) == 0 && !S_ISREG(l_Target.st_mode)) {
+    a_rError = "refusing to replace '" + shortText(a_rPath) +
+               "': it exists and is not a regular file; nothing was written";
+    return false;
+  }
   const size_t l_Slash = a_rPath.rfind('/');
   const std::string l_Dir = l_Slash == std::string::npos ? "."
                             : l_Slash == 0               ? "/"
@@ -213,7 +238,8 @@ bool writeAtomically(const std::string& a_rPath, const std::string& a_rText,
   std::string l_Temp = l_Dir + "/.qvzel-metrics-XXXXXX";
   const int l_Fd = mkstemp(&l_Temp[0]);
   if (l_Fd < 0) {
-    a_rError = "cannot create a temporary file in " + l_Dir + ": " + std::strerror(errno);
+    a_rError = "cannot create a temporary file in '" + shortText(l_Dir) +
+               "': " + std::strerror(errno) + "; nothing was written";
     return false;
   }
   int l_Errno = 0;
@@ -228,7 +254,8 @@ bool writeAtomically(const std::string& a_rPath, const std::string& a_rText,
   if (close(l_Fd) != 0 && l_Errno == 0) l_Errno = errno;
   if (l_Errno == 0 && rename(l_Temp.c_str(), a_rPath.c_str()) != 0) l_Errno = errno;
   if (l_Errno != 0) {
-    a_rError = "cannot write " + a_rPath + ": " + std::strerror(l_Errno);
+    a_rError = "cannot write '" + shortText(a_rPath) + "': " + std::strerror(l_Errno) +
+               "; it was left as it was";
     unlink(l_Temp.c_str());
     return false;
   }

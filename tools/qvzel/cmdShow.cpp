@@ -1,9 +1,11 @@
 // qvzel show ITEM [--json]
 #include "Commands.h"
+#include "ErrorReport.h"
 #include "ItemCommands.h"
 #include "ItemReader.h"
 #include "JsonRenderer.h"
 #include "TableRenderer.h"
+#include "cStandardOutput.h"
 
 namespace nQvzelTool {
 
@@ -22,7 +24,15 @@ int runShow(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rE
   if (a_rOptions.m_Json) {
     a_rOut << showJson(l_rItem, l_Inventory);
   } else {
-    renderDetails(l_rItem, l_Inventory, a_rOut);
+    renderDetails(l_rItem, l_Inventory, a_rOut, cStandardOutput::columns());
+  }
+  const int32_t l_Failed = failedReadCode(l_rItem);
+  if (l_Failed < 0) {
+    reportFailure(a_rErr,
+                  "some attributes of item " + std::to_string(l_Index) +
+                      " could not be read; their lines name the status of the failed read.",
+                  l_Failed);
+    return kExitFailure;
   }
   return kExitSuccess;
 }

@@ -9,6 +9,7 @@
 #include "Format.h"
 #include "ImageChecker.h"
 #include "ItemCommands.h"
+#include "cDeferredSignals.h"
 #include "cDeviceSession.h"
 #include "cElapsedTicker.h"
 #include "qvzelif.h"
@@ -22,7 +23,8 @@ bool readDriverValue(void* a_pItem, uint32_t a_Id, const char* a_pWhat, uint32_t
                      std::ostream& a_rErr) {
   const int32_t l_Code = nQVPXIFINDER100_getU32Attribute(a_pItem, a_Id, &a_rValue);
   if (l_Code >= 0) return true;
-  reportFailure(a_rErr, std::string("cannot read the card's ") + a_pWhat + ".", l_Code);
+  reportFailure(a_rErr, std::string("cannot read the card's ") + a_pWhat + "; nothing was written.",
+                l_Code);
   return false;
 }
 
@@ -50,6 +52,17 @@ bool writableForSomeCard(const sImageReport& a_rReport) {
   return false;
 }
 
+// The code an update of this image records: that of the first section an
+// update would refuse (the library's own check, for that section's card),
+// or the image's when no section is chosen.
+int32_t refusalCode(const sImageReport& a_rReport) {
+  if (a_rReport.m_Analysis.imageCode() < 0) return a_rReport.m_Analysis.imageCode();
+  for (const fw::sSectionAnalysis& l_rSection : a_rReport.m_Analysis.m_Sections) {
+    if (!l_rSection.m_Superseded && l_rSection.m_Code < 0) return l_rSection.m_Code;
+  }
+  return 0;
+}
+
 // The first finding that makes an update refuse the section.
 std::string refusalText(const sImageReport& a_rReport, int a_Section) {
   const fw::sSectionAnalysis& l_rSection = a_rReport.m_Analysis.m_Sections.at(a_Section);
@@ -59,9 +72,13 @@ std::string refusalText(const sImageReport& a_rReport, int a_Section) {
   return "the library refuses it";
 }
 
+// The exit status after a deferred signal, as a shell reports one: 128 + its number.
+constexpr int kExitSignalBase = 128;
+
 // Asks on the terminal; true only for an answer starting with y or Y.
 bool confirm(const std::string& a_rQuestion, std::ostream& a_rErr) {
-  a_rErr << a_rQuestion << " [y/N] " << std::flush;
+  a_rErr << "Do not power off while the firmware is written.\n"
+         << a_rQuestion << " [y/N] " << std::flush;
   std::string l_Answer;
   if (!std::getline(std::cin, l_Answer)) return false;
   return !l_Answer.empty() && (l_Answer[0] == 'y' || l_Answer[0] == 'Y');
@@ -85,7 +102,8 @@ bool reportEarlyRefusal(const sImageReport& a_rReport, const sCardVerdict& a_rVe
     case fw::eImageStep::kFlashType:
       reportFailure(a_rErr, "the image holds no section for this card's flash memory, " +
                                 flashText(a_FlashId) + "; its sections are for " +
-                                sectionFlashTypes(a_rReport) + ".");
+                                sectionFlashTypes(a_rReport) + "; nothing was written.",
+                    a_rVerdict.m_Code);
       return true;
     case fw::eImageStep::kSubsystem: {
       const fw::sHeaderValue& l_rValue = a_rReport.m_Analysis.m_Sections.at(a_rVerdict.m_Section)
@@ -93,7 +111,8 @@ bool reportEarlyRefusal(const sImageReport& a_rReport, const sCardVerdict& a_rVe
       if (l_rValue.m_Found) {
         reportFailure(a_rErr, "the image is made for subsystem ID " + hexText(l_rValue.cut(), 4) +
                                   ", but this card reports " + hexText(a_SubsystemId, 4) +
-                                  "; it is meant for another product.");
+                                  "; it is meant for another product; nothing was written.",
+                      a_rVerdict.m_Code);
         return true;
       }
       break;
@@ -142,12 +161,14 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
 
   const sImageReport l_Report = checkImageFile(l_rPath);
   if (!l_Report.m_Problem.empty()) {
-    reportFailure(a_rErr, l_Report.m_Problem + ".");
+    reportFailure(a_rErr, l_Report.m_Problem + "; nothing was written.");
     return kExitFailure;
   }
   if (!writableForSomeCard(l_Report)) {
-    reportFailure(a_rErr, "the image is not valid: " + l_Report.reason() + ". 'qvzel check-image " +
-                              displayText(l_rPath) + "' shows the details.");
+    reportFailure(a_rErr,
+                  "the image is not valid: " + l_Report.reason() +
+                      "; nothing was written. 'qvzel check-image' shows the details.",
+                  refusalCode(l_Report));
     return kExitFailure;
   }
 
@@ -155,12 +176,15 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
   sInventory l_Inventory;
   void* l_pItem = nullptr;
   uint32_t l_Index = 0;
-  if (!openAndSelect(l_List, l_Inventory, l_rSpec, l_pItem, l_Index, a_rErr)) return kExitFailure;
+  if (!openAndSelect(l_List, l_Inventory, l_rSpec, l_pItem, l_Index, a_rErr)) {
+    reportFailure(a_rErr, "nothing was written.");
+    return kExitFailure;
+  }
   const sItemRecord& l_rItem = l_Inventory.m_Items.at(l_Index);
   if (l_rItem.m_Kind != eItemKind::kUpstream) {
     reportFailure(a_rErr, "item " + std::to_string(l_Index) +
                               " is not an upstream link device; only upstream link cards take " +
-                              "a firmware image.");
+                              "a firmware image; nothing was written.");
     return kExitFailure;
   }
 
@@ -169,7 +193,8 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
   const int32_t l_OpenCode = l_Session.open();
   if (l_OpenCode < 0) {
     reportFailure(a_rErr,
-                  "cannot open item " + std::to_string(l_Index) + " through the kernel driver.",
+                  "cannot open item " + std::to_string(l_Index) +
+                      " through the kernel driver; nothing was written.",
                   l_OpenCode);
     return kExitFailure;
   }
@@ -201,10 +226,20 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
          << "  Flash type:                 " << flashText(l_FlashId) << ", image section "
          << l_Verdict.m_Section + 1 << "\n"
          << std::flush;
+  // What the user must see before the write did not arrive (a full disk,
+  // >/dev/full): stop while nothing is written.
+  if (!a_rOut.good()) {
+    reportFailure(a_rErr, "standard output cannot be written, so the update stops here; "
+                          "nothing was written.");
+    return kExitFailure;
+  }
 
   if (l_Verdict.m_Step == fw::eImageStep::kVersion) {
     reportFailure(
-        a_rErr, "the image is not newer than the installed version; use --force to reinstall it.");
+        a_rErr,
+        "the image is not newer than the installed version; use --force to reinstall it; "
+        "nothing was written.",
+        l_Verdict.m_Code);
     return kExitFailure;
   }
   if (l_Verdict.m_Code < 0) {
@@ -219,30 +254,54 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
       return kExitFailure;
     }
     if (!confirm("Write firmware version " + hexText(l_ImageVersion) + " into item " +
-                     std::to_string(l_Index) + "? Do not power off while it is written.",
+                     std::to_string(l_Index) + "?",
                  a_rErr)) {
       reportFailure(a_rErr, "update cancelled; nothing was written.");
       return kExitFailure;
     }
   }
 
-  cElapsedTicker l_Ticker(a_rErr, "qvzel: writing firmware, ");
-  l_Ticker.start(isatty(STDERR_FILENO) != 0);
-  const int32_t l_Code =
-      nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Report.m_File.data(), l_Report.m_File.length(),
-                                       a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
-  const double l_Seconds = l_Ticker.stop();
+  int32_t l_Code = 0;
+  double l_Seconds = 0;
+  int l_Signal = 0;
+  {
+    // An interrupt now would leave the card half written and the user
+    // without an answer: it waits until the driver's request returns.
+    cDeferredSignals l_Signals(
+        "\nqvzel: the firmware is being written; the tool stops once the write is done. "
+        "Do not power off.\n");
+    cElapsedTicker l_Ticker(a_rErr, "qvzel: writing firmware, ");
+    l_Ticker.start(isatty(STDERR_FILENO) != 0);
+    l_Code = nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Report.m_File.data(),
+                                              l_Report.m_File.length(),
+                                              a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
+    l_Seconds = l_Ticker.stop();
+    l_Signal = l_Signals.caught();
+  }
+  const std::string l_Done = "firmware version " + hexText(l_ImageVersion) +
+                             " was written into item " + std::to_string(l_Index);
   if (l_Code < 0) {
     reportUpdateFailure(l_Report, l_pItem, a_rOptions.m_Force, l_Code, a_rErr);
-    return kExitFailure;
+  } else {
+    if (l_Code > 0)
+      reportFailure(a_rErr, "warning: the driver answered the write with a warning.", l_Code);
+    char l_Time[32];
+    std::snprintf(l_Time, sizeof(l_Time), "%.1f", l_Seconds);
+    a_rOut << "Firmware version " << hexText(l_ImageVersion) << " written into item " << l_Index
+           << " in " << l_Time << " s.\n"
+           << std::flush;
+    // The outcome must reach the user: when stdout lost it, stderr tells.
+    if (!a_rOut.good()) {
+      reportFailure(a_rErr, l_Done + "; only its report on standard output failed.");
+    }
   }
-  if (l_Code > 0)
-    reportFailure(a_rErr, "warning: the driver answered the write with a warning.", l_Code);
-  char l_Time[32];
-  std::snprintf(l_Time, sizeof(l_Time), "%.1f", l_Seconds);
-  a_rOut << "Firmware version " << hexText(l_ImageVersion) << " written into item " << l_Index
-         << " in " << l_Time << " s.\n";
-  return kExitSuccess;
+  if (l_Signal != 0) {
+    reportFailure(a_rErr, std::string(cDeferredSignals::name(l_Signal)) +
+                              " arrived during the write, which was let finish; " +
+                              (l_Code < 0 ? "the update failed (see above)." : l_Done + "."));
+    return kExitSignalBase + l_Signal;
+  }
+  return l_Code < 0 ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace nQvzelTool

@@ -5,6 +5,7 @@
 
 #include "CommandLine.h"
 #include "CommandTable.h"
+#include "DisplayText.h"
 #include "Commands.h"
 #include "HelpText.h"
 #include "cStandardOutput.h"
@@ -27,7 +28,7 @@ int run(const nQvzelTool::sOptions& a_rOptions) {
   }
   const sCommandSpec* l_pSpec = findCommand(a_rOptions.m_Command.c_str());
   if (l_pSpec == nullptr || l_pSpec->m_pRun == nullptr) {
-    std::cerr << usageErrorText("unknown command '" + a_rOptions.m_Command + "'");
+    std::cerr << usageErrorText("unknown command " + quotedArgument(a_rOptions.m_Command));
     return kExitUsage;
   }
   return l_pSpec->m_pRun(a_rOptions, std::cout, std::cerr);

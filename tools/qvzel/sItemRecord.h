@@ -32,6 +32,7 @@ struct sPortRecord {
   sU32Value m_Number;     // bridge attribute 0x20000300 of the port's bridge
   sU32Value m_LinkWidth;  // negotiated link width
   sU32Value m_LinkSpeed;  // link speed
+  bool m_ChassisFound = false;  // a listed controller hangs below this port
 };
 
 // Values only an opened upstream device answers (read through the driver).
