@@ -49,12 +49,13 @@ class cDriverCard : public iImageCard {
 cUpstreamZelDevice::cUpstreamZelDevice(
     nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd, const sModelEntry* a_pModel,
     const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, const tPortList& a_rPorts,
-    const std::string& a_rSerialNumber,
+    const nQVKORA000::sEntryIdentity* a_pEntry,
     const boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL>& a_rProxy, Status& a_rStatus)
     : iZelDevice(a_pModel, a_rInfo, a_rStatus),
       m_Ports(a_rPorts),
       m_PortWidth(0),
-      m_SerialNumber(a_rSerialNumber),
+      m_HasEntry(a_pEntry != nullptr),
+      m_Entry(a_pEntry != nullptr ? *a_pEntry : nQVKORA000::sEntryIdentity()),
       m_PciBrd(a_pPciBrd),
       m_Proxy(a_rProxy) {
   if (a_rStatus.isNotFatal() && a_pModel != nullptr) {
@@ -82,8 +83,8 @@ void cUpstreamZelDevice::getStringAttribute(uint32_t a_Id, const char** a_ppValu
   switch (l_Base) {
     case QVZEL_ATTR_SERIAL_NUMBER:
       // The empty text is handed out too, with "not supported".
-      *a_ppValue = m_SerialNumber.c_str();
-      if (m_SerialNumber.empty()) QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
+      *a_ppValue = m_Entry.m_SerialNumber.c_str();
+      if (m_Entry.m_SerialNumber.empty()) QVZ_SET_STATUS(a_rStatus, qvstatus::kNotSupported);
       return;
     case QVZEL_ATTR_PORT_NAME: {
       const sPortInfo* l_pPort = portAt(l_Index, a_rStatus);
@@ -217,6 +218,46 @@ uint32_t cUpstreamZelDevice::readLinkAttribute(uint32_t a_BridgeAttribute, Statu
   return l_Value;
 }
 
+bool cUpstreamZelDevice::findOwnEntry(tIterator& a_rIterator, nQVKORA000::sInterfacePath& a_rPath,
+                                      Status& a_rStatus) const {
+  if (m_HasEntry) {
+    // The entry discovery found the device through: the same device
+    // directory, and there the same numbers, domain and serial number. Any
+    // other entry may carry this device's numbers too (a stale entry, a card
+    // in another PCI domain, a card moved onto its bus).
+    for (; !a_rIterator.atEnd(); a_rIterator.advance()) {
+      if (a_rIterator.currentDeviceDirectory() != m_Entry.m_DeviceDirectory) continue;
+      Status l_Entry;
+      nQVKORA000::sEntryIdentity l_Now;
+      a_rIterator.readIdentity(l_Now, l_Entry);
+      if (l_Entry.isNotFatal() && l_Now == m_Entry) {
+        a_rIterator.readInterfacePath(&a_rPath, a_rStatus);
+        return true;
+      }
+    }
+    return false;
+  }
+  // A device found by its PCI identifiers is known by its numbers alone:
+  // when two entries carry them, the card cannot be told apart.
+  bool l_Found = false;
+  for (; !a_rIterator.atEnd(); a_rIterator.advance()) {
+    // Each entry has a status of its own: one whose numbers cannot be read
+    // is skipped and hides none of the entries after it.
+    Status l_Entry;
+    const uint32_t l_Bus = a_rIterator.readBusU32(tIterator::kPciBusNumber, l_Entry);
+    const uint32_t l_Device = a_rIterator.readBusU32(tIterator::kPciDeviceNumber, l_Entry);
+    const uint32_t l_Function = a_rIterator.readBusU32(tIterator::kPciFunctionNumber, l_Entry);
+    if (l_Entry.isFatal() || (l_Bus & 0xFF) != m_Info->m_Bus ||
+        (l_Device & 0xFF) != m_Info->m_Device || (l_Function & 0xFF) != m_Info->m_Function) {
+      continue;
+    }
+    if (l_Found) return false;
+    l_Found = true;
+    a_rIterator.readInterfacePath(&a_rPath, a_rStatus);
+  }
+  return l_Found;
+}
+
 void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
   if (m_Proxy && m_Proxy->isOpen()) return;
@@ -226,27 +267,11 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   l_Iterator.startIteration(kUpstreamInterfaceClass, l_Local);
   if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
 
-  bool l_Found = false;
-  for (; !l_Iterator.atEnd(); l_Iterator.advance()) {
-    // Each entry has a status of its own: one whose numbers cannot be read
-    // is skipped and hides none of the entries after it.
-    Status l_Entry;
-    const uint32_t l_Bus = l_Iterator.readBusU32(tIterator::kPciBusNumber, l_Entry);
-    const uint32_t l_Device = l_Iterator.readBusU32(tIterator::kPciDeviceNumber, l_Entry);
-    const uint32_t l_Function = l_Iterator.readBusU32(tIterator::kPciFunctionNumber, l_Entry);
-    if (l_Entry.isNotFatal() && (l_Bus & 0xFF) == m_Info->m_Bus &&
-        (l_Device & 0xFF) == m_Info->m_Device && (l_Function & 0xFF) == m_Info->m_Function) {
-      l_Found = true;
-      break;
-    }
-  }
-  if (!l_Found) {
+  nQVKORA000::sInterfacePath l_Path;
+  if (!findOwnEntry(l_Iterator, l_Path, l_Local)) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
     return;
   }
-
-  nQVKORA000::sInterfacePath l_Path;
-  l_Iterator.readInterfacePath(&l_Path, l_Local);
   if (!m_Proxy) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kNotFound);
     return;

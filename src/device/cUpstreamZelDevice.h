@@ -10,17 +10,25 @@
 #include "device/iZelDevice.h"
 #include "device/sPortInfo.h"
 #include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
+#include "driver/sEntryIdentity.h"
+#include "driver/sInterfacePath.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "status/Status.h"
 
 namespace nQVZEL_15_0 {
 
+namespace nQVKORA000 {
+class tDeviceInterfaceIterator;
+}
+
 class cUpstreamZelDevice : public iZelDevice {
  public:
+  // a_pEntry: the driver entry the device was found through (its serial
+  // number included), or null for a device found by its PCI identifiers.
   cUpstreamZelDevice(nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* a_pPciBrd,
                      const sModelEntry* a_pModel,
                      const boost::shared_ptr<sCommonDeviceInfo>& a_rInfo, const tPortList& a_rPorts,
-                     const std::string& a_rSerialNumber,
+                     const nQVKORA000::sEntryIdentity* a_pEntry,
                      const boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL>& a_rProxy,
                      Status& a_rStatus);
   ~cUpstreamZelDevice() override;
@@ -28,8 +36,11 @@ class cUpstreamZelDevice : public iZelDevice {
   void getU32Attribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus) override;
   void getStringAttribute(uint32_t a_Id, const char** a_ppValue, Status& a_rStatus) override;
 
-  // Finds the driver interface with this device's bus, device and function
-  // numbers and opens it; an open device stays as it is.
+  // Opens the driver interface of this very card: the one of the entry the
+  // device was found through, when it still shows everything discovery saw
+  // of it; for a device found by PCI identifiers, the only entry with its
+  // bus, device and function numbers. Anything else is not found, and no
+  // device file is opened. An open device stays as it is.
   virtual void openDevice(Status& a_rStatus);
   virtual void closeDevice();
   // Checks a firmware image against the card and hands its decoded bytes to
@@ -48,12 +59,19 @@ class cUpstreamZelDevice : public iZelDevice {
   // A bridge attribute read now above the device's bus; an attribute the
   // bridge library does not serve reads as 0 with success.
   uint32_t readLinkAttribute(uint32_t a_BridgeAttribute, Status& a_rStatus);
+  // Positions a_rIterator on this device's own entry and reads its interface
+  // path; false when there is no such entry or it cannot be told apart.
+  bool findOwnEntry(nQVKORA000::tDeviceInterfaceIterator& a_rIterator,
+                    nQVKORA000::sInterfacePath& a_rPath, Status& a_rStatus) const;
   // The port addressed by a_Index, or null after recording invalid parameter.
   const sPortInfo* portAt(uint32_t a_Index, Status& a_rStatus) const;
 
   tPortList m_Ports;
   uint32_t m_PortWidth;
-  std::string m_SerialNumber;
+  // What discovery saw of the device's driver entry; m_HasEntry is false for
+  // a device found by PCI identifiers, whose serial number is then empty.
+  bool m_HasEntry;
+  nQVKORA000::sEntryIdentity m_Entry;
   nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc* m_PciBrd;
   boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL> m_Proxy;
 };

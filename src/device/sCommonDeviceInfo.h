@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/cSlotPath.h"
+#include "driver/sEntryIdentity.h"
 
 namespace nQVZEL_15_0 {
 
@@ -18,11 +19,11 @@ struct sCommonDeviceInfo {
   std::vector<nQvPxiDriverTools_1_0::cSlotPath> m_SlotPaths;
 };
 
-// A device found through the kernel driver's device interfaces: adds the
-// serial number read from the driver. Shared pointers made from this type
-// (boost::make_shared) destroy it whole even when held as the base.
+// A device found through the kernel driver's device interfaces: adds what
+// identifies its entry, the serial number included. Shared pointers made from
+// this type (boost::make_shared) destroy it whole even when held as the base.
 struct sDeviceInterfaceIteratorInfo : sCommonDeviceInfo {
-  std::string m_SerialNumber;
+  nQVKORA000::sEntryIdentity m_Entry;
 };
 
 }  // namespace nQVZEL_15_0

@@ -1,9 +1,12 @@
 #include "driver/tDeviceInterfaceIterator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "driver/linuxDevEnumHelper.h"
+#include "status/Allocation.h"
 
 namespace nQVZEL_15_0 {
 namespace nQVKORA000 {
@@ -34,6 +37,10 @@ size_t readFormattedPath(const char* a_pPath, int a_Wanted, char* a_pBuffer, Sta
   }
   return linuxDevEnumHelper::readFile(a_pPath, a_pBuffer, a_rStatus);
 }
+
+struct sCharArrayDeleter {
+  void operator()(char* a_pChars) const { delete[] a_pChars; }
+};
 
 }  // namespace
 
@@ -82,6 +89,12 @@ const char* tDeviceInterfaceIterator::currentPath() const {
   return atEnd() ? nullptr : *m_pCurrent;
 }
 
+std::string tDeviceInterfaceIterator::currentDeviceDirectory() const {
+  size_t l_Length = 0;
+  if (atEnd() || !deviceDirectoryLength(*m_pCurrent, l_Length)) return std::string();
+  return std::string(*m_pCurrent, l_Length);
+}
+
 void tDeviceInterfaceIterator::readBusProperty(const char* a_pName, void* a_pDestination,
                                                size_t a_Capacity, size_t* a_pCount,
                                                Status& a_rStatus) {
@@ -99,6 +112,45 @@ uint32_t tDeviceInterfaceIterator::readBusU32(const char* a_pName, Status& a_rSt
   size_t l_Count = 0;
   readBusProperty(a_pName, &l_Value, sizeof(l_Value), &l_Count, a_rStatus);
   return l_Value;
+}
+
+std::string tDeviceInterfaceIterator::readSerialNumber(Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return std::string();
+  size_t l_Size = 0;
+  {
+    Status l_Probe;
+    readDeviceProperty(kSerialNumber, nullptr, 0, &l_Size, l_Probe);
+    if (l_Probe.code != qvstatus::kBufferTooSmall || l_Size == 0) return std::string();
+  }
+  std::unique_ptr<char, sCharArrayDeleter> l_Buffer(
+      static_cast<char*>(allocateArray(l_Size, a_rStatus)));
+  if (a_rStatus.isFatal()) return std::string();
+  size_t l_Read = 0;
+  readDeviceProperty(kSerialNumber, l_Buffer.get(), l_Size, &l_Read, a_rStatus);
+  if (a_rStatus.isFatal()) return std::string();
+  // The property may have shrunk since the probe; only the bytes read count,
+  // and a text without its terminating zero ends with them.
+  const size_t l_Valid = std::min(l_Read, l_Size);
+  return std::string(l_Buffer.get(), strnlen(l_Buffer.get(), l_Valid));
+}
+
+void tDeviceInterfaceIterator::readIdentity(sEntryIdentity& a_rIdentity, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return;
+  a_rIdentity = sEntryIdentity();
+  a_rIdentity.m_DeviceDirectory = currentDeviceDirectory();
+  a_rIdentity.m_Bus = readBusU32(kPciBusNumber, a_rStatus);
+  a_rIdentity.m_Device = readBusU32(kPciDeviceNumber, a_rStatus);
+  a_rIdentity.m_Function = readBusU32(kPciFunctionNumber, a_rStatus);
+  if (a_rStatus.isFatal()) return;
+  Status l_Domain;
+  a_rIdentity.m_Domain = readBusU32(kPciDomainNumber, l_Domain);
+  if (l_Domain.code == qvstatus::kNotFound) {
+    a_rIdentity.m_Domain = 0;
+  } else {
+    a_rStatus.merge(l_Domain);
+    a_rIdentity.m_HasDomain = true;
+  }
+  a_rIdentity.m_SerialNumber = readSerialNumber(a_rStatus);
 }
 
 void tDeviceInterfaceIterator::readProperty(const char* a_pGroup, const char* a_pName,

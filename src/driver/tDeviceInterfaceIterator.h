@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
+#include "driver/sEntryIdentity.h"
 #include "driver/sInterfacePath.h"
 #include "status/Status.h"
 
@@ -26,6 +28,8 @@ class tDeviceInterfaceIterator {
   static constexpr const char* kPciBusNumber = "pciBusNumber";
   static constexpr const char* kPciDeviceNumber = "pciDeviceNumber";
   static constexpr const char* kPciFunctionNumber = "pciFunctionNumber";
+  // Published by drivers that know the PCI domain (segment); optional.
+  static constexpr const char* kPciDomainNumber = "pciDomainNumber";
   // Device property holding the serial number text.
   static constexpr const char* kSerialNumber = "serialNumber";
 
@@ -44,6 +48,9 @@ class tDeviceInterfaceIterator {
   void endIteration();
   // Full path of the current interface directory, null at the end.
   const char* currentPath() const;
+  // The directory of the device owning the current entry
+  // (/proc/driver/qv/<device>); empty at the end.
+  std::string currentDeviceDirectory() const;
 
   // Reads busProperties/<a_pName> (or deviceProperties/<a_pName>) of the
   // current entry's device. The byte count goes to *a_pCount (when given);
@@ -56,6 +63,13 @@ class tDeviceInterfaceIterator {
   // One of the 4-byte bus properties above as a number; 0 when it cannot be
   // read, which the status then records.
   uint32_t readBusU32(const char* a_pName, Status& a_rStatus);
+  // The serial number text: a size probe, then a read bounded by the size
+  // read. A missing or empty property gives the empty text.
+  std::string readSerialNumber(Status& a_rStatus);
+  // Everything that identifies the current entry's device: its directory,
+  // bus, device and function numbers, PCI domain (when published) and serial
+  // number. A domain property that is there but cannot be read is a failure.
+  void readIdentity(sEntryIdentity& a_rIdentity, Status& a_rStatus);
 
   // Reads the current entry's interfacePath file: at most 255 bytes, stored
   // with a terminating NUL and its length plus 1.

@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
-#include <cstring>
-#include <memory>
 
 #include "driver/tDeviceInterfaceIterator.h"
-#include "status/Allocation.h"
 #include "status/JsonStatus.h"
 #include "status/StatusCodes.h"
 
@@ -16,33 +13,6 @@ using nQvPxiDriverTools_1_0::cSlotPath;
 using tIterator = nQVKORA000::tDeviceInterfaceIterator;
 
 namespace {
-
-struct sCharArrayDeleter {
-  void operator()(char* a_pChars) const { delete[] a_pChars; }
-};
-
-// The serial number: a size probe, then a read bounded by the size read. A
-// missing or empty property gives the empty text.
-std::string readSerialNumber(tIterator& a_rIterator, Status& a_rStatus) {
-  if (a_rStatus.isFatal()) return std::string();
-  size_t l_Size = 0;
-  {
-    Status l_Probe;
-    a_rIterator.readDeviceProperty(tIterator::kSerialNumber, nullptr, 0, &l_Size, l_Probe);
-    if (l_Probe.code != qvstatus::kBufferTooSmall || l_Size == 0) return std::string();
-  }
-  std::unique_ptr<char, sCharArrayDeleter> l_Buffer(
-      static_cast<char*>(allocateArray(l_Size, a_rStatus)));
-  if (a_rStatus.isFatal()) return std::string();
-  size_t l_Read = 0;
-  a_rIterator.readDeviceProperty(tIterator::kSerialNumber, l_Buffer.get(), l_Size, &l_Read,
-                                 a_rStatus);
-  if (a_rStatus.isFatal()) return std::string();
-  // The property may have shrunk since the probe; only the bytes read count,
-  // and a text without its terminating zero ends with them.
-  const size_t l_Valid = std::min(l_Read, l_Size);
-  return std::string(l_Buffer.get(), strnlen(l_Buffer.get(), l_Valid));
-}
 
 // The record of one found device, in one allocation with its count.
 template <typename tInfo>
@@ -153,12 +123,14 @@ tCandidateList searchByInterfaces(const sModelEntry& a_rRow,
         continue;
       }
     }
-    const uint8_t l_Bus =
-        static_cast<uint8_t>(l_Iterator.readBusU32(tIterator::kPciBusNumber, l_Interface));
-    const uint8_t l_Device =
-        static_cast<uint8_t>(l_Iterator.readBusU32(tIterator::kPciDeviceNumber, l_Interface));
-    const uint8_t l_Function =
-        static_cast<uint8_t>(l_Iterator.readBusU32(tIterator::kPciFunctionNumber, l_Interface));
+    // Everything that identifies the device, kept so that a device session
+    // opens this entry and no other.
+    nQVKORA000::sEntryIdentity l_Entry;
+    l_Iterator.readIdentity(l_Entry, l_Interface);
+    if (l_Interface.isFatal()) continue;
+    const uint8_t l_Bus = static_cast<uint8_t>(l_Entry.m_Bus);
+    const uint8_t l_Device = static_cast<uint8_t>(l_Entry.m_Device);
+    const uint8_t l_Function = static_cast<uint8_t>(l_Entry.m_Function);
 
     // The device's own slot path: the bridge above its bus, one level down.
     uint32_t l_Bridge = 0;
@@ -174,12 +146,11 @@ tCandidateList searchByInterfaces(const sModelEntry& a_rRow,
     l_Path.PushDeviceFunction(l_Device, l_Function, l_Interface);
 
     std::vector<cSlotPath> l_SlotPaths = buildSlotPathList(l_Path, a_rRow, a_rWrapper, l_Interface);
-    std::string l_Serial = readSerialNumber(l_Iterator, l_Interface);
     if (l_Interface.isFatal()) continue;
 
     boost::shared_ptr<sDeviceInterfaceIteratorInfo> l_Info =
         makeInfo<sDeviceInterfaceIteratorInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
-    l_Info->m_SerialNumber = std::move(l_Serial);
+    l_Info->m_Entry = std::move(l_Entry);
     sCandidate l_Candidate;
     l_Candidate.m_Info = l_Info;
     l_Candidate.m_InterfaceInfo = l_Info;

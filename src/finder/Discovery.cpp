@@ -34,11 +34,12 @@ boost::shared_ptr<iZelDevice> createUpstream(cPciBrdWrapper_sc& a_rWrapper,
   // The driver connection is opened only by a device session.
   boost::shared_ptr<tInterfaceProxy_Cyclone4UpstreamZEL> l_Proxy =
       boost::make_shared<tInterfaceProxy_Cyclone4UpstreamZEL>();
-  // Only a device found through a device interface has a serial number.
-  const std::string l_Serial =
-      a_rCandidate.m_InterfaceInfo ? a_rCandidate.m_InterfaceInfo->m_SerialNumber : std::string();
+  // Only a device found through a device interface has an entry (and with
+  // it a serial number).
+  const nQVKORA000::sEntryIdentity* l_pEntry =
+      a_rCandidate.m_InterfaceInfo ? &a_rCandidate.m_InterfaceInfo->m_Entry : nullptr;
   return boost::make_shared<cUpstreamZelDevice>(&a_rWrapper, &a_rRow, a_rCandidate.m_Info, l_Ports,
-                                                l_Serial, l_Proxy, a_rStatus);
+                                                l_pEntry, l_Proxy, a_rStatus);
 }
 
 // Finds the devices of one row and appends one device object per candidate

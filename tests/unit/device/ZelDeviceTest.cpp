@@ -157,7 +157,7 @@ TEST(ZelDevice, InterfaceInfoIsHeldAsCommonInfo) {
   boost::shared_ptr<sDeviceInterfaceIteratorInfo> l_Info =
       boost::make_shared<sDeviceInterfaceIteratorInfo>();
   l_Info->m_Bus = 7;
-  l_Info->m_SerialNumber = "ABC123";
+  l_Info->m_Entry.m_SerialNumber = "ABC123";
   Status l_Status;
   l_Info->m_SlotPaths.push_back(cSlotPath("MR02:10", l_Status));
   iZelDevice l_Device(&g_ModelTable[9], l_Info, l_Status);
