@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Finds libb64 (Debian: libb64-dev) and provides the imported target b64::b64.
 find_path(b64_INCLUDE_DIR b64/cdecode.h)
 find_library(b64_LIBRARY NAMES b64)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Installation of the library for clients: the shared library with its SONAME
 # links, the public headers, a pkg-config file, a CMake package giving
 # qvzelif::qvzelif, and the man pages of the qvzel tool and of the controller

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Writes the seeds that cannot be readable text into a fuzzing corpus
 # directory: make-seeds.sh TARGET DIRECTORY. Targets without binary seeds
 # get nothing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Runs one libFuzzer target for a bounded time:
 #   run-target.sh BINARY NAME SECONDS WORKDIR MAXLEN
 # First replays the target's regression inputs (fuzz/regressions/NAME), then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 /* qvpcibrd.h - the interface of the PCI bridge library libqvpcibrd.so.1
  *
  * libqvzelif.so.1 loads libqvpcibrd.so.1 at run time and binds the eighteen

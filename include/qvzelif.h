@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 /* qvzelif.h - public interface of libqvzelif.so.1
  *
  * Finds the bus-extension link hardware of PXI and PXI Express systems

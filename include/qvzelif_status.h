@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 /* qvzelif_status.h - names and sentences for the status codes of libqvzelif
  *
  * Header only: every function here is static inline, so including it adds no

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Summarises one run of scripts/bench.sh and checks the performance targets.
 
   bench-report.py DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The sysfs backend of libqvpcibrd.so.1 against `lspci -t` on the same trees:
 # the generated 32- and 128-chassis trees (the benchmark machine as sysfs
 # files; the 128 chassis span four PCI domains, of which the bridge library

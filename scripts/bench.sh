@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Runs every benchmark of the library and writes the figures of one run to
 # build/bench/ (JSON per benchmark, summary.txt, growth.png when gnuplot is
 # present). Never part of the test command. Takes a few minutes; run it when

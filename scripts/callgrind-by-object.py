@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Splits the instruction counts of a callgrind profile by object.
 
   callgrind-by-object.py CALLGRIND_OUT [--library NAME] [--json FILE]

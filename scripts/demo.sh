@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The main job: builds the library, its companions and the qvzel tool, then
 # runs qvzel against the bundled simulated lab (scripts/simulated-lab.sh). The
 # simulated kernel driver runs in a private mount namespace (root, or a user

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Fuzzing campaigns: builds the libFuzzer targets with clang, AddressSanitizer
 # and UndefinedBehaviorSanitizer in build/fuzz, then runs each target for a
 # while on its growing corpus (build/fuzz/fuzz/targets/work/corpus/NAME).

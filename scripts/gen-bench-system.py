@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Generates the simulated systems the benchmarks run on.
 
 A host with N PXI Express chassis, each cabled to one port of a four-port

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Prints "PASSED FAILED SKIPPED" for a ctest JUnit report (ctest --output-junit).
 
 A test that ctest did not run for a reason of its own (a missing program, a

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Writes the uncompressed kernel (vmlinux) held in a bzImage.
 
 Usage: kernel-image.py BZIMAGE OUTPUT

@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The init of scripts/kernel-lab.sh's machine: mounts the file systems, the
 # distribution's /usr over 9p, loads the driver and the lab, loads the lab's
 # system file, runs the command on the second serial port and reports its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Runs one command as root in a virtual machine that boots this machine's
 # Debian kernel with the project's driver and the lab loaded:
 #
@@ -24,7 +25,7 @@
 set -euo pipefail
 
 usage() {
-  sed -n '4,5p' "$0" | sed 's/^# *//' >&2
+  sed -n '6,7p' "$0" | sed 's/^# *//' >&2
   exit 2
 }
 

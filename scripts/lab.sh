@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Runs your own commands in the demo's simulated lab, e.g.
 #
 #   scripts/lab.sh qvzel list --tree

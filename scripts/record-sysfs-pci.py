@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Records the PCI part of a sysfs tree into a directory.
 
   record-sysfs-pci.py [SYSFS] DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Installs the Debian packages a task needs, only those that are missing.
 # Safe to run any number of times.
 #

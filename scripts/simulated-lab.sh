@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Sourced by scripts/demo.sh and scripts/lab.sh: builds what the simulated lab
 # needs and runs commands in it. The lab is examples/systems/lab.ini, a
 # four-port upstream card cabled to three chassis, with one controller known

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Builds everything and runs every test, one stage per preset of
 # CMakePresets.json: the normal build, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the ThreadSanitizer build (system tests

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Runs the system tests and the whole-system reliability tests under valgrind
 # memcheck. Any memory error, and any definite, indirect or possible leak,
 # fails the run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Loading INI files of 10,000 to 160,000 keys in one section (10 bytes a
 // line: 160,000 keys make 1.6 MB) and of as many one-key sections: through
 // the INI class, as discovery reads the controller file, and as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // List openings on generated systems of 1, 8 and 32 chassis behind four-port
 // upstream cards, and attribute reads from 1 to 8 threads at once.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvz_bench_list_loop SYSTEM COUNT [--read-all] [--max-growth-kib N] [--expect-items N]
 //
 // Opens and closes COUNT lists of a simulated system in one process (with

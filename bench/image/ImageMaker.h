@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Builds firmware images of a chosen size for the image benchmarks: a small
 // section for the SST flash followed by a section for the ISSI flash that
 // fills the image, every header field valid for the benchmark card.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The firmware image operations one by one, on images of 1, 16 and 64 MiB:
 // where the time of an image validation goes.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Image validation as an update does it, through nQVPXIKTFINDER100_updateFirmware
 // on a simulated card whose driver refuses the final write request: section
 // scan, flash ID check, header checks, Base64 decoding, length and checksum,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvz_bench_make_image SIZE IMAGE [PAYLOAD]: writes the benchmark image of
 // SIZE bytes (suffix K or M for KiB, MiB) to IMAGE and, when given, the
 // Base64 payload of its ISSI section alone to PAYLOAD, for timing other

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Checks the generated benchmark machines: the library finds the expected
 # items on each simulated system and every attribute of every item answers
 # as documented; lspci reads the generated sysfs tree with the expected

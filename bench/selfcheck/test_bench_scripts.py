@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Tests of the benchmark scripts' arithmetic: the callgrind split by object
 and the growth and target judgements of the report."""
 

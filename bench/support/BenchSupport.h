@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Helpers shared by the benchmarks that run the library against simulated
 // systems: choosing a system, walking a list, reading every attribute of an
 // item and the process's memory figures.

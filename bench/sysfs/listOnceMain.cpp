@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvz_bench_list_once: one list opening and closing in a fresh process;
 // prints the item count and the milliseconds the opening took. Timed by
 // scripts/bench-sysfs.sh in turn with `lspci -t` on the same tree, so that

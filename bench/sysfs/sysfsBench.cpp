@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // List openings with the PCI bridge library's sysfs backend, in process.
 //
 // The tree is the one QVPCIBRD_SYSFS_ROOT names (a recorded or generated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Copies between the simulated driver and the requesting process's memory the
 // way a kernel driver does: a bad address is reported, never dereferenced.
 #pragma once

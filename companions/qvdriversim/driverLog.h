@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The logs of the simulated kernel driver: per interface one request log
 // (<name>.requests, one line per request) and one write log (<name>.writes,
 // the firmware images it was asked to write). Plain text, appended.

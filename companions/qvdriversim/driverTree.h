@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Builds the kernel driver's /proc/driver/qv tree and the simulated device
 // files from interface descriptions. Works only on a private tmpfs mounted
 // over /proc/driver (privateNamespace.h), never on the host's tree.

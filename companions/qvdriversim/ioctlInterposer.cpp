@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // libqvdriversim.so: defines ioctl ahead of the C library. Requests on a
 // simulated device file (a regular file that starts with the device-file
 // magic line) are answered by the simulated driver; every other descriptor

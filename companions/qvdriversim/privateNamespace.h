@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Gives the calling process a driver tree of its own: a private mount
 // namespace with an empty tmpfs over /proc/driver. The host's mounts are
 // untouched and the tree vanishes with the process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // GoogleTest helper: enter the private driver tree or skip the test with the
 // reason (never pass it silently). Use in a test body or in SetUp().
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvsim-run: runs one command inside a simulated system.
 //
 //   qvsim-run SYSTEMFILE [--log-dir DIR] [--lib-dir DIR]... -- COMMAND [ARGS...]

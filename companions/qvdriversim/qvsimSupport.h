@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Test support for the simulated kernel driver (static library qvsim_support).
 // A test program calls these to get a simulated system inside its own
 // process: a private /proc/driver/qv tree, device files that answer the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // sDeviceSettings: how one simulated device answers driver requests. The tree
 // builder writes them into the device file; the ioctl interposer reads them
 // back from that file on every request, so a test may change them at any time.

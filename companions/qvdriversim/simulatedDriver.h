@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The simulated kernel driver's answer to one request on a device file of
 // class "nQVZEL_1_0_Cyclone4UpstreamZEL": attribute reads (0x0020003D) and
 // firmware updates (0x0020003C), as the register proxy sends them.

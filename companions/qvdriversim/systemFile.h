@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Reads the interface sections of a simulated-system file. The file is shared
 // with the simulated PCI bridge library and parsed by the same reader
 // (cSystemFile.h): sections of every other kind, and unknown keys, are left

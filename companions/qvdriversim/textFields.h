@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Small text helpers that write the simulated kernel driver's device files
 // and logs and find fields in them; they are read back with the
 // simulated-system rules of systemText.h.

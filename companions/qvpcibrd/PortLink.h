@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The link of a PCI Express port as its hardware shows it, and the bridge
 // attributes that both backends derive from it, in one place:
 //   0x20000B00  the width the port is built for (Link Capabilities, Maximum

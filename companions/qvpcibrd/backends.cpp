@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Backend choice: the simulated system described by QVPCIBRD_SYSTEM when
 // that variable names one, otherwise the running machine through sysfs. The
 // build for real machines (QVPCIBRD_SYSFS_ONLY) has the second one only, so

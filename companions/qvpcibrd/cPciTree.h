@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The bridge tree one session works on: bridges with their address, bus
 // below, identifiers and attributes, the root buses, and the failures and
 // protocol quirks injected for tests. Backends fill it; the entry points

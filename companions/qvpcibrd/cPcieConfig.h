@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Decoding of what sysfs shows about a PCI function's link: the text of
 // current_link_speed, and the configuration space image read from "config"
 // (256 bytes for root, usually only the first 64 for other users).

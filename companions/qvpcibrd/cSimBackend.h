@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The simulated backend: builds the bridge tree from the [bridge NAME] and
 // [pcibrd] sections of the system description named by QVPCIBRD_SYSTEM
 // (read when a session opens). Attributes live in the tree; EEPROM updates

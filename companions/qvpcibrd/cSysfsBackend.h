@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The running machine's backend: builds the bridge tree from one reading of
 // sysfs (QVPCIBRD_SYSFS_ROOT, default /sys) when a session opens, so every
 // later call of the session answers from that snapshot; only a bridge's

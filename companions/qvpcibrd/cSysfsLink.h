@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The link values of one function, read from its sysfs directory when they
 // are first asked for and then kept: max_link_width for the width the port
 // is built for, current_link_width and current_link_speed for the live

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The texts sysfs names PCI things with: function addresses, bus names,
 // modalias lines and the paths its links lead to. Pure text work, without
 // allocation where it can be avoided: a session opening parses a few of

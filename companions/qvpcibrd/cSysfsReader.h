@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Small reads from sysfs with as few system calls as the kernel allows: an
 // attribute file is one open, one fstat, one read and one close (sysfs
 // hands out a whole attribute, or as much of a binary one as was asked for,

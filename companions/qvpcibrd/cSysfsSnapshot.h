@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // One reading of the PCI tree that Linux shows under sysfs: every function
 // of PCI domain 0 listed in bus/pci/devices, placed by the link of its entry
 // (the directory it names under devices/), the buses that class/pci_bus

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The eighteen exported entry points: session table, argument checks, the
 // count-then-fill and size-then-fill protocols, and injected failures. The
 // bridge tree itself comes from the session's backend.

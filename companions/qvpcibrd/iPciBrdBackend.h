@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The source a session's bridge tree comes from. Each source (the simulated
 // system description, the running machine) is one implementation in a file
 // of its own; the entry points know only this interface.

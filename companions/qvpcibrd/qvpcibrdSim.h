@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 /* qvpcibrdSim.h - what this build of libqvpcibrd.so.1 exports beyond the
  * bridge library's interface (qvpcibrd.h), for tests only. libqvzelif.so.1
  * never binds these.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The relocation library: relocations come from the environment, so that
 // tests and demonstrations can move any installation directory.
 #include "qvrelocations.h"

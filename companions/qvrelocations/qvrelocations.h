@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 /* qvrelocations.h - interface of the relocation library libqvrelocations.so.0
  *
  * Tells where an installation directory was moved to. A directory named

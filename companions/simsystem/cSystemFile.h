@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The one reader of simulated-system files (docs/simulated-system.md): an
 // INI-like text with sections "[KIND]" or "[KIND NAME]" and "key = value"
 // lines; '#' and ';' start comment lines. One file describes a whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The lexical rules of simulated-system files: blanks, "key = value",
 // numbers and hex bytes. The simulated kernel driver's device files and logs follow the
 // same rules.

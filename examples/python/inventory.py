@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Writes this station's PXI link inventory as JSON and as CSV.
 
     inventory.py [--json FILE] [--csv FILE] [--firmware]

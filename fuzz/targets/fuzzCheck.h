@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Shared helpers of the fuzz targets: a check that aborts (so libFuzzer and
 // the replay runner both report the input), and exact-size copies of the
 // input so AddressSanitizer sees any read past its end.

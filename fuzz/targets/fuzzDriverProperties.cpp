@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Fuzz target: reading the kernel driver's property files of any content
 // (bus properties, the serial number, the interface path), and entries whose
 // files are missing. The target runs in a private mount namespace with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Fuzz target: the firmware image path in the order an update walks it:
 // section scan, every header key of the chosen section, the header value
 // conversions, the payload's place, its decoding and its checksum. The image

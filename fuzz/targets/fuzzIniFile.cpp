@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Fuzz target: INI loading of any file content, lookups, the typed and list
 // reads, and saving: a document saved and loaded again must save to the same
 // text (once loading has put it into its written form).

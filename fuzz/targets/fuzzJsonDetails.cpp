@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Fuzz target: the JSON details reader on any text, the fold-back of a
 // details text into a Status, inserting members into any valid object or
 // array, and the round trips writer -> reader and Status -> JSON -> Status.

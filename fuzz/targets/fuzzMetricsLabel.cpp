@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Fuzz target: the escaping of a label value of the tool's Prometheus text
 // (and of the display text beneath it). The input is one label value, any
 // bytes. The result must be a label value the exposition format accepts:

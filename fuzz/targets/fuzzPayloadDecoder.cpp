@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Differential fuzz target: the payload decoder against libb64's block
 // decoder and against a small decoder written here from the image rules
 // alone (standard Base64 alphabet; every other byte skipped without ending

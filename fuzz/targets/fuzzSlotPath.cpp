@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Fuzz target: slot path parsing from any text, the text round trip, copies
 // and relative patterns. The input's first line is the slot path text, the
 // rest a relative pattern.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Fuzz target: the PCI bridge library's sysfs texts and configuration
 // space images. The input is taken as a function address, a bus name, a
 // modalias line, a link text, a link speed text and a configuration space

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Runs a fuzz target over stored inputs without libFuzzer: every file named
 // on the command line, and every regular file in every directory named, in
 // name order. Used by the normal and sanitizer builds to replay the seed

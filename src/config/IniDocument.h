@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The INI engine's in-memory document and the helpers its parts share.
 // Internal to the engine: other code goes through IniEngine.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The INI engine: a self-contained module that loads a text file of sections
 // and key/value entries into a document, answers lookups and typed reads,
 // applies changes and writes the document back. It uses plain heap

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A hash index from names to positions in one of the INI document's ordered
 // arrays (the sections of a document, the entries of a section), so that
 // loading and look-ups do not scan the array for every name. The array stays

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // INI engine: loading a file into a document.
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // INI engine: document life, options, lookups and typed reads.
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // INI engine: the text format written and the save procedure.
 #include <fcntl.h>
 #include <sys/stat.h>

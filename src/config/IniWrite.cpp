@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // INI engine: storing, deleting and renaming.
 #include <cstdio>
 #include <cstdlib>

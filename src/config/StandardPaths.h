@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // StandardPaths: the process-wide table of standard installation
 // directories ("sharedstatedir" and eighteen others). It starts from fixed
 // defaults and takes the relocated path of any name the optional relocation

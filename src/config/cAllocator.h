@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Non-throwing heap allocation for the driver-tools containers (character
 // buffers, slot-path elements). Callers turn a null result into a status code.
 #pragma once

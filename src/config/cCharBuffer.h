@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A growable, zero-terminated character buffer whose allocation failures are
 // recorded in a Status instead of thrown. Used for slot-path texts.
 #pragma once

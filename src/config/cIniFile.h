@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // An INI file bound to one path, on top of the INI engine: engine results
 // become Status codes; adds a read-only mode and an optional verified save.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A PCI function's position in the bus tree: the device/function codes from
 // the function itself up through each bridge to a root bus, plus that root
 // bus number. Text form: "MR" root ":" codes, e.g. MR00:00,E0.

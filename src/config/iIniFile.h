@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The interface of an INI file bound to one path: reads, typed and list
 // values, changes, saving, and a change query. Failures go into the Status.
 #pragma once

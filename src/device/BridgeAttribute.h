@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Bridge attributes the PCI bridge library may not serve. A conventional PCI
 // bridge has no value for some of them, and a user who may read only the
 // start of a bridge's configuration space gets none for any bridge; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Header half of the firmware image format: key search, header values,
 // the payload's start and the split of an image into flash-type sections.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A firmware image examined without a card: every section with every header
 // value, its payload decoded and checksummed, and every finding, each marked
 // as one that makes an update refuse the section or as a note. A section's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Every check a firmware update makes before its driver request, in the
 // update's order and with its codes: the section split, the section for the
 // card's flash, the header against the card, the payload's decoding, length

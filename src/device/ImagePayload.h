@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Payload half of the firmware image format: Base64 decoding of a section's
 // payload and the image checksum over the decoded bytes.
 #pragma once

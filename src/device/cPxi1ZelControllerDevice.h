@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A PXI-1 link controller: the chassis end of a link, found through a model
 // table row or named in the controller description file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The upstream link device: the card on the host side of a link. Reports its
 // ports, serial and part numbers and live link values, and writes firmware
 // images into the card's flash through the kernel driver.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // iInterfaceProxy_Cyclone4UpstreamZEL: the operations of the Cyclone IV
 // upstream link card's driver interface (class
 // "nQVZEL_1_0_Cyclone4UpstreamZEL"). Generated-style interface: each operation

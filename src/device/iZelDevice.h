@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Base of every device object handed to callers: answers the attributes all
 // devices share and fixes the attribute identifier rule.
 #pragma once

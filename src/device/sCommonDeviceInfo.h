@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // What discovery learned about one found device: its PCI address and the
 // slot paths it reports (the first one is the device's own).
 #pragma once

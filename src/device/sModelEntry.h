@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The built-in table of link products the library recognises: how discovery
 // finds each one and what its device objects report.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // One link port of an upstream link device, read from the port's PCI bridge
 // when the device is found.
 #pragma once

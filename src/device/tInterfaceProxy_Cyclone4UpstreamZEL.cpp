@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 #include "device/tInterfaceProxy_Cyclone4UpstreamZEL.h"
 
 #include <cstring>

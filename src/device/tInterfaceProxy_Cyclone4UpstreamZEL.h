@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // tInterfaceProxy_Cyclone4UpstreamZEL: the register proxy of the Cyclone IV
 // upstream link card. It sends each operation as one driver request with
 // fixed request code and fixed input and output records through the generic

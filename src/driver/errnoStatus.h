@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The one table that turns an operating-system error number (Linux numbering)
 // into a status code; used for every driver call.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // nQVKORA000::iInterfaceProxy: the abstract channel to one device interface of
 // the kernel driver. Typed proxies derive from it virtually, so that a typed
 // interface and the generic implementation share one base.

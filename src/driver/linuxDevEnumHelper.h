@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Helpers that read the small files the kernel driver publishes under
 // /proc/driver/qv/: open with retries, then one bounded read.
 #pragma once

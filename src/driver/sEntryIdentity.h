@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // sEntryIdentity: what tells the device behind one driver entry from every
 // other: the directory the driver publishes it in, its PCI numbers (with the
 // PCI domain when the driver publishes one) and its serial number.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // sInterfacePath: the device file path read from an interface's
 // `interfacePath` file.
 #pragma once

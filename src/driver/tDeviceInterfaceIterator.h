@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // tDeviceInterfaceIterator: walks the device interfaces of one interface class
 // that the kernel driver publishes under /proc/driver/qv/ and reads the bus and
 // device properties of the device owning the current interface.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // nQVKORA000::tDeviceInterfaceProxy: opens the device file of one driver
 // interface and exchanges requests, reads, writes and memory windows with it.
 // Every operating-system error becomes a status code (errnoStatus.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Link controllers named in the controller description file
 // <sharedstatedir>/qvpxi/pxicontrollers.ini: one per section whose keys
 // "VendorName", "ModelName" and "SlotPath" are present and whose slot path

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The two ways discovery finds the devices of one model row: by PCI
 // identifiers through the PCI bridge library, and through the kernel
 // driver's device interfaces of the row's interface class.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Device discovery: the body of every list opening. Walks the model table,
 // finds the devices each row describes through the PCI bridge library or the
 // kernel driver's device interfaces, and adds the controllers named in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The manager mutex, set up when the library is loaded, and the lock that
 // holds it for one operation.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The port list of an upstream link device, read from the PCI bridges at the
 // device's slot paths.
 #pragma once

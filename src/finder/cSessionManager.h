@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cSessionManager: the process-wide owner of every list handed out. It keeps
 // the registry of open lists, turns handles back into objects and serialises
 // every finder call with one recursive, priority-inheriting mutex.

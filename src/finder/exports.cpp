@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The nine exported functions: each checks its output pointers, creates a
 // fresh Status and hands everything to the session manager. No exception
 // leaves the library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cPciBrdDynLib: the PCI bridge library loaded at run time, its eighteen
 // entry points bound into a table of slots in the order of qvpcibrd.h, one
 // method per entry point. A method whose entry point is missing

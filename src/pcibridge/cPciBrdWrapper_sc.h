@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cPciBrdWrapper_sc: the PCI bridge wrapper over the run-time binding. It
 // owns the binding and the session handle; see iPciBrdWrapper_sc.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // iPciBrdWrapper_sc: how the rest of the library talks to the PCI bridge
 // library. Every operation that takes a status does nothing when it already
 // holds an error, and records each non-zero result of the component with

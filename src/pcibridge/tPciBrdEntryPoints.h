@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The entry points of the PCI bridge library libqvpcibrd.so.1 as this
 // library binds them. The library is loaded at run time and never linked;
 // every pointer type here is taken from the declaration in qvpcibrd.h, so a

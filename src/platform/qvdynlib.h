@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvdynlib_: the dynamic loader behind a status. A failed load or look-up
 // becomes -52005 with details naming the library or symbol and the loader's
 // own message, instead of an unexplained null pointer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Allocation that reports failure through a status instead of throwing.
 #pragma once
 

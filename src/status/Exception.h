@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The exception that carries a JsonStatus, and the scope that throws it.
 #pragma once
 

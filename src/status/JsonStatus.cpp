@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // JsonStatus: the code with its JSON details buffer, edited in place.
 #include "status/JsonStatus.h"
 

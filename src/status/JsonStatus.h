@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // JsonStatus: a 32-bit code with a growable JSON details text, and the scopes
 // that lend one status carrier to code that takes the other.
 #pragma once

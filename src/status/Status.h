@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Status: the fixed-size status record carried by every finder call.
 // The first failure wins; an error displaces an earlier warning.
 #pragma once

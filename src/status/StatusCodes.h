@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The library's status codes. Every code used inside the library is named here
 // (the public ones come from the public header); no bare code numbers elsewhere.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Conversions between Status and JsonStatus, and the scopes that lend one
 // carrier to code that takes the other.
 #include "status/JsonStatus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A growable byte string whose allocation failures go into a JsonStatus.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // jsonz_: in-place editing and reading of JSON details texts.
 //
 // A details buffer of N bytes holds the NUL-terminated JSON text, zero bytes

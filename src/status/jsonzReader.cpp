@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // jsonz_ reading: a small validating parser over NUL-terminated text. Every
 // scan stops at the text's NUL, so malformed input yields an error or the
 // default, never a read past the end.

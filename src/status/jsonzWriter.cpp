@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // jsonz_ writing: members are inserted in place by moving the tail of the text
 // forward; the free room is counted before any byte moves.
 #include "status/jsonz.h"

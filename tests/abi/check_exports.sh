@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Checks the ABI of the built library: its SONAME, and that its dynamic symbol
 # table defines exactly the nine functions (no other symbol, no C++ symbol).
 set -euo pipefail

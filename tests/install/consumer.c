@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 /* Built against an installed libqvzelif through pkg-config: calls the library
  * and the status-name header, and checks what both answer. */
 #include <qvzelif.h>

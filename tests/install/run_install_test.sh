@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Installs the build into a temporary prefix, checks the installed files, and
 # builds and runs two small consumers there: one through pkg-config, one
 # through find_package(qvzelif).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """The metrics and Ansible tests share the Python tests' lab support."""
 import os
 import sys

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """qvzel metrics on the simulated lab: promtool accepts the output, and the
 values are the lab description's."""
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """The metrics service as it is shipped (integrations/metrics/): the unit is
 hardened and its command still writes the lab's metrics under the unit's
 confinement; the alerting rules fire on recorded faults and stay silent on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Many threads reading a card's attributes while the card is updated, for
 // the kernel tests:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // One device session held open across a change of the hardware, for the
 // kernel tests' removal cases:
 //

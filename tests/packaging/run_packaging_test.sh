@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Builds the Debian packages from a copy of the source tree, lints them,
 # extracts them into a temporary root and uses them from there: the installed
 # qvzel lists this machine's own /sys, the documents and the metrics service

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The Python package installs offline with pip from a copy of python/ (so the
 # source tree stays clean), and the installed copy is complete: the modules,
 # the py.typed marker and the header tables.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """The tests run inside the simulated lab (run_in_lab.sh); labsupport holds
 what they share with the metrics and Ansible tests."""
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """What the Python, metrics and Ansible tests share: the simulated lab they
 run in (examples/systems/lab.ini with its controller file, through
 run_in_lab.sh) and the lab's description as the oracle for expected values."""

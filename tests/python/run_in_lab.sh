@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Runs pytest on a test folder inside the simulated lab: the PCI bridge tree
 # and kernel driver of examples/systems/lab.ini (through qvsim-run) and its
 # controller file in a private shared state directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Allocation failures inside the library: for every n, the n-th allocation
 // the library makes (malloc, calloc, realloc and both forms of operator new,
 // directly or through the C and C++ runtimes) fails, during a list opening,

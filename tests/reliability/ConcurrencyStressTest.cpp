@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Several threads use the finder at once on one simulated machine: opening
 // and closing lists, reading attributes, opening the card and updating its
 // firmware, and using handles that other threads hand around (which may name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Property test of firmware writes: many generated and mutated images go
 // through the exported functions to a simulated card, and an independent
 // oracle decides for each one whether the driver must receive a write and

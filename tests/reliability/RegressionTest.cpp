@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Faults the reliability checks found in the library, one test each, so they
 // stay fixed independently of the fuzz corpora.
 #include <gtest/gtest.h>

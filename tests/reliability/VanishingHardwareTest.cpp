@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Hardware that vanishes while the library looks at it: driver entries
 // removed between the directory walk and the property reads, bridges gone
 // between sessions, a device whose driver entry goes away before it is

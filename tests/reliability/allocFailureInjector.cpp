@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 #include "allocFailureInjector.h"
 
 #include <dlfcn.h>

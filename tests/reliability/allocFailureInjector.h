@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Allocation failure injection for one shared library of the process.
 //
 // The test program replaces malloc, calloc, realloc, free and every form of

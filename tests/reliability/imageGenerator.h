@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Random firmware images for property tests: mostly well-formed images for a
 // given card, with deliberate faults in their headers and payloads, and
 // random mutations of the bytes on top.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // An independent reading of the firmware image rules, for checking updates
 // from the outside: given an image and a card, does an update write, and
 // what? Written from the image format's rules alone; it shares no code with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The lab scripts' answer to a machine that refuses the simulated driver's
 # namespace (simulated with QVSIM_REFUSE_NAMESPACE=1): a failure that says
 # why and names the settings that allow it, never a silent skip; and where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Makes the non-throwing array allocations of a test program fail on demand,
 // so that the code's handling of a full memory can be tested. The program
 // that links this replaces the global nothrow operator new[] (the form the

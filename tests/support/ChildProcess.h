@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Runs one case of the current test program again in a child process with
 // an environment of its own. Needed where the outcome depends on what the
 // loader finds at start-up (LD_LIBRARY_PATH is read once per process) or on

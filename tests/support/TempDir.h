@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A scratch directory for one test, removed with everything in it when the
 // object goes, and the small file helpers that tests of files need.
 #pragma once

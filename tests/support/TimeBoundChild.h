@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Runs a piece of a test in a forked child that an alarm ends after a few
 // seconds, so that a call that would hang fails its test instead of holding
 // up the whole run.

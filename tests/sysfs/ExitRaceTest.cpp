@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // exit() while other threads are inside the bridge library: exit() runs the
 // destructors of a library's globals, and a call still running must not
 // meet a destroyed session table or lock. Each run is a child process whose

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A whole list opening of the library on the recorded PXI host, through the
 // exported functions: the chassis controller behind link port 1 is found by
 // its identifiers, with the slot path, bus and port number the sysfs

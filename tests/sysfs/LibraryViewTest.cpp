@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The sysfs backend as the library sees it: through the core's bridge
 // wrapper and slot paths, taking the steps discovery takes for a four-port
 // upstream card and a chassis controller on the recorded PXI host.

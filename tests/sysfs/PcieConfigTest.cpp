@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Decoding of link speed texts and of configuration space images.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The sysfs backend against recorded trees of two machines (descriptions in
 // trees/*.tree). Every expected value below was read off the description by
 // hand: addresses, slot paths, parents, identifiers and link values.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Sessions of the sysfs backend: one snapshot per session, the root
 // directory variable, the choice between simulated and sysfs backends, and
 // the refusal of everything that would write to hardware.

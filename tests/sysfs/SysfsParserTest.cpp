@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The texts the sysfs backend parses on every session opening: modalias
 // lines, function and bus names, and the links it resolves without asking
 // the kernel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Test support for the sysfs backend of libqvpcibrd.so.1: the companion's
 // entry points bound with dlopen, a session on a chosen sysfs root, and
 // helpers that name bridges by their "BB:DD.F" address so that expected

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The sysfs backend on this machine's own /sys: whatever the hardware, the
 // session opens, every PCI-to-PCI bridge is served, and every slot path the
 // backend writes parses back to the same path and leads back to its bridge.

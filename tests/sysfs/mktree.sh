@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Builds a sysfs-like PCI tree from a readable description, the way Linux
 # lays it out: function directories nested under devices/, relative links
 # in bus/pci/devices and class/pci_bus, one small file per attribute.

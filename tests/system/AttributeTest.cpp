@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Attributes, the IDSEL map and the handle rules, read through the exported
 // functions from items of a simulated machine.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A controller file that is not a regular file (a FIFO, a link to a device
 // that never ends): the list opening neither waits nor reads without end,
 // takes nothing from it and still lists every other device.

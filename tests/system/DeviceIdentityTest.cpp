@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A device session reaches only the card its item was found through: other
 // driver entries with the same bus, device and function numbers (a stale
 // entry, a card in another PCI domain, a card moved onto the old bus) never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Discovery through the exported functions: what a list holds, in which
 // order, and which candidates are skipped.
 #include "SimMachine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Firmware updates of a simulated four-port card: what reaches the driver's
 // write request, and that every refused image leaves it untouched.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Firmware images for the system tests, built as readable text: one header of
 // "Key::value" lines per section, a blank line, and the payload in Base64.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A bridge library, a driver or a controller file that misbehaves: skipped
 // candidates or a status code, never a crash or a list left open.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Machines whose difference lies in the process environment, one scenario
 // per test run (see CMakeLists.txt): no PCI bridge library, a PCI bridge
 // library that lacks an entry point, and a path table that failed to build.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The session manager seen through the exported functions: several lists at
 // once, failed openings next to open lists, handles of closed lists, and many
 // threads at once.

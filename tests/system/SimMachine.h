@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Test support for the system tests: a simulated machine (bridge tree, driver
 // interfaces, controller file) inside the test process, and small wrappers
 // around the nine exported functions. The library itself is reached only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Entry point of the system test programs. The environment the library reads
 // when it is loaded (where the companion libraries are, where the shared
 // state directory is relocated to) must be in place before the process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // During the firmware write an interrupt must not end the tool.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Texts from devices, files and arguments reach the terminal escaped.
 #include <gtest/gtest.h>
 

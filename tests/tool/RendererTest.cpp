@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Renderers on a hand-built inventory: a four-port card with a controller
 // below its second port and one controller elsewhere.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The status name table must name every code of the public header, under the
 // constant's own name, exactly once.
 #include <gtest/gtest.h>

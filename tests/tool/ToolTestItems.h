@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Hand-built item records for the tool's unit tests.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Validates the JSON documents of qvzel against their documented layout
 (docs/tool.md) and reads values out of them for the test scripts.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Checks that the qvzel binary imports the library's nine functions from
 # libqvzelif.so.1, defines none of them itself, and holds nothing of the
 # library's core but its firmware image module.

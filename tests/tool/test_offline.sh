@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The tool without hardware: help, version, usage errors and check-image.
 # Arguments: QVZEL CHECK_JSON
 set -uo pipefail

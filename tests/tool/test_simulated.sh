@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The tool on simulated systems (simulated PCI bridge library and kernel
 # driver): list, tree, JSON, show, idsel, update refusals and success.
 # Arguments: QVZEL CHECK_JSON QVSIM_RUN COMPANIONS_DIR

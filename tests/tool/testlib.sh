@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Helpers of the tool's shell tests; sourced, not run.
 # Needs QVZEL (the tool) and CHECK_JSON (check_json.py) set by the caller.
 

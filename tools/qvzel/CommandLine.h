@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Parsing of the command line: one command, its arguments and its options.
 #pragma once
 

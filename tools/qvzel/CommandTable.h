@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The tool's commands in one table: name, arguments, options, the function
 // that runs it and its help. A new command is one entry in CommandTable.cpp.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The tool's commands, one source file each. Each returns the exit status.
 #pragma once
 

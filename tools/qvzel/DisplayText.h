@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The escapes that keep texts from outside the tool (a device, the
 // controller file, an image file, an argument) from steering a terminal or
 // breaking a metrics file. No dependency beyond the standard library, so

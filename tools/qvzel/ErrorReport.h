@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // How the tool reports a failure on stderr.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Small text forms shared by the renderers and commands.
 //
 // Every text that comes from outside the tool (a device, the controller

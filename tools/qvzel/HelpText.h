@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The texts of --help, --version and usage errors.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Offline validation of a firmware image with the library's own image module
 // (src/device, linked as qvzelif_image): the same section split, value
 // conversions and checks as an update, so that the tool's verdict for a card

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Reading an image file whole, whatever the path names: a regular file, a
 // pipe or a device. Never more than the largest image the tool checks.
 #pragma once

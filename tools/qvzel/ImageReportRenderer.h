@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Renders the report of `check-image` as text or as one JSON document.
 #pragma once
 

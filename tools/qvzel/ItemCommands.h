@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // What `show`, `idsel` and `update` share: opening the list and finding the
 // item the user named.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Reads what the library answers about its items into the tool's data model.
 #pragma once
 

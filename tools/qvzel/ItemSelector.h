@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Resolves the ITEM argument of `show`, `idsel` and `update` to a list index.
 //
 // ITEM is a list index ("2"), a slot path ("MR00:00,E0"; case does not

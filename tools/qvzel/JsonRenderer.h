@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // JSON renderers of `list --json`, `show --json` and `idsel --json`. The
 // documents' keys and value types are documented in docs/tool.md; keys are
 // always present, with null where the library gave no value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Text renderers: the item table of `list` and the attribute block of `show`.
 #pragma once
 

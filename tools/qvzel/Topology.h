@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Link topology from slot paths: which controller hangs below which port of
 // which upstream link device.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Tree renderer of `list --tree`: each upstream link device with its ports
 // and, below each port, the controllers that hang there.
 #pragma once

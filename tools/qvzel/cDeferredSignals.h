@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cDeferredSignals: while one is alive, SIGINT, SIGTERM and SIGHUP do not end
 // the process; the first one that arrives is remembered, and a line on
 // stderr says that it takes effect once the running step is done. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cDeviceSession: the driver connection of one upstream link device, closed on
 // every path out of the scope that opened it.
 #pragma once

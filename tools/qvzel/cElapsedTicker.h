@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cElapsedTicker: while a long blocking call runs, a second thread rewrites
 // one line on the terminal with the seconds elapsed.
 #pragma once

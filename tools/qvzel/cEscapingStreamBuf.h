@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cEscapingStreamBuf: passes text on to another stream buffer line by line,
 // each line through displayText(), so that no control character written to
 // it reaches the terminal, whichever renderer wrote it. Line feeds pass.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cFinderList: one open list of the library, closed when the object goes.
 #pragma once
 

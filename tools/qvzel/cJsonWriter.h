@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cJsonWriter: writes one JSON document, indented by two spaces, with the
 // commas and escapes JSON needs. Keys appear in the order they are written.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // cStandardOutput: the tool's standard streams for one run: descriptors that
 // are surely open, stdout escaped line by line, and a final check that
 // everything written to stdout arrived.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvzel metrics [--output FILE]
 //
 // The link devices as Prometheus text (exposition format 0.0.4), for

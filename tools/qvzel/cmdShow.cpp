@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvzel show ITEM [--json]
 #include "Commands.h"
 #include "ErrorReport.h"

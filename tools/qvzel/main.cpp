@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvzel: lists and services the PXI bus-extension link hardware that
 // libqvzelif finds. The commands are listed in CommandTable.cpp, one source
 // file each (cmd*.cpp).

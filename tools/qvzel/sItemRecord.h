@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The tool's data model of what the library found: one record per listed
 // item, read once and then rendered as a table, a tree or JSON.
 #pragma once

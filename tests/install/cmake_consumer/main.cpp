@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Calls the installed library through the imported target qvzelif::qvzelif.
 #include <qvzelif.h>
 #include <qvzelif_status.h>

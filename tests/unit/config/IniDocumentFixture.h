@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Each test of the INI engine gets a fresh document and a scratch directory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The engine's look-ups against a plain model that scans in order, as the
 // rules say: first match, exact or relaxed names, the remembered section
 // tried first, repeated keys replaced, continuation runs joined. Random

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // libb64's block decoder: the reference the image payload decoder is held to.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The update's image check on its own: the order of its checks and of the
 // card reads between them, and the header number conversion against the C
 // library's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The key search and the Base64 filter skip work for speed (jumping between
 // candidate bytes, a table instead of range tests); these tests hold them to
 // plain reference versions on many random inputs, so a shortcut that misses

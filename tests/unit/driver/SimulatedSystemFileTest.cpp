@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The one reader of simulated-system files, and the simulated kernel
 // driver's interface sections read through it.
 #include <gtest/gtest.h>

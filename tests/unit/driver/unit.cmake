@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The driver tests run against the simulated kernel driver: in-process through
 # qvsim_support, and through the runner with a probe program. The system file
 # tests also read files through the simulated PCI bridge library.

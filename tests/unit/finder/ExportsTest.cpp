@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The exported functions' argument and handle checks, exercised in-process.
 #include "finder/cSessionManager.h"
 #include "qvzelif.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A PCI bridge wrapper that answers from tables set up by a test and records
 // the calls made to it, for testing discovery steps without a bridge library.
 #pragma once

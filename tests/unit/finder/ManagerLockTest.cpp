@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The manager lock tries the mutex a few times before it blocks; these tests
 // hold it to what a plain lock gives: exclusion between threads, recursion
 // within one, and a holder that keeps it however long it takes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The simulated PCI bridge library's reading of system descriptions, seen
 // through the binding as the library sees it.
 #include <gtest/gtest.h>

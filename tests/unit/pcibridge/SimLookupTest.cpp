@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Look-ups of the simulated PCI bridge library on a larger tree: parents
 // named before or after their children, and every bridge found again by its
 // own slot path (the library keeps indexes for both).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Test support around the simulated PCI bridge library: a system
 // description in a temporary file named by QVPCIBRD_SYSTEM, the simulator's
 // call counters, and readers for the details of a JsonStatus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // qvsim_probe: a small program run under qvsim-run by the runner's tests. It
 // finds the first Cyclone IV upstream interface, reads one attribute and
 // writes a four-byte firmware image through the library's register proxy.
