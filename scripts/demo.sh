@@ -30,6 +30,16 @@ qvzel() {
   return 0
 }
 
+# in_lab COMMAND [ARGS...]: shows and runs any command in the lab.
+in_lab() {
+  echo
+  echo "\$ $*"
+  local rc=0
+  lab_run "$@" || rc=$?
+  [ "$rc" -eq 0 ] || echo "(exit status $rc)"
+  return 0
+}
+
 if [ "$lab_ok" = 1 ]; then
   echo "== The lab: every link device the library finds =="
   LAB=1 qvzel list
@@ -65,7 +75,17 @@ if [ ${#writes[@]} -eq 0 ]; then
 else
   for f in "${writes[@]}"; do
     echo "--- $(basename "$f")"
-    head -c 2000 "$f"
-    echo
+    # The request's values, and the first bytes of what it wrote.
+    grep '^write ' "$f" | sed 's/^write //' | fold -s -w 78
+    grep '^bytes ' "$f" | cut -c7-70 | sed 's/^/bytes /; s/$/.../'
   done
 fi
+
+echo
+echo "== The card's flash: the boot header at 0x20000 names the new version =="
+od -A x -t x1z -j $((0x20000)) -N 8 "$work/flash/card0.flash" | head -n 1
+
+echo
+echo "== After a reload the card runs it =="
+in_lab qvsim-reload
+LAB=1 qvzel show serial:01A2B3C4
