@@ -75,9 +75,7 @@ if [ ${#writes[@]} -eq 0 ]; then
 else
   for f in "${writes[@]}"; do
     echo "--- $(basename "$f")"
-    # The request's values, and the first bytes of what it wrote.
-    grep '^write ' "$f" | sed 's/^write //' | fold -s -w 78
-    grep '^bytes ' "$f" | cut -c7-70 | sed 's/^/bytes /; s/$/.../'
+    lab_show_log "$f"
   done
 fi
 
