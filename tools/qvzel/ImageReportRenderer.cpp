@@ -28,8 +28,8 @@ const fw::sHeaderValue& valueOf(const fw::sSectionAnalysis& a_rSection, fw::eIma
   return a_rSection.m_Check.m_Values[a_Key];
 }
 
-// The value as an update uses it, or "missing"; marked when it comes from
-// after the section.
+// The value cut to 32 bits, or "missing"; marked when it is out of range
+// (an update refuses it) and when it comes from after the section.
 std::string fieldText(const fw::sSectionAnalysis& a_rSection, fw::eImageKey a_Key,
                       int a_Digits = 1) {
   const fw::sHeaderValue& l_rValue = valueOf(a_rSection, a_Key);
@@ -37,6 +37,7 @@ std::string fieldText(const fw::sSectionAnalysis& a_rSection, fw::eImageKey a_Ke
   std::string l_Text = fw::kImageKeys[a_Key].m_Base == 16
                            ? hexText(l_rValue.cut(), a_Digits)
                            : std::to_string(static_cast<int32_t>(l_rValue.cut()));
+  if (!l_rValue.m_Number.m_FitsUnsigned32) l_Text += " (out of range)";
   if (l_rValue.m_KeyOffset >= a_rSection.m_Entry.m_Section.m_End)
     l_Text += " (from a later section)";
   return l_Text;
