@@ -76,8 +76,8 @@ struct qvzel_card {
 	const struct qvzel_backend *backend; /* gave @map, takes it back */
 
 	struct mutex flash_lock;
-	u32 jedec; /* 3-byte JEDEC ID; 0 until a flash part answered */
-	u32 flash_size; /* bytes reachable with 3-byte addresses */
+	u32 jedec; /* 3-byte JEDEC ID, valid once @flash_size is not 0 */
+	u32 flash_size; /* bytes reachable with 3-byte addresses; set once */
 
 	struct proc_dir_entry *proc_dir;
 	u32 bus_props[QVZEL_BP_COUNT];

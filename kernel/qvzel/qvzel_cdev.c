@@ -105,16 +105,19 @@ static int qvzel_identified(struct qvzel_card *card)
 	return card->flash_size ? QVZEL_DRV_STATUS_OK : qvzel_flash_identify(card);
 }
 
+/* From the JEDEC ID read at publishing, without waiting for a write in progress. */
 static int qvzel_read_flash_id(struct qvzel_card *card, u32 *val)
 {
-	int ret;
+	int ret = QVZEL_DRV_STATUS_OK;
 
-	if (qvzel_flash_lock(card))
-		return -EINTR;
-	ret = qvzel_identified(card);
+	if (!smp_load_acquire(&card->flash_size)) {
+		if (qvzel_flash_lock(card))
+			return -EINTR;
+		ret = qvzel_identified(card);
+		mutex_unlock(&card->flash_lock);
+	}
 	if (!ret)
 		*val = ((card->jedec >> 8) & 0xFF00) | (card->jedec & 0xFF);
-	mutex_unlock(&card->flash_lock);
 	return ret;
 }
 

@@ -166,8 +166,6 @@ int qvzel_flash_identify(struct qvzel_card *card)
 	u32 jedec;
 	int ret;
 
-	card->jedec = 0;
-	card->flash_size = 0;
 	if (!qvzel_card_alive(card))
 		return QVZEL_DRV_STATUS_NOT_FOUND;
 	ret = qvzel_spi_cmd(card, &op, 1, NULL, 0, id, sizeof(id));
@@ -176,8 +174,9 @@ int qvzel_flash_identify(struct qvzel_card *card)
 	jedec = (id[0] << 16) | (id[1] << 8) | id[2];
 	if (!qvzel_flash_size(jedec))
 		return QVZEL_DRV_STATUS_NOT_FOUND;
+	/* Once set the two never change; flash_size published last for lock-free readers. */
 	card->jedec = jedec;
-	card->flash_size = qvzel_flash_size(jedec);
+	smp_store_release(&card->flash_size, qvzel_flash_size(jedec));
 	return QVZEL_DRV_STATUS_OK;
 }
 

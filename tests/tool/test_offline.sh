@@ -7,6 +7,21 @@ QVZEL=$1 CHECK_JSON=$2
 # shellcheck source=testlib.sh
 . "$(dirname "$0")/testlib.sh"
 
+# diagnose on this machine: whatever is missing is said, and it still exits 0.
+run 0 diagnose
+contains out "PCI bridge library (libqvpcibrd.so.1)"
+awk 'length($0) > 80 { bad = 1 } END { exit bad }' "$work/out" || fail "diagnose is wider than 80 columns"
+if [ ! -e /proc/driver/qv ]; then
+  contains out "no kernel driver for the link hardware is loaded"
+fi
+run 0 diagnose --json
+valid_json
+if [ "$(python3 "$CHECK_JSON" get "$work/out" bridgeLibrary.loaded)" = false ]; then
+  run 0 diagnose
+  contains out "Install the package libqvpcibrd1-sysfs"
+  contains out "not searched: the PCI bridge library is not usable"
+fi
+
 # The JSON layouts this test checks are the ones docs/tool.md documents.
 python3 "$CHECK_JSON" documented "$(dirname "$0")/../../docs/tool.md" || fail "docs/tool.md misses JSON keys"
 
