@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "cardFlash.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "qvzel_driver.h"
@@ -79,13 +80,12 @@ std::string runningPath(const std::string& a_rStateDir, const std::string& a_rNa
 
 bool hasFlash(const std::string& a_rStateDir, const std::string& a_rName, uint32_t a_Size) {
   struct stat l_Stat;
-  return ::stat(flashPath(a_rStateDir, a_rName).c_str(), &l_Stat) == 0 &&
-         S_ISREG(l_Stat.st_mode) && l_Stat.st_size == static_cast<off_t>(a_Size);
+  return ::stat(flashPath(a_rStateDir, a_rName).c_str(), &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) &&
+         l_Stat.st_size == static_cast<off_t>(a_Size);
 }
 
-bool createFactoryFlash(const std::string& a_rStateDir, const std::string& a_rName,
-                        uint32_t a_Size, bool a_HasBootHeader, uint32_t a_BootVersion,
-                        std::string& a_rError) {
+bool createFactoryFlash(const std::string& a_rStateDir, const std::string& a_rName, uint32_t a_Size,
+                        bool a_HasBootHeader, uint32_t a_BootVersion, std::string& a_rError) {
   const std::string l_Path = flashPath(a_rStateDir, a_rName);
   std::vector<uint8_t> l_Bytes(a_Size, QVZEL_FLASH_ERASED);
   const bool l_Fits = a_Size >= QVZEL_BOOT_HEADER_OFFSET + QVZEL_BOOT_HEADER_SIZE;
@@ -93,7 +93,8 @@ bool createFactoryFlash(const std::string& a_rStateDir, const std::string& a_rNa
     uint8_t* l_pHeader = l_Bytes.data() + QVZEL_BOOT_HEADER_OFFSET;
     std::memcpy(l_pHeader, QVZEL_BOOT_MAGIC, QVZEL_BOOT_MAGIC_SIZE);
     for (unsigned l_Byte = 0; l_Byte < 4; ++l_Byte) {
-      l_pHeader[QVZEL_BOOT_MAGIC_SIZE + l_Byte] = static_cast<uint8_t>(a_BootVersion >> (8 * l_Byte));
+      l_pHeader[QVZEL_BOOT_MAGIC_SIZE + l_Byte] =
+          static_cast<uint8_t>(a_BootVersion >> (8 * l_Byte));
     }
   }
   {
@@ -131,8 +132,8 @@ bool readRunningVersion(const std::string& a_rStateDir, const std::string& a_rNa
   if (l_File.fd() == -1) return failed(l_Path, "cannot be read", a_rError);
   char l_Text[32];
   const ssize_t l_Read = ::pread(l_File.fd(), l_Text, sizeof(l_Text) - 1, 0);
-  if (l_Read <= 0 ||
-      !nQvSimSystem_1_0::parseU32(nQvSimSystem_1_0::trim(std::string(l_Text, l_Read)), a_rVersion)) {
+  if (l_Read <= 0 || !nQvSimSystem_1_0::parseU32(
+                         nQvSimSystem_1_0::trim(std::string(l_Text, l_Read)), a_rVersion)) {
     a_rError = l_Path + ": not a version";
     return false;
   }

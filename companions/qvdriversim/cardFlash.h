@@ -23,9 +23,8 @@ bool hasFlash(const std::string& a_rStateDir, const std::string& a_rName, uint32
 
 // A factory flash: a_Size erased bytes, with a boot header of a_BootVersion
 // when a_HasBootHeader; the card runs what the header names (0 without).
-bool createFactoryFlash(const std::string& a_rStateDir, const std::string& a_rName,
-                        uint32_t a_Size, bool a_HasBootHeader, uint32_t a_BootVersion,
-                        std::string& a_rError);
+bool createFactoryFlash(const std::string& a_rStateDir, const std::string& a_rName, uint32_t a_Size,
+                        bool a_HasBootHeader, uint32_t a_BootVersion, std::string& a_rError);
 
 // The version the boot header names, 0 when the magic is absent.
 bool readBootVersion(const std::string& a_rStateDir, const std::string& a_rName,

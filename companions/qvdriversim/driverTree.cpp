@@ -1,19 +1,20 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "driverTree.h"
 
-#include "cardFlash.h"
-#include "driverLog.h"
-#include "qvzel_driver.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <ftw.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cardFlash.h"
+#include "driverLog.h"
+#include "qvzel_driver.h"
 
 namespace nQvDriverSim_1_0 {
 

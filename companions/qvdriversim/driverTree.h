@@ -4,10 +4,10 @@
 // over /proc/driver (privateNamespace.h), never on the host's tree.
 #pragma once
 
-#include "systemFile.h"
-
 #include <string>
 #include <vector>
+
+#include "systemFile.h"
 
 namespace nQvDriverSim_1_0 {
 

@@ -9,8 +9,6 @@
 // QVSIM_STATE_DIR, which qvsim-run sets for the command it runs. Prints one
 // line per card; exit 0 when every card was reloaded, 1 when one could not
 // be, 2 on a usage error.
-#include "cardFlash.h"
-
 #include <dirent.h>
 
 #include <algorithm>
@@ -18,6 +16,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "cardFlash.h"
 
 namespace {
 

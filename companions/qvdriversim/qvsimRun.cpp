@@ -8,11 +8,9 @@
 // file (QVPCIBRD_SYSTEM), preloads the ioctl interposer that makes the device
 // files answer, and replaces itself by the command, whose exit code it thus
 // returns. With --state-dir the cards' flash images live in DIR and outlive
-// the run: a card keeps what earlier runs wrote into it. Exit 77: the machine refused the namespace (a skip, not a pass);
-// 125: the runner itself failed; 126/127: the command could not be run.
-#include "driverTree.h"
-#include "privateNamespace.h"
-#include "systemFile.h"
+// the run: a card keeps what earlier runs wrote into it. Exit 77: the machine refused the namespace
+// (a skip, not a pass); 125: the runner itself failed; 126/127: the command could not be run.
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -20,8 +18,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "driverTree.h"
+#include "privateNamespace.h"
+#include "systemFile.h"
 
 namespace {
 
@@ -106,7 +107,8 @@ int main(int a_Argc, char** a_ppArgv) {
   const bool l_KeepFlash = !l_StateDir.empty();
   if (l_KeepFlash) {
     if (!makeDirectories(l_StateDir, l_Error)) return fail(l_Error);
-    if (!absolutePath(l_StateDir, l_StateDir)) return fail("the state directory cannot be resolved");
+    if (!absolutePath(l_StateDir, l_StateDir))
+      return fail("the state directory cannot be resolved");
   }
   const std::string l_Interposer = interposerPath();
   if (l_Interposer.empty() || ::access(l_Interposer.c_str(), R_OK) != 0) {

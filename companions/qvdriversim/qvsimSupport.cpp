@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "qvsimSupport.h"
 
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
 #include "cardFlash.h"
 #include "driverTree.h"
 #include "privateNamespace.h"
 #include "systemFile.h"
 #include "textFields.h"
-
-#include <climits>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 extern "C" int qvdriversim_linked(void);
 

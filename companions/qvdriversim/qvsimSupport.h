@@ -11,11 +11,11 @@
 //   std::vector<sFirmwareWrite> l_Writes = firmwareWrites("up0");
 #pragma once
 
-#include "driverLog.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "driverLog.h"
 
 namespace nQvDriverSim_1_0 {
 

@@ -30,7 +30,8 @@ int configuredErrno(const sDeviceSettings& a_rSettings, int a_KindErrno) {
 
 // A card with a flash answers its running version and the version its boot
 // header names now from the flash's state; false when that cannot be read.
-bool flashVersions(const sDeviceSettings& a_rSettings, std::map<uint32_t, uint32_t>& a_rAttributes) {
+bool flashVersions(const sDeviceSettings& a_rSettings,
+                   std::map<uint32_t, uint32_t>& a_rAttributes) {
   std::string l_Error;
   uint32_t l_Running = 0, l_Pending = 0;
   if (!readRunningVersion(a_rSettings.m_StateDir, a_rSettings.m_Name, l_Running, l_Error) ||

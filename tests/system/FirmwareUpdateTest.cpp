@@ -256,7 +256,8 @@ class FlashUpdate : public FirmwareUpdate {
   }
 
   static std::string demoImage(const char* a_pName) {
-    const std::string l_Image = readFile(std::string(QVZ_SOURCE_DIR "/examples/firmware/") + a_pName);
+    const std::string l_Image =
+        readFile(std::string(QVZ_SOURCE_DIR "/examples/firmware/") + a_pName);
     EXPECT_FALSE(l_Image.empty()) << a_pName;
     return l_Image;
   }
