@@ -19,7 +19,7 @@ const sImageKey kImageKeys[kImageKeyCount] = {
 namespace {
 
 sHeaderValue readValue(const char* a_pImage, uint32_t a_Length, uint32_t a_From,
-                       const sImageKey& a_rKey) {
+                       const sImageKey& a_rKey, sSearchMemo* a_pValueEnd) {
   sHeaderValue l_Value;
   Status l_Search;
   const uint32_t l_Key = findKey(a_pImage, a_Length, a_From, a_rKey.m_pKey, l_Search);
@@ -28,7 +28,7 @@ sHeaderValue readValue(const char* a_pImage, uint32_t a_Length, uint32_t a_From,
   l_Value.m_KeyOffset = l_Key;
   // findKey leaves at least one byte after the key, where the value starts.
   l_Value.m_Begin = l_Key + static_cast<uint32_t>(std::strlen(a_rKey.m_pKey));
-  l_Value.m_End = findValueEnd(a_pImage, a_Length, l_Value.m_Begin);
+  l_Value.m_End = findValueEnd(a_pImage, a_Length, l_Value.m_Begin, a_pValueEnd);
   l_Value.m_Number = convertHeaderNumber(a_pImage + l_Value.m_Begin, a_pImage + l_Value.m_End,
                                          a_rKey.m_Base, a_rKey.m_Signed);
   return l_Value;
@@ -50,6 +50,16 @@ bool cardAnswered(sImageWrite& a_rWrite, const Status& a_rStatus) {
 bool allFound(const sSectionCheck& a_rCheck, std::initializer_list<eImageKey> a_Keys) {
   for (const eImageKey l_Key : a_Keys) {
     if (!a_rCheck.m_Values[l_Key].m_Found) return false;
+  }
+  return true;
+}
+
+// Header numbers are unsigned 32-bit: a negative one or one above 0xFFFFFFFF
+// would otherwise be cut to a different value (an offset of 2^32 to 0, a
+// version of -1 to the newest) and written as that.
+bool allFit(const sSectionCheck& a_rCheck, std::initializer_list<eImageKey> a_Keys) {
+  for (const eImageKey l_Key : a_Keys) {
+    if (!a_rCheck.m_Values[l_Key].m_Number.m_FitsUnsigned32) return false;
   }
   return true;
 }
@@ -89,7 +99,8 @@ void readSectionCheck(const char* a_pImage, uint32_t a_Length, const sImageSecti
       l_rValue = a_pMemo->m_Last[l_Key];
       continue;
     }
-    l_rValue = readValue(a_pImage, a_Length, a_rSection.m_Start, kImageKeys[l_Key]);
+    l_rValue = readValue(a_pImage, a_Length, a_rSection.m_Start, kImageKeys[l_Key],
+                         a_pMemo != nullptr ? &a_pMemo->m_ValueEnd : nullptr);
     if (a_pMemo != nullptr) {
       a_pMemo->m_Searched[l_Key] = true;
       a_pMemo->m_Last[l_Key] = l_rValue;
@@ -97,7 +108,8 @@ void readSectionCheck(const char* a_pImage, uint32_t a_Length, const sImageSecti
   }
   Status l_Payload;
   findSectionPayload(a_pImage, a_Length, a_rSection, &a_rCheck.m_PayloadStart,
-                     &a_rCheck.m_PayloadLength, l_Payload);
+                     &a_rCheck.m_PayloadLength, l_Payload,
+                     a_pMemo != nullptr ? &a_pMemo->m_BlankLine : nullptr);
   a_rCheck.m_PayloadCode = l_Payload.result();
 }
 
@@ -141,12 +153,16 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     refuse(a_rWrite, eImageStep::kHeaderVersion, qvstatus::kOverflow, a_rStatus);
     return;
   }
+  if (!allFit(l_rCheck, {kKeyHeaderVersion})) {
+    refuse(a_rWrite, eImageStep::kHeaderVersion, qvstatus::kOverflow, a_rStatus);
+    return;
+  }
   if (static_cast<int32_t>(l_pValues[kKeyHeaderVersion].cut()) != kSupportedHeaderVersion) {
     refuse(a_rWrite, eImageStep::kHeaderVersion, qvstatus::kNotSupported, a_rStatus);
     return;
   }
 
-  if (!l_pValues[kKeySubsystemId].m_Found) {
+  if (!l_pValues[kKeySubsystemId].m_Found || !allFit(l_rCheck, {kKeySubsystemId})) {
     refuse(a_rWrite, eImageStep::kSubsystem, qvstatus::kOverflow, a_rStatus);
     return;
   }
@@ -157,7 +173,8 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     return;
   }
 
-  if (!allFound(l_rCheck, {kKeyPinOutAddr, kKeyPinOutVer, kKeyOffset, kKeyVersion})) {
+  if (!allFound(l_rCheck, {kKeyPinOutAddr, kKeyPinOutVer, kKeyOffset, kKeyVersion}) ||
+      !allFit(l_rCheck, {kKeyPinOutAddr, kKeyPinOutVer, kKeyOffset, kKeyVersion})) {
     refuse(a_rWrite, eImageStep::kHeaderValues, qvstatus::kOverflow, a_rStatus);
     return;
   }
@@ -171,7 +188,8 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     return;
   }
 
-  if (!allFound(l_rCheck, {kKeyByteCount, kKeyCrc})) {
+  if (!allFound(l_rCheck, {kKeyByteCount, kKeyCrc}) ||
+      !allFit(l_rCheck, {kKeyByteCount, kKeyCrc})) {
     refuse(a_rWrite, eImageStep::kCountAndCrc, qvstatus::kOverflow, a_rStatus);
     return;
   }
@@ -186,7 +204,7 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     refuse(a_rWrite, eImageStep::kByteCount, qvstatus::kInternal, a_rStatus);
     return;
   }
-  // The declared checksum is compared at full width: above 32 bits it never matches.
+  // The declared checksum fits in 32 bits (checked above), so it is compared as written.
   if (static_cast<uint64_t>(l_rCheck.m_ComputedCrc) != l_pValues[kKeyCrc].m_Number.m_Value) {
     refuse(a_rWrite, eImageStep::kChecksum, qvstatus::kInternal, a_rStatus);
     return;

@@ -69,6 +69,8 @@ struct sSectionCheck {
 struct sKeyMemo {
   bool m_Searched[kImageKeyCount] = {};
   sHeaderValue m_Last[kImageKeyCount];
+  sSearchMemo m_ValueEnd;   // the last CR LF search of a value's end
+  sSearchMemo m_BlankLine;  // the last search of a header's blank line
 };
 
 // The card's values, read when the update needs them.
@@ -103,11 +105,11 @@ enum class eImageStep {
   kNone,           // every check passed
   kSections,       // the split (no section, an update type missing or unknown)
   kFlashType,      // no section for the card's flash
-  kHeaderVersion,  // missing, or not the supported version
-  kSubsystem,      // missing, or not the card's
-  kHeaderValues,   // a pin-out, offset or version value missing
+  kHeaderVersion,  // missing, out of range, or not the supported version
+  kSubsystem,      // missing, out of range, or not the card's
+  kHeaderValues,   // a pin-out, offset or version value missing or out of range
   kVersion,        // not newer and not forced
-  kCountAndCrc,    // byte count or checksum missing
+  kCountAndCrc,    // byte count or checksum missing or out of range
   kPayload,        // no empty line inside the section, or no payload
   kByteCount,      // decoded length differs from the byte count (or is 0)
   kChecksum,       // checksum differs
