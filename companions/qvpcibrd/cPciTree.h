@@ -36,6 +36,14 @@ struct sBridge {
   uint16_t m_SubsystemVendorId = 0;
   uint16_t m_SubsystemId = 0;
   std::map<uint32_t, uint32_t> m_Attributes;
+  // The port's link as hardware, when the description gives it: the width it
+  // is built for, the width it trains to when cabled, the speed code it
+  // trains to, and whether a cable is plugged in.
+  bool m_HasLink = false;
+  uint32_t m_LinkMaxWidth = 0;
+  uint32_t m_LinkWidth = 0;  // 0: the built-for width
+  uint32_t m_LinkSpeed = 1;
+  bool m_LinkCabled = true;
   // Injected results by call ("GetBridgeIds") or call and qualifier
   // ("GetAttributeU32.0x20000B00").
   std::map<std::string, int32_t> m_Faults;

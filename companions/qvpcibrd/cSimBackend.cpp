@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "PortLink.h"
 #include "qvpcibrd.h"
 #include "systemText.h"
 
@@ -62,6 +63,95 @@ bool addFault(const sSystemEntry& a_rEntry, std::map<std::string, int32_t>& a_rF
   return true;
 }
 
+// A described link as the hardware shows it: a port without a cable is
+// down (width 0) and reports the lowest speed.
+class cSimLink : public iPortLink {
+ public:
+  explicit cSimLink(const sBridge& a_rBridge) : m_rBridge(a_rBridge) {}
+  bool builtWidth(uint32_t& a_rLanes) override {
+    a_rLanes = m_rBridge.m_LinkMaxWidth;
+    return true;
+  }
+  bool trainedWidth(uint32_t& a_rLanes) override {
+    a_rLanes = !m_rBridge.m_LinkCabled      ? 0
+               : m_rBridge.m_LinkWidth != 0 ? m_rBridge.m_LinkWidth
+                                            : m_rBridge.m_LinkMaxWidth;
+    return true;
+  }
+  bool speed(uint32_t& a_rCode) override {
+    a_rCode = m_rBridge.m_LinkCabled ? m_rBridge.m_LinkSpeed : 1;
+    return true;
+  }
+
+ private:
+  const sBridge& m_rBridge;
+};
+
+// "link.speed = 8": the speed in GT/s as a code of Link Status.
+bool speedCode(const std::string& a_rText, uint32_t& a_rCode) {
+  static const char* const s_Rates[] = {"2.5", "5", "8", "16", "32", "64"};
+  for (uint32_t l_Code = 0; l_Code < 6; ++l_Code) {
+    if (a_rText == s_Rates[l_Code]) {
+      a_rCode = l_Code + 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool readLinkKey(const sSystemEntry& a_rEntry, sBridge& a_rBridge, std::string& a_rError) {
+  const std::string& l_rKey = a_rEntry.m_Key;
+  int64_t l_Value = 0;
+  a_rBridge.m_HasLink = true;
+  if (l_rKey == "link.max_width" || l_rKey == "link.width") {
+    if (!numberIn(a_rEntry, 1, 32, l_Value, a_rError)) return false;
+    (l_rKey == "link.width" ? a_rBridge.m_LinkWidth : a_rBridge.m_LinkMaxWidth) =
+        static_cast<uint32_t>(l_Value);
+    return true;
+  }
+  if (l_rKey == "link.speed") {
+    if (speedCode(a_rEntry.m_Value, a_rBridge.m_LinkSpeed)) return true;
+    a_rError = at(a_rEntry.m_Line) + l_rKey + ": expected 2.5, 5, 8, 16, 32 or 64 (GT/s), got '" +
+               a_rEntry.m_Value + "'";
+    return false;
+  }
+  if (l_rKey == "link.cabled") {
+    if (a_rEntry.m_Value == "yes" || a_rEntry.m_Value == "no") {
+      a_rBridge.m_LinkCabled = a_rEntry.m_Value == "yes";
+      return true;
+    }
+    a_rError =
+        at(a_rEntry.m_Line) + l_rKey + ": expected yes or no, got '" + a_rEntry.m_Value + "'";
+    return false;
+  }
+  a_rError = at(a_rEntry.m_Line) + l_rKey +
+             ": unknown link key (link.max_width, link.width, link.speed, link.cabled)";
+  return false;
+}
+
+// A described link must say what it is built for, trains no wider, and
+// leaves the three link attributes to it.
+bool checkLink(const sSystemSection& a_rSection, const sBridge& a_rBridge, std::string& a_rError) {
+  if (!a_rBridge.m_HasLink) return true;
+  const std::string l_Where = at(a_rSection.m_Line) + "bridge " + a_rBridge.m_Name + ": ";
+  if (a_rBridge.m_LinkMaxWidth == 0) {
+    a_rError = l_Where + "a link needs link.max_width";
+    return false;
+  }
+  if (a_rBridge.m_LinkWidth > a_rBridge.m_LinkMaxWidth) {
+    a_rError = l_Where + "link.width is wider than link.max_width";
+    return false;
+  }
+  for (const auto& l_rAttribute : a_rBridge.m_Attributes) {
+    if (isLinkAttribute(l_rAttribute.first)) {
+      a_rError = l_Where + "attr." + attributeQualifier(l_rAttribute.first) +
+                 " and link keys both describe the link";
+      return false;
+    }
+  }
+  return true;
+}
+
 bool readBridge(const sSystemSection& a_rSection, sBridge& a_rBridge, std::string& a_rError) {
   a_rBridge.m_Name = a_rSection.m_Name;
   if (a_rBridge.m_Name.empty()) {
@@ -106,6 +196,8 @@ bool readBridge(const sSystemSection& a_rSection, sBridge& a_rBridge, std::strin
       }
       if (!numberIn(l_rEntry, 0, 0xFFFFFFFF, l_Value, a_rError)) return false;
       a_rBridge.m_Attributes[static_cast<uint32_t>(l_Id)] = static_cast<uint32_t>(l_Value);
+    } else if (l_rKey.compare(0, 5, "link.") == 0) {
+      if (!readLinkKey(l_rEntry, a_rBridge, a_rError)) return false;
     } else if (l_rKey.compare(0, 5, "fail.") == 0) {
       if (!addFault(l_rEntry, a_rBridge.m_Faults, a_rError)) return false;
     }
@@ -120,7 +212,7 @@ bool readBridge(const sSystemSection& a_rSection, sBridge& a_rBridge, std::strin
     a_rError = l_Where + "needs exactly one of 'parent' and 'bus'";
     return false;
   }
-  return true;
+  return checkLink(a_rSection, a_rBridge, a_rError);
 }
 
 bool readGlobal(const sSystemSection& a_rSection, cPciTree& a_rTree, std::string& a_rError) {
@@ -202,11 +294,19 @@ int32_t cSimBackend::loadTree(cPciTree& a_rTree) {
 
 int32_t cSimBackend::readAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,
                                    uint32_t& a_rValue) {
-  const auto& l_rAttributes = a_rTree.m_Bridges[a_Index].m_Attributes;
-  auto l_It = l_rAttributes.find(a_AttributeId);
-  if (l_It == l_rAttributes.end()) return QVPCIBRD_ERR_ATTR_NOT_SERVED;
-  a_rValue = l_It->second;
-  return QVPCIBRD_SUCCESS;
+  const sBridge& l_rBridge = a_rTree.m_Bridges[a_Index];
+  // A value stored for the session wins; a described link answers the link
+  // attributes the way the sysfs backend derives them on a machine.
+  auto l_It = l_rBridge.m_Attributes.find(a_AttributeId);
+  if (l_It != l_rBridge.m_Attributes.end()) {
+    a_rValue = l_It->second;
+    return QVPCIBRD_SUCCESS;
+  }
+  cSimLink l_Link(l_rBridge);
+  if (l_rBridge.m_HasLink && readLinkAttribute(l_Link, a_AttributeId, a_rValue)) {
+    return QVPCIBRD_SUCCESS;
+  }
+  return QVPCIBRD_ERR_ATTR_NOT_SERVED;
 }
 
 int32_t cSimBackend::writeAttribute(cPciTree& a_rTree, int a_Index, uint32_t a_AttributeId,

@@ -8,7 +8,8 @@ import subprocess
 
 import pytest
 
-from labsupport import interface_path, number, slot_path
+from labsupport import (LINK_SPEED, LINK_STATUS, LINK_WIDTH, bridge_attribute, interface_path,
+                        number, slot_path)
 
 # PCI Express speed codes in transfers per second.
 RATES = {1: 2_500_000_000, 2: 5_000_000_000, 3: 8_000_000_000, 4: 16_000_000_000}
@@ -58,15 +59,15 @@ def test_values_are_the_labs(lab):
     assert dict(info[0][1])["serial"] == interface["serialNumber"]
     assert dict(info[0][1])["slot_path"] == card[0][1]
     rootport = lab.bridge("rootport")
-    assert got[("qvzel_link_status", card)] == number(rootport["attr.0x20000A00"])
+    assert got[("qvzel_link_status", card)] == bridge_attribute(rootport, LINK_STATUS)
     assert got[("qvzel_link_up", card)] == 1
     assert got[("qvzel_link_speed_transfers_per_second", card)] == RATES[
-        number(rootport["attr.0x20000C00"])]
+        bridge_attribute(rootport, LINK_SPEED)]
     for index, bridge in enumerate(ports.values()):
         port = tuple(sorted(card + (("port", str(index + 1)),)))
-        assert got[("qvzel_port_link_width_lanes", port)] == number(bridge["attr.0x20000B00"])
+        assert got[("qvzel_port_link_width_lanes", port)] == bridge_attribute(bridge, LINK_WIDTH)
         assert got[("qvzel_port_link_speed_transfers_per_second", port)] == RATES[
-            number(bridge["attr.0x20000C00"])]
+            bridge_attribute(bridge, LINK_SPEED)]
     assert got[("qvzel_device_session_success", card)] == 1
     assert got[("qvzel_firmware_version", card)] == number(interface["attribute.0xF000F0C0"])
 

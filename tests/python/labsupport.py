@@ -49,6 +49,24 @@ class LabDescription:
                 and "attr.0x20000300" in self.system[section]}
 
 
+LINK_STATUS, LINK_WIDTH, LINK_SPEED = 0x20000A00, 0x20000B00, 0x20000C00
+SPEED_CODES = {"2.5": 1, "5": 2, "8": 3, "16": 4, "32": 5, "64": 6}
+
+
+def bridge_attribute(bridge: Dict[str, str], attribute: int) -> int:
+    """A bridge attribute as the bridge library answers it: attr.<id> when
+    given, else derived from the link keys as from sysfs on a machine (the
+    built-for width; the live link: down without a cable, width 0, 2.5 GT/s)."""
+    key = "attr.0x%08X" % attribute
+    if key in bridge:
+        return number(bridge[key])
+    built = number(bridge["link.max_width"])
+    cabled = bridge.get("link.cabled", "yes") == "yes"
+    width = number(bridge.get("link.width", str(built))) if cabled else 0
+    speed = SPEED_CODES[bridge.get("link.speed", "2.5")] if cabled else 1
+    return {LINK_WIDTH: built, LINK_SPEED: speed, LINK_STATUS: speed | width << 4}[attribute]
+
+
 def _read_ini(path: str) -> configparser.ConfigParser:
     parser = configparser.ConfigParser(interpolation=None, comment_prefixes=("#", ";"),
                                        strict=False)

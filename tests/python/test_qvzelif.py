@@ -18,8 +18,8 @@ import pytest
 
 import qvzelif
 from qvzelif import _header, errors
-from labsupport import (FIRMWARE_DIR, device_settings, firmware_writes, number, slot_path,
-                        wrong_checksum)
+from labsupport import (FIRMWARE_DIR, LINK_SPEED, LINK_STATUS, LINK_WIDTH, bridge_attribute,
+                        device_settings, firmware_writes, number, slot_path, wrong_checksum)
 
 OLD_IMAGE = os.path.join(FIRMWARE_DIR, "demo-fw-0100.img")
 NEW_IMAGE = os.path.join(FIRMWARE_DIR, "demo-fw-0200.img")
@@ -97,13 +97,13 @@ def test_values_match_the_lab_description(lab):
         assert card.slot_path == card.slot_path_2 == slot_path(lab, "port1")
         ports = lab.ports_of("upstream")
         assert [(p.number, p.link_width, p.link_speed) for p in card.ports] == [
-            (number(b["attr.0x20000300"]), number(b["attr.0x20000B00"]),
-             number(b["attr.0x20000C00"])) for b in ports.values()]
+            (number(b["attr.0x20000300"]), bridge_attribute(b, LINK_WIDTH),
+             bridge_attribute(b, LINK_SPEED)) for b in ports.values()]
         rootport = lab.bridge("rootport")
-        assert card.link_status == number(rootport["attr.0x20000A00"])
-        assert card.link_speed == number(rootport["attr.0x20000C00"])
+        assert card.link_status == bridge_attribute(rootport, LINK_STATUS)
+        assert card.link_speed == bridge_attribute(rootport, LINK_SPEED)
         # Bits 4 to 9 of the link status carry the negotiated width.
-        assert card.link_up is (number(rootport["attr.0x20000A00"]) & 0x3F0 != 0)
+        assert card.link_up is (bridge_attribute(rootport, LINK_STATUS) & 0x3F0 != 0)
         # Port 4 of the lab is not cabled; ports 1 to 3 each lead to a chassis.
         assert [port.chassis_found for port in card.ports] == [True, True, True, False]
         (section,) = lab.controller_file.sections()

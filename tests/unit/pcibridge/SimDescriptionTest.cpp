@@ -41,8 +41,12 @@ TEST(SimDescription, BrokenDescriptionsRefuseTheSession) {
       "[pcibrd]\nfail.GetBridgeIDs = -1\n",           // misspelt entry point
       "[pcibrd]\nfail.GetAttributeU32.width = -1\n",  // bad qualifier
       "[pcibrd]\nquirk.lists = sometimes\n",
-      "[bridge a\nbus = 0\n",                           // unclosed header
-      "[bridge]\nbus = 0\ndevice = 1\nfunction = 0\n",  // bridge without name
+      "[bridge a\nbus = 0\n",                                             // unclosed header
+      "[bridge]\nbus = 0\ndevice = 1\nfunction = 0\n",                    // bridge without name
+      "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\nlink.speed = 8\n",  // no built-for width
+      "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\nlink.max_width = 4\nlink.width = 8\n",
+      "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\nlink.max_width = 4\nlink.speed = 3\n",
+      "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\nlink.max_width = 4\nattr.0x20000C00 = 1\n",
   };
   for (const char* l_pText : l_Broken) {
     EXPECT_EQ(QVPCIBRD_ERR_SYSTEM_DESCRIPTION, openWith(l_pText)) << l_pText;
@@ -110,6 +114,32 @@ TEST(SimDescription, IdentifierSearchMatchesGivenIdentifiersOnly) {
   EXPECT_EQ(0, l_Lib.FindBridgesByPciIds(l_Session, &l_Zero, &l_Zero, nullptr, nullptr, nullptr,
                                          &l_Count));
   EXPECT_EQ(0u, l_Count);
+  l_Lib.CloseSession(l_Session);
+}
+
+// A link described as hardware answers the link attributes as the sysfs
+// backend does: the built-for width always, the live link down without a cable.
+TEST(SimDescription, LinksAnswerTheBuiltForWidthAndTheLiveLink) {
+  qvztest::cSimSystem l_System(
+      "[bridge a]\nbus = 0\ndevice = 1\nfunction = 0\n"
+      "link.max_width = 8\nlink.width = 4\nlink.speed = 16\n"
+      "[bridge b]\nbus = 0\ndevice = 2\nfunction = 0\n"
+      "link.max_width = 4\nlink.speed = 8\nlink.cabled = no\n");
+  JsonStatus l_Status;
+  cPciBrdDynLib l_Lib(l_Status);
+  int32_t l_Session = -1;
+  ASSERT_EQ(0, l_Lib.OpenSession(0, &l_Session));
+  auto l_Read = [&](uint32_t a_Ref, uint32_t a_Id) {
+    uint32_t l_Value = 0xDEAD;
+    EXPECT_EQ(0, l_Lib.GetAttributeU32(l_Session, a_Ref, a_Id, &l_Value));
+    return l_Value;
+  };
+  EXPECT_EQ(8u, l_Read(0x1000, QVPCIBRD_ATTR_LINK_WIDTH));
+  EXPECT_EQ(0x44u, l_Read(0x1000, QVPCIBRD_ATTR_LINK_STATUS));
+  EXPECT_EQ(4u, l_Read(0x1000, QVPCIBRD_ATTR_LINK_SPEED));
+  EXPECT_EQ(4u, l_Read(0x1001, QVPCIBRD_ATTR_LINK_WIDTH));
+  EXPECT_EQ(0x01u, l_Read(0x1001, QVPCIBRD_ATTR_LINK_STATUS));
+  EXPECT_EQ(1u, l_Read(0x1001, QVPCIBRD_ATTR_LINK_SPEED));
   l_Lib.CloseSession(l_Session);
 }
 
