@@ -65,7 +65,6 @@ if [ ${#writes[@]} -eq 0 ]; then
 else
   for f in "${writes[@]}"; do
     echo "--- $(basename "$f")"
-    head -c 2000 "$f"
-    echo
+    lab_show_log "$f"
   done
 fi

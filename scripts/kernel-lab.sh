@@ -49,25 +49,54 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 [ -n "$system" ] || system=$repo/examples/systems/kernel/lab.ini
 
-kver=${QVZ_KERNEL_VERSION:-6.1.0-57-amd64}
+fail() { echo "kernel-lab: $*" >&2; exit 1; }
+
+# The kernel: QVZ_KERNEL_VERSION, or the newest version installed with both
+# its image and its headers (the modules must be built for the kernel booted).
+if [ -n "${QVZ_KERNEL_VERSION:-}" ]; then
+  kver=$QVZ_KERNEL_VERSION
+else
+  kver=
+  for image in /boot/vmlinuz-*; do
+    [ -e "$image" ] || continue
+    v=${image#/boot/vmlinuz-}
+    if [ -d "/lib/modules/$v/build" ]; then kver=$(printf '%s\n%s\n' "$kver" "$v" | sort -V | tail -n 1); fi
+  done
+  if [ -z "$kver" ]; then
+    images=$(cd /boot 2>/dev/null && ls -d vmlinuz-* 2>/dev/null | tr '\n' ' ')
+    headers=$(cd /lib/modules 2>/dev/null && ls -d -- */build 2>/dev/null | tr '\n' ' ')
+    fail "no kernel with both /boot/vmlinuz-VERSION and /lib/modules/VERSION/build" \
+      "(images: ${images:-none}; headers: ${headers:-none});" \
+      "scripts/setup.sh test installs linux-image-amd64 and linux-headers-amd64," \
+      "or name one with QVZ_KERNEL_VERSION"
+  fi
+fi
 kimage=/boot/vmlinuz-$kver
 kbuild=/lib/modules/$kver/build
 work=$repo/build/kernel-lab
 console=$work/console.log output=$work/output.log
 
-fail() { echo "kernel-lab: $*" >&2; exit 1; }
-command -v qemu-system-x86_64 >/dev/null || fail "qemu-system-x86_64 is missing (scripts/setup.sh test installs it)"
-[ -r "$kimage" ] || fail "$kimage is missing (scripts/setup.sh test installs linux-image-amd64)"
+command -v qemu-system-x86_64 >/dev/null || fail "qemu-system-x86_64 is missing (scripts/setup.sh test installs qemu-system-x86)"
+[ -r "$kimage" ] || fail "$kimage is missing or unreadable (scripts/setup.sh test installs linux-image-amd64; Debian makes it readable by root only)"
 [ -d "$kbuild" ] || fail "$kbuild is missing (scripts/setup.sh test installs linux-headers-amd64)"
-[ -x /bin/busybox ] || fail "busybox is missing (scripts/setup.sh test installs busybox-static)"
+[ -d "/lib/modules/$kver/kernel" ] || fail "/lib/modules/$kver/kernel is missing: the machine needs the kernel's own 9p and virtio modules (linux-image-$kver)"
+[ -x /bin/busybox ] || fail "/bin/busybox is missing (scripts/setup.sh test installs busybox-static)"
+command -v cpio >/dev/null || fail "cpio is missing (scripts/setup.sh test installs it)"
+command -v modprobe >/dev/null || fail "modprobe is missing (scripts/setup.sh test installs kmod)"
 mkdir -p "$work"
 
 # The kernel without its compressed wrapper: under emulation, decompressing
 # the bzImage costs more than the whole boot (about 12 s against 5 s).
+# Where the kernel cannot be unpacked, the machine boots the bzImage itself.
 vmlinux=$work/vmlinux-$kver
 if [ ! -s "$vmlinux" ] || [ "$kimage" -nt "$vmlinux" ]; then
-  python3 scripts/kernel-image.py "$kimage" "$vmlinux.tmp" && mv "$vmlinux.tmp" "$vmlinux" ||
-    fail "cannot unpack $kimage"
+  if python3 scripts/kernel-image.py "$kimage" "$vmlinux.tmp" 2>"$work/unpack.log"; then
+    mv "$vmlinux.tmp" "$vmlinux"
+  else
+    rm -f "$vmlinux.tmp" "$vmlinux"
+    echo "kernel-lab: cannot unpack $kimage ($(tail -n 1 "$work/unpack.log")); booting it compressed, which is slower" >&2
+    vmlinux=$kimage
+  fi
 fi
 
 # The modules, built in a copy of kernel/ and include/ so that the source
@@ -96,7 +125,7 @@ manifest=$repo/build/normal/kernel-lab/manifest
 # The initramfs.
 root=$work/root
 rm -rf "$root"
-mkdir -p "$root"/{bin,dev,etc,proc,root,run,sys,tmp,usr,lib/modules/"$kver",home/lab,qvlab-vm}
+mkdir -p "$root"/{bin,dev,etc,proc,root,run,sys,tmp,usr,var/lib,var/tmp,lib/modules/"$kver",home/lab,qvlab-vm}
 cp /bin/busybox "$root/bin/"
 # The distribution's libraries come with /usr; the loader names them through
 # /lib64 and /lib/x86_64-linux-gnu, as on a merged-/usr system.

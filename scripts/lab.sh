@@ -11,10 +11,24 @@
 # first on PATH; LD_LIBRARY_PATH names the simulated companions, so a program
 # of your own linked against libqvzelif sees the lab too. What the simulated
 # driver was asked to write is logged in build/demo/lab/log/.
+#
+# With --kernel the commands run instead as root in the kernel lab: a virtual
+# machine booting this machine's Debian kernel with the real driver and the
+# lab module (scripts/kernel-lab.sh, docs/kernel-vm.md), e.g.
+#
+#   scripts/lab.sh --kernel qvzel list --tree
+#   scripts/lab.sh --kernel sh -c 'qvlab cable port1 off; qvzel list'
+#
+# Options of scripts/kernel-lab.sh (--system FILE, --copy PATH, ...) may come
+# after --kernel; its exit status is the command's.
 set -euo pipefail
-if [ $# -eq 0 ]; then
-  echo "usage: $0 COMMAND [ARGS...]   (for example: $0 qvzel list)" >&2
+if [ $# -eq 0 ] || { [ "$1" = --kernel ] && [ $# -eq 1 ]; }; then
+  echo "usage: $0 [--kernel] COMMAND [ARGS...]   (for example: $0 qvzel list)" >&2
   exit 2
+fi
+if [ "$1" = --kernel ]; then
+  shift
+  exec "$(dirname "$0")/kernel-lab.sh" "$@"
 fi
 here=$PWD
 cd "$(dirname "$0")/.."

@@ -8,7 +8,9 @@
 #                   companions are built with
 #   setup.sh test   the same, and what only the tests need: the test and
 #                   benchmark libraries, clang with its sanitizer and fuzzing
-#                   runtimes, valgrind, and the Debian packaging tools
+#                   runtimes, valgrind, the Debian packaging tools, and
+#                   QEMU with the Debian kernel, its headers and busybox for
+#                   the kernel stage (scripts/kernel-lab.sh)
 #
 # Without an argument it installs what the tests need. As root it installs at
 # once, otherwise through sudo; with neither it prints the apt-get command to
@@ -26,6 +28,9 @@ test_packages=(
   dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
   dkms dh-dkms  # the driver's DKMS package, its module built against the kernel headers
   dh-python pybuild-plugin-pyproject python3-all  # the python3-qvzelif package
+  # The kernel stage: the driver and the lab built against this machine's
+  # Debian kernel and run in a virtual machine that boots it.
+  qemu-system-x86 linux-image-amd64 linux-headers-amd64 busybox-static cpio kmod
 )
 case ${1:-test} in
   demo) packages=("${demo_packages[@]}") ;;

@@ -68,3 +68,28 @@ lab_check_namespace() {
   } >&2
   return 1
 }
+
+# lab_show_log FILE: a write log within 80 columns: its request lines wrapped at
+# spaces, the bytes written as a hex dump of 16 bytes a line (the first 256).
+lab_show_log() {
+  awk '
+    /^bytes / {
+      hex = $2; n = length(hex) / 2; shown = n > 256 ? 256 : n
+      print "bytes (" n "):"
+      for (i = 0; i < shown; i += 16) {
+        line = sprintf("  %04x ", i)
+        for (j = i; j < i + 16 && j < shown; j++) line = line " " substr(hex, 2 * j + 1, 2)
+        print line
+      }
+      if (shown < n) print "  ... " (n - shown) " more bytes"
+      next
+    }
+    {
+      line = ""
+      for (i = 1; i <= NF; i++) {
+        if (line != "" && length(line) + 1 + length($i) > 80) { print line; line = "    " $i }
+        else line = line (line == "" ? "" : " ") $i
+      }
+      print line
+    }' "$1"
+}

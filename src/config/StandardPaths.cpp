@@ -62,12 +62,30 @@ struct sLoadTimeBuild {
 };
 const sLoadTimeBuild g_LoadTimeBuild;
 
+// The table is built into static storage and never destroyed by exit(): a
+// list opening still running in another thread may be reading it. Only the
+// library's unloading releases it (releaseInstance).
+alignas(sBuiltTable) unsigned char g_BuiltStorage[sizeof(sBuiltTable)];
+sBuiltTable* g_pBuilt = nullptr;
+
+sBuiltTable& builtTable() {
+  // A pointer is trivially destructible: nothing is registered for exit.
+  static sBuiltTable* const s_pBuilt = g_pBuilt = new (g_BuiltStorage) sBuiltTable();
+  return *s_pBuilt;
+}
+
 }  // namespace
 
 StandardPaths& StandardPaths::instance(JsonStatus& a_rStatus) {
-  static sBuiltTable s_Built;
-  a_rStatus.mergeFrom(s_Built.m_Status);
-  return s_Built.m_Table;
+  sBuiltTable& l_rBuilt = builtTable();
+  a_rStatus.mergeFrom(l_rBuilt.m_Status);
+  return l_rBuilt.m_Table;
+}
+
+void StandardPaths::releaseInstance() {
+  if (g_pBuilt == nullptr) return;
+  g_pBuilt->~sBuiltTable();
+  g_pBuilt = nullptr;
 }
 
 StandardPaths::StandardPaths(JsonStatus& a_rStatus)

@@ -26,6 +26,9 @@ class StandardPaths {
   // The process-wide table, built on first use; the outcome of building it
   // is merged into a_rStatus on every call.
   static StandardPaths& instance(JsonStatus& a_rStatus);
+  // Frees the process-wide table; for the library's unloading only, when no
+  // call can run any more. exit() leaves the table alone.
+  static void releaseInstance();
 
   // Builds a table: the nineteen defaults, then relocations. A failed
   // relocation query records -52006 and ends relocation.

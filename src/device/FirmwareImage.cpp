@@ -245,20 +245,17 @@ sHeaderNumber convertHeaderNumber(const char* a_pBegin, const char* a_pEnd, int 
     }
   }
   const uint64_t l_Negated = 0 - l_Magnitude;
+  l_Number.m_Negative = l_Negative && (l_Magnitude != 0 || l_OutOfRange);
+  l_Number.m_FitsUnsigned32 = !l_OutOfRange && !l_Number.m_Negative && l_Magnitude <= UINT32_MAX;
   if (a_Signed) {
     const uint64_t l_Limit = l_Negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
     if (l_OutOfRange || l_Magnitude > l_Limit) {
       l_Number.m_Value = l_Negative ? uint64_t{1} << 63 : l_Limit;
-      l_Number.m_Fits32 = false;
     } else {
       l_Number.m_Value = l_Negative ? l_Negated : l_Magnitude;
-      l_Number.m_Fits32 =
-          l_Negative ? l_Magnitude <= (uint64_t{1} << 31) : l_Magnitude <= UINT32_MAX;
     }
   } else {
     l_Number.m_Value = l_OutOfRange ? UINT64_MAX : (l_Negative ? l_Negated : l_Magnitude);
-    l_Number.m_Fits32 =
-        !l_OutOfRange && l_Magnitude <= UINT32_MAX && !(l_Negative && l_Magnitude != 0);
   }
   return l_Number;
 }

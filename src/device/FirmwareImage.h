@@ -65,7 +65,10 @@ struct sSectionEntry {
 struct sHeaderNumber {
   uint64_t m_Value = 0;      // the conversion's result (two's complement when signed)
   bool m_HasDigits = false;  // at least one digit of the base was read
-  bool m_Fits32 = true;      // the written number survives the cut to 32 bits
+  bool m_Negative = false;   // a minus sign before digits that are not all 0
+  // The written number is one of 0 to 0xFFFFFFFF: header numbers are
+  // unsigned 32-bit, and an update refuses a section with any other.
+  bool m_FitsUnsigned32 = true;
 };
 
 // First position p >= a_From at which a_pKey occurs with at least one byte

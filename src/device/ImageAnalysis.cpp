@@ -36,13 +36,16 @@ void findHeaderFindings(const char* a_pImage, sSectionAnalysis& a_rSection) {
       note(a_rSection, eFinding::kKeyBorrowed, l_Key, false);
     }
     if (!l_rValue.m_Number.m_HasDigits) note(a_rSection, eFinding::kNotNumeric, l_Key, false);
-    if (!l_rValue.m_Number.m_Fits32) note(a_rSection, eFinding::kTooWide, l_Key, false);
+    if (!l_rValue.m_Number.m_FitsUnsigned32) {
+      note(a_rSection, eFinding::kOutOfRange, l_Key, true);
+    }
     if (holdsLineFeed(a_pImage, l_rValue.m_Begin, l_rValue.m_End)) {
       note(a_rSection, eFinding::kLineFeedOnly, l_Key, false);
     }
   }
   const sHeaderValue& l_rVersion = a_rSection.m_Check.m_Values[kKeyHeaderVersion];
-  if (l_rVersion.m_Found && static_cast<int32_t>(l_rVersion.cut()) != kSupportedHeaderVersion) {
+  if (l_rVersion.m_Found && l_rVersion.m_Number.m_FitsUnsigned32 &&
+      static_cast<int32_t>(l_rVersion.cut()) != kSupportedHeaderVersion) {
     note(a_rSection, eFinding::kHeaderVersion, kKeyHeaderVersion, true);
   }
 }

@@ -20,7 +20,7 @@ enum class eFinding {
   kKeyMissing,        // m_Key occurs nowhere from the section's start on
   kKeyBorrowed,       // m_Key occurs only after the section: its value comes from there
   kNotNumeric,        // m_Key's value has no digit: the update reads 0
-  kTooWide,           // m_Key's number does not fit in 32 bits: the update cuts it
+  kOutOfRange,        // m_Key's number is negative or above 0xFFFFFFFF: the update refuses it
   kLineFeedOnly,      // a header line ends in a lone LF, so its value runs on (m_Key, or
                       // kImageKeyCount for the update type)
   kHeaderVersion,     // not the supported header version

@@ -54,6 +54,16 @@ bool allFound(const sSectionCheck& a_rCheck, std::initializer_list<eImageKey> a_
   return true;
 }
 
+// Header numbers are unsigned 32-bit: a negative one or one above 0xFFFFFFFF
+// would otherwise be cut to a different value (an offset of 2^32 to 0, a
+// version of -1 to the newest) and written as that.
+bool allFit(const sSectionCheck& a_rCheck, std::initializer_list<eImageKey> a_Keys) {
+  for (const eImageKey l_Key : a_Keys) {
+    if (!a_rCheck.m_Values[l_Key].m_Number.m_FitsUnsigned32) return false;
+  }
+  return true;
+}
+
 // Buffers from this size on are asked to be backed by huge pages: a fresh
 // buffer of tens of megabytes otherwise takes one page fault per 4 KiB, which
 // costs as much as decoding into it.
@@ -141,12 +151,16 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     refuse(a_rWrite, eImageStep::kHeaderVersion, qvstatus::kOverflow, a_rStatus);
     return;
   }
+  if (!allFit(l_rCheck, {kKeyHeaderVersion})) {
+    refuse(a_rWrite, eImageStep::kHeaderVersion, qvstatus::kOverflow, a_rStatus);
+    return;
+  }
   if (static_cast<int32_t>(l_pValues[kKeyHeaderVersion].cut()) != kSupportedHeaderVersion) {
     refuse(a_rWrite, eImageStep::kHeaderVersion, qvstatus::kNotSupported, a_rStatus);
     return;
   }
 
-  if (!l_pValues[kKeySubsystemId].m_Found) {
+  if (!l_pValues[kKeySubsystemId].m_Found || !allFit(l_rCheck, {kKeySubsystemId})) {
     refuse(a_rWrite, eImageStep::kSubsystem, qvstatus::kOverflow, a_rStatus);
     return;
   }
@@ -157,7 +171,8 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     return;
   }
 
-  if (!allFound(l_rCheck, {kKeyPinOutAddr, kKeyPinOutVer, kKeyOffset, kKeyVersion})) {
+  if (!allFound(l_rCheck, {kKeyPinOutAddr, kKeyPinOutVer, kKeyOffset, kKeyVersion}) ||
+      !allFit(l_rCheck, {kKeyPinOutAddr, kKeyPinOutVer, kKeyOffset, kKeyVersion})) {
     refuse(a_rWrite, eImageStep::kHeaderValues, qvstatus::kOverflow, a_rStatus);
     return;
   }
@@ -171,7 +186,8 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     return;
   }
 
-  if (!allFound(l_rCheck, {kKeyByteCount, kKeyCrc})) {
+  if (!allFound(l_rCheck, {kKeyByteCount, kKeyCrc}) ||
+      !allFit(l_rCheck, {kKeyByteCount, kKeyCrc})) {
     refuse(a_rWrite, eImageStep::kCountAndCrc, qvstatus::kOverflow, a_rStatus);
     return;
   }
@@ -186,7 +202,7 @@ void checkSectionForCard(const char* a_pImage, uint32_t a_Force, iImageCard& a_r
     refuse(a_rWrite, eImageStep::kByteCount, qvstatus::kInternal, a_rStatus);
     return;
   }
-  // The declared checksum is compared at full width: above 32 bits it never matches.
+  // The declared checksum fits in 32 bits (checked above), so it is compared as written.
   if (static_cast<uint64_t>(l_rCheck.m_ComputedCrc) != l_pValues[kKeyCrc].m_Number.m_Value) {
     refuse(a_rWrite, eImageStep::kChecksum, qvstatus::kInternal, a_rStatus);
     return;

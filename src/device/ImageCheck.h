@@ -103,11 +103,11 @@ enum class eImageStep {
   kNone,           // every check passed
   kSections,       // the split (no section, an update type missing or unknown)
   kFlashType,      // no section for the card's flash
-  kHeaderVersion,  // missing, or not the supported version
-  kSubsystem,      // missing, or not the card's
-  kHeaderValues,   // a pin-out, offset or version value missing
+  kHeaderVersion,  // missing, out of range, or not the supported version
+  kSubsystem,      // missing, out of range, or not the card's
+  kHeaderValues,   // a pin-out, offset or version value missing or out of range
   kVersion,        // not newer and not forced
-  kCountAndCrc,    // byte count or checksum missing
+  kCountAndCrc,    // byte count or checksum missing or out of range
   kPayload,        // no empty line inside the section, or no payload
   kByteCount,      // decoded length differs from the byte count (or is 0)
   kChecksum,       // checksum differs

@@ -5,6 +5,7 @@
 #include <sched.h>
 
 #include <cstring>
+#include <new>
 
 namespace nQVZEL_15_0 {
 namespace {
@@ -12,47 +13,92 @@ namespace {
 // Attempts to take the mutex without blocking before a thread blocks on it.
 constexpr int kTryLockAttempts = 50;
 
-// Set up when the library is loaded; torn down when the process exits.
+// Set up when the library is loaded and never destroyed by exit(): a thread
+// still inside a call when another thread calls exit() must find the mutex
+// intact. Only the library's unloading destroys it (destroyManagerMutex).
 struct sManagerMutex {
   Status m_SetupStatus;
   pthread_mutex_t m_Mutex;
   bool m_Initialised;
+  // Set when a forked child could not put a fresh mutex in place: the
+  // inherited lists are then out of bounds.
+  bool m_Lost;
 
-  sManagerMutex() : m_Initialised(false) {
-    std::memset(&m_Mutex, 0, sizeof(m_Mutex));
+  sManagerMutex() : m_Initialised(false), m_Lost(false) {
     if (m_SetupStatus.isFatal()) return;
-    pthread_mutexattr_t l_Attributes;
-    if (pthread_mutexattr_init(&l_Attributes) != 0) {
-      QVZ_SET_STATUS(m_SetupStatus, qvstatus::kInternal);
-      return;
-    }
-    bool l_Ok = pthread_mutexattr_settype(&l_Attributes, PTHREAD_MUTEX_RECURSIVE) == 0;
-    // Priority inheritance is wished for, not required: its result is ignored.
-    (void)pthread_mutexattr_setprotocol(&l_Attributes, PTHREAD_PRIO_INHERIT);
-    l_Ok = l_Ok && pthread_mutex_init(&m_Mutex, &l_Attributes) == 0;
-    pthread_mutexattr_destroy(&l_Attributes);
-    if (!l_Ok) {
+    if (!initialise()) {
       QVZ_SET_STATUS(m_SetupStatus, qvstatus::kInternal);
       return;
     }
     m_Initialised = true;
   }
 
-  ~sManagerMutex() {
-    if (m_Initialised) {
-      pthread_mutex_destroy(&m_Mutex);
-      m_Initialised = false;
-    }
+  // A fresh, unlocked mutex in m_Mutex: recursive, priority-inheriting when
+  // the system allows it.
+  bool initialise() {
+    std::memset(&m_Mutex, 0, sizeof(m_Mutex));
+    pthread_mutexattr_t l_Attributes;
+    if (pthread_mutexattr_init(&l_Attributes) != 0) return false;
+    bool l_Ok = pthread_mutexattr_settype(&l_Attributes, PTHREAD_MUTEX_RECURSIVE) == 0;
+    // Priority inheritance is wished for, not required: its result is ignored.
+    (void)pthread_mutexattr_setprotocol(&l_Attributes, PTHREAD_PRIO_INHERIT);
+    l_Ok = l_Ok && pthread_mutex_init(&m_Mutex, &l_Attributes) == 0;
+    pthread_mutexattr_destroy(&l_Attributes);
+    return l_Ok;
   }
 };
 
-sManagerMutex g_ManagerMutex;
+alignas(sManagerMutex) unsigned char g_MutexStorage[sizeof(sManagerMutex)];
+// Placement-new into static storage: no destructor is registered for exit.
+sManagerMutex* const g_pMutex = new (g_MutexStorage) sManagerMutex();
+
+// fork() while another thread is inside a call: the child would inherit the
+// mutex held by a thread that does not exist there, and with it a registry
+// caught half-way through a change. Before fork() the forking thread takes
+// the mutex, so fork() waits until no call is running; the parent then
+// unlocks it. The child's copy is owned by a thread id the child does not
+// have, so the child puts a fresh, unlocked mutex in its place, and keeps
+// the registry as it was between two calls.
+void beforeFork() {
+  if (g_pMutex->m_Initialised) pthread_mutex_lock(&g_pMutex->m_Mutex);
+}
+
+void afterForkInParent() {
+  if (g_pMutex->m_Initialised) pthread_mutex_unlock(&g_pMutex->m_Mutex);
+}
+
+void afterForkInChild() {
+  if (!g_pMutex->m_Initialised) return;
+  if (!g_pMutex->initialise()) {
+    // Never expected (the same set-up succeeded at load); the child's calls
+    // then answer -52003 instead of running unguarded.
+    g_pMutex->m_Initialised = false;
+    g_pMutex->m_Lost = true;
+    QVZ_SET_STATUS(g_pMutex->m_SetupStatus, qvstatus::kInternal);
+  }
+}
+
+struct sForkHandlers {
+  sForkHandlers() {
+    if (g_pMutex->m_Initialised &&
+        pthread_atfork(beforeFork, afterForkInParent, afterForkInChild) != 0) {
+      // Without the handlers a child could inherit a held mutex: refuse work.
+      QVZ_SET_STATUS(g_pMutex->m_SetupStatus, qvstatus::kInternal);
+    }
+  }
+};
+// Trivially destructible: nothing is registered for exit.
+const sForkHandlers g_ForkHandlers;
 
 }  // namespace
 
-cManagerLock::cManagerLock() : m_Locked(false) {
-  // Without a mutex no list can ever be opened, so there is nothing to guard.
-  if (!g_ManagerMutex.m_Initialised) return;
+cManagerLock::cManagerLock() : m_Locked(false), m_Guarded(false) {
+  // Without a mutex from the start no list can ever be opened, so there is
+  // nothing to guard.
+  if (!g_pMutex->m_Initialised) {
+    m_Guarded = !g_pMutex->m_Lost;
+    return;
+  }
   // A priority-inheriting mutex that has a blocked waiter is handed over in
   // the kernel at every unlock, one context switch per call: two to eight
   // threads reading attributes on two cores fell to a few percent of one
@@ -62,19 +108,35 @@ cManagerLock::cManagerLock() : m_Locked(false) {
   // thread that still finds the mutex taken blocks, with priority
   // inheritance, as before.
   for (int l_Attempt = 0; l_Attempt < kTryLockAttempts; ++l_Attempt) {
-    if (pthread_mutex_trylock(&g_ManagerMutex.m_Mutex) == 0) {
-      m_Locked = true;
+    if (pthread_mutex_trylock(&g_pMutex->m_Mutex) == 0) {
+      m_Locked = m_Guarded = true;
       return;
     }
     sched_yield();
   }
-  m_Locked = pthread_mutex_lock(&g_ManagerMutex.m_Mutex) == 0;
+  m_Locked = m_Guarded = pthread_mutex_lock(&g_pMutex->m_Mutex) == 0;
 }
 
 cManagerLock::~cManagerLock() {
-  if (m_Locked) pthread_mutex_unlock(&g_ManagerMutex.m_Mutex);
+  if (m_Locked) pthread_mutex_unlock(&g_pMutex->m_Mutex);
 }
 
-const Status& managerSetupStatus() { return g_ManagerMutex.m_SetupStatus; }
+bool cManagerLock::guarded(Status& a_rStatus) const {
+  if (!m_Guarded) QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+  return m_Guarded;
+}
+
+const Status& managerSetupStatus() { return g_pMutex->m_SetupStatus; }
+
+bool lockForUnload() {
+  return g_pMutex->m_Initialised && pthread_mutex_trylock(&g_pMutex->m_Mutex) == 0;
+}
+
+void destroyManagerMutex() {
+  if (!g_pMutex->m_Initialised) return;
+  pthread_mutex_unlock(&g_pMutex->m_Mutex);
+  pthread_mutex_destroy(&g_pMutex->m_Mutex);
+  g_pMutex->m_Initialised = false;
+}
 
 }  // namespace nQVZEL_15_0

@@ -16,11 +16,25 @@ class cManagerLock {
   cManagerLock(const cManagerLock&) = delete;
   cManagerLock& operator=(const cManagerLock&) = delete;
 
+  // True when the registry may be used: the mutex is held, or there never
+  // was a mutex (then no list was ever opened). Otherwise records -52003
+  // into a_rStatus: no operation on the registry runs unguarded.
+  bool guarded(Status& a_rStatus) const;
+  bool guarded() const { return m_Guarded; }
+
  private:
   bool m_Locked;
+  bool m_Guarded;
 };
 
 // The failure of the load-time mutex set-up, if any.
 const Status& managerSetupStatus();
+
+// For the library's unloading: takes the mutex when no other thread holds it
+// (true), so that the caller can release what it guards.
+bool lockForUnload();
+// For the library's unloading, after lockForUnload succeeded: unlocks and
+// destroys the mutex. No operation may run afterwards.
+void destroyManagerMutex();
 
 }  // namespace nQVZEL_15_0

@@ -100,6 +100,7 @@ void cSessionManager::openList(void** a_ppList, uint32_t* a_pCount, Status& a_rS
   if (a_rStatus.isFatal()) return;
 
   cManagerLock l_Lock;
+  if (!l_Lock.guarded(a_rStatus)) return;
   if (g_OpenLists == 0) {
     destroy();
     void* l_pMemory = allocateObject(sizeof(cSessionManager), a_rStatus);
@@ -136,7 +137,7 @@ void cSessionManager::openList(void** a_ppList, uint32_t* a_pCount, Status& a_rS
 
 void cSessionManager::closeList(void* a_pList) {
   cManagerLock l_Lock;
-  if (g_pManager == nullptr || a_pList == nullptr) return;
+  if (!l_Lock.guarded() || g_pManager == nullptr || a_pList == nullptr) return;
   const auto l_Entry = g_pManager->m_Registry.find(fromPointer(a_pList));
   if (l_Entry == g_pManager->m_Registry.end()) return;
   for (tHandle l_Item : l_Entry->second.itemHandles) g_pManager->m_Items.erase(l_Item);
@@ -152,6 +153,7 @@ void cSessionManager::getNthItem(void* a_pList, uint32_t a_Index, void** a_ppIte
                                  Status& a_rStatus) {
   if (a_rStatus.isFatal()) return;
   cManagerLock l_Lock;
+  if (!l_Lock.guarded(a_rStatus)) return;
   if (g_pManager != nullptr && a_pList != nullptr) {
     const auto l_Entry = g_pManager->m_Registry.find(fromPointer(a_pList));
     if (l_Entry != g_pManager->m_Registry.end() && a_Index < l_Entry->second.itemHandles.size()) {
@@ -191,6 +193,7 @@ boost::shared_ptr<tDevice> cSessionManager::lookUp(void* a_pItem, Status& a_rSta
 void cSessionManager::getU32Attribute(void* a_pItem, uint32_t a_Id, uint32_t* a_pValue,
                                       Status& a_rStatus) {
   cManagerLock l_Lock;
+  if (!l_Lock.guarded(a_rStatus)) return;
   const boost::shared_ptr<iZelDevice> l_Device = lookUp<iZelDevice>(a_pItem, a_rStatus);
   if (l_Device) l_Device->getU32Attribute(a_Id, a_pValue, a_rStatus);
 }
@@ -198,6 +201,7 @@ void cSessionManager::getU32Attribute(void* a_pItem, uint32_t a_Id, uint32_t* a_
 void cSessionManager::getStringAttribute(void* a_pItem, uint32_t a_Id, const char** a_ppValue,
                                          Status& a_rStatus) {
   cManagerLock l_Lock;
+  if (!l_Lock.guarded(a_rStatus)) return;
   const boost::shared_ptr<iZelDevice> l_Device = lookUp<iZelDevice>(a_pItem, a_rStatus);
   if (l_Device) l_Device->getStringAttribute(a_Id, a_ppValue, a_rStatus);
 }
@@ -205,6 +209,7 @@ void cSessionManager::getStringAttribute(void* a_pItem, uint32_t a_Id, const cha
 void cSessionManager::getControllerIDSELMap(void* a_pItem, const uint8_t** a_ppMap,
                                             Status& a_rStatus) {
   cManagerLock l_Lock;
+  if (!l_Lock.guarded(a_rStatus)) return;
   const boost::shared_ptr<cPxi1ZelControllerDevice> l_Controller =
       lookUp<cPxi1ZelControllerDevice>(a_pItem, a_rStatus);
   if (l_Controller) l_Controller->getIDSELMap(a_ppMap, a_rStatus);
@@ -212,6 +217,7 @@ void cSessionManager::getControllerIDSELMap(void* a_pItem, const uint8_t** a_ppM
 
 void cSessionManager::openDevice(void* a_pItem, Status& a_rStatus) {
   cManagerLock l_Lock;
+  if (!l_Lock.guarded(a_rStatus)) return;
   const boost::shared_ptr<cUpstreamZelDevice> l_Upstream =
       lookUp<cUpstreamZelDevice>(a_pItem, a_rStatus);
   if (l_Upstream) l_Upstream->openDevice(a_rStatus);
@@ -219,6 +225,7 @@ void cSessionManager::openDevice(void* a_pItem, Status& a_rStatus) {
 
 void cSessionManager::closeDevice(void* a_pItem) {
   cManagerLock l_Lock;
+  if (!l_Lock.guarded()) return;
   // Ignores every handle that is not an upstream link device of an open list.
   Status l_Ignored;
   const boost::shared_ptr<cUpstreamZelDevice> l_Upstream =
@@ -230,9 +237,15 @@ void cSessionManager::updateFirmware(void* a_pItem, const void* a_pImage, uint32
                                      uint32_t a_Force, Status& a_rStatus) {
   // The mutex stays held until the device has finished writing.
   cManagerLock l_Lock;
+  if (!l_Lock.guarded(a_rStatus)) return;
   const boost::shared_ptr<cUpstreamZelDevice> l_Upstream =
       lookUp<cUpstreamZelDevice>(a_pItem, a_rStatus);
   if (l_Upstream) l_Upstream->updateFirmware(a_pImage, a_Length, a_Force, a_rStatus);
+}
+
+void cSessionManager::releaseAll() {
+  destroy();
+  g_OpenLists = 0;
 }
 
 int32_t cSessionManager::openListCount() {

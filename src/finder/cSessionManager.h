@@ -45,6 +45,11 @@ class cSessionManager {
   static void updateFirmware(void* a_pItem, const void* a_pImage, uint32_t a_Length,
                              uint32_t a_Force, Status& a_rStatus);
 
+  // For the library's unloading, with the manager mutex held: releases every
+  // open list with its devices (closing their driver files) and bridge
+  // sessions, as closing each list would.
+  static void releaseAll();
+
   // Number of lists opened and not yet closed; 0 means no manager exists.
   static int32_t openListCount();
 

@@ -118,3 +118,16 @@ def test_only_metrics_takes_output(tmp_path):
     run = subprocess.run([os.environ["QVZEL_TOOL"], "list", "--output", str(tmp_path / "x")],
                          capture_output=True, text=True)
     assert run.returncode == 2 and "--output" in run.stderr
+
+
+def test_every_series_is_documented(lab):
+    """Each series the command emits is described in docs/metrics.md and qvzel(1)."""
+    names = {line.split()[2] for line in metrics().stdout.splitlines()
+             if line.startswith("# HELP ")}
+    assert "qvzel_port_chassis_found" in names
+    docs = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs")
+    for page, form in (("metrics.md", "`%s`"), ("qvzel.1", "%s")):
+        with open(os.path.join(docs, page), encoding="utf-8") as stream:
+            text = stream.read().replace("\\_", "_")
+        missing = sorted(name for name in names if form % name not in text)
+        assert not missing, f"docs/{page} does not describe {missing}"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "imageOracle.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace qvzreliability {
@@ -35,6 +36,13 @@ uint32_t signedValue(const std::string& a_rValue, int a_Base) {
 }
 uint32_t unsignedValue(const std::string& a_rValue, int a_Base) {
   return static_cast<uint32_t>(std::strtoul(a_rValue.c_str(), nullptr, a_Base));
+}
+// Header numbers are unsigned 32-bit: strtol reads the value without
+// overflow into 0 to 0xFFFFFFFF.
+bool inRange(const std::string& a_rValue, int a_Base) {
+  errno = 0;
+  const long l_Value = std::strtol(a_rValue.c_str(), nullptr, a_Base);
+  return errno == 0 && l_Value >= 0 && l_Value <= long{UINT32_MAX};
 }
 
 int base64Value(unsigned char a_Char) {
@@ -120,8 +128,10 @@ sExpectedWrite expectedUpdate(const std::string& a_rImage, const sCardState& a_r
 
   std::string l_Value;
   if (!valueOf(a_rImage, l_Base, kHeaderVersion, l_Value)) return refuse("no header version");
+  if (!inRange(l_Value, 10)) return refuse("header version out of range");
   if (static_cast<int32_t>(signedValue(l_Value, 10)) != 2) return refuse("header version");
   if (!valueOf(a_rImage, l_Base, "SubSystemID::", l_Value)) return refuse("no subsystem ID");
+  if (!inRange(l_Value, 16)) return refuse("subsystem ID out of range");
   if (unsignedValue(l_Value, 16) != a_rCard.m_SubsystemId) return refuse("subsystem ID");
 
   sExpectedWrite l_Write;
@@ -132,13 +142,17 @@ sExpectedWrite expectedUpdate(const std::string& a_rImage, const sCardState& a_r
                                                          {"\nVersion::", &l_Version}};
   for (const auto& l_rKey : l_HexKeys) {
     if (!valueOf(a_rImage, l_Base, l_rKey.first, l_Value)) return refuse("missing hex key");
+    if (!inRange(l_Value, 16)) return refuse("hex key out of range");
     *l_rKey.second = unsignedValue(l_Value, 16);
   }
   if (!(l_Version > a_rCard.m_InstalledVersion || (a_Force & 1u) != 0)) return refuse("not newer");
 
   if (!valueOf(a_rImage, l_Base, "ByteCount::", l_Value)) return refuse("no byte count");
+  const bool l_CountInRange = inRange(l_Value, 10);
   const int32_t l_ByteCount = static_cast<int32_t>(signedValue(l_Value, 10));
   if (!valueOf(a_rImage, l_Base, "CRC::", l_Value)) return refuse("no checksum");
+  if (!l_CountInRange || !inRange(l_Value, 10))
+    return refuse("byte count or checksum out of range");
   const uint64_t l_Crc = std::strtoul(l_Value.c_str(), nullptr, 10);
 
   // The payload runs from after the first blank line to the section's end.

@@ -137,21 +137,30 @@ TEST(ImageChecker, HeaderFindingsNameTheKey) {
             std::string::npos)
       << findings(l_Report, 0);
 
-  // A value without digits reads as 0; a number above 32 bits is cut.
+  // A value without digits reads as 0 (a note); a number outside unsigned
+  // 32 bits makes the section invalid, and the problem names key and value.
   l_Fields = sFields();
   l_Fields.m_Version = "next";
-  l_Fields.m_HeaderVersion = "4294967298";
   l_Report = check(section(l_Fields));
   EXPECT_TRUE(l_Report.valid()) << l_Report.reason();
   EXPECT_NE(
       findings(l_Report, 0).find("'next' is not a hexadecimal number; an update reads it as 0"),
       std::string::npos);
-  EXPECT_NE(findings(l_Report, 0)
-                .find("HeaderVersion:: value '4294967298' does not fit in 32 bits; "
-                      "an update cuts it to 2"),
-            std::string::npos)
+  l_Fields = sFields();
+  l_Fields.m_HeaderVersion = "4294967298";
+  l_Fields.m_Version = "-1";
+  l_Report = check(section(l_Fields));
+  EXPECT_FALSE(l_Report.valid());
+  EXPECT_EQ(l_Report.reason(),
+            "section 1: the HeaderVersion:: value '4294967298' is above 0xFFFFFFFF; header "
+            "numbers are unsigned 32-bit, so an update refuses the section");
+  EXPECT_NE(findings(l_Report, 0).find("!the Version:: value '-1' is negative"), std::string::npos)
       << findings(l_Report, 0);
-  EXPECT_EQ(checkForCard(l_Report, 0xBF8E, 0x5A31, 0, false).m_Step, fw::eImageStep::kVersion);
+  EXPECT_EQ(findings(l_Report, 0).find("header version is"), std::string::npos)
+      << findings(l_Report, 0);
+  const sCardVerdict l_Verdict = checkForCard(l_Report, 0xBF8E, 0x5A31, 0, true);
+  EXPECT_EQ(l_Verdict.m_Code, QVZEL_ERR_OVERFLOW);
+  EXPECT_EQ(l_Verdict.m_Step, fw::eImageStep::kHeaderVersion);
 }
 
 TEST(ImageChecker, LineFeedOnlyHeadersAreQuotedShort) {

@@ -76,6 +76,25 @@ TEST(Renderers, TreePutsControllerUnderItsPort) {
   EXPECT_GT(l_Text.find("[2] controller"), l_Loose);
 }
 
+// Every line of the tree and of the details fits the width, whatever the
+// device's texts, and the fields a long line is broken into stay whole.
+TEST(Renderers, TreeAndDetailsStayWithinTheColumns) {
+  sInventory l_Inventory = inventory();
+  l_Inventory.m_Items[1].m_Model = text("QV PXI-2250 Integrated ZEL Express");
+  l_Inventory.m_Items[2].m_Model = text(std::string(90, 'M'));
+  l_Inventory.m_Items[0].m_Ports[3].m_Name = text(std::string(70, 'P'));
+  std::ostringstream l_Out;
+  renderTree(l_Inventory, l_Out, 60);
+  renderDetails(l_Inventory.m_Items[0], l_Inventory, l_Out, 60);
+  std::istringstream l_Lines(l_Out.str());
+  for (std::string l_Line; std::getline(l_Lines, l_Line);) EXPECT_LE(l_Line.size(), 60u) << l_Line;
+  EXPECT_NE(l_Out.str().find("|   `-- [1] controller QV PXI-2250 Integrated ZEL Express\n"
+                             "|           MR00:00,00,08,00,E0  09:00.0\n"),
+            std::string::npos)
+      << l_Out.str();
+  EXPECT_NE(l_Out.str().find("\nSerial number:  01A2B3C4\n"), std::string::npos) << l_Out.str();
+}
+
 TEST(Renderers, JsonKeepsKindObjectsAndNulls) {
   const std::string l_Json = listJson(inventory());
   EXPECT_EQ(l_Json.rfind("{\n  \"format\": \"qvzel-list\",\n  \"layoutVersion\": 1,", 0), 0u);

@@ -39,6 +39,22 @@ SECTION = {"number": INT, "start": INT, "end": INT, "updateType": OPT_STR,
            "declaredCrc": OPT_INT, "payloadOffset": OPT_INT, "payloadLength": OPT_INT,
            "decodedLength": OPT_INT, "computedCrc": OPT_INT, "superseded": BOOL,
            "valid": BOOL, "reason": OPT_STR, "problems": [STR], "notes": [STR]}
+INTERFACE = {"directory": STR, "class": STR, "instance": STR, "deviceFile": OPT_STR,
+             "exists": BOOL, "readable": BOOL, "writable": BOOL, "problem": OPT_STR}
+MODEL = {"model": STR, "kind": STR, "searchedBy": STR, "search": STR, "searched": BOOL,
+         "status": (STATUS, NULL), "found": INT}
+DIAGNOSIS = {
+    "format": STR, "layoutVersion": INT,
+    "bridgeLibrary": {"file": STR, "package": STR, "loaded": BOOL, "path": OPT_STR,
+                      "loadError": OPT_STR, "missingEntryPoints": [STR],
+                      "sessionStatus": (STATUS, NULL)},
+    "driver": {"root": STR, "loaded": BOOL, "problem": OPT_STR, "deviceDirectories": INT,
+               "classes": [{"class": STR, "interfaces": INT}], "interfaces": [INTERFACE]},
+    "controllerFile": {"path": STR, "present": BOOL, "readable": BOOL, "sections": [STR],
+                       "problems": [STR]},
+    "models": [MODEL],
+    "list": {"openStatus": (STATUS, NULL), "upstream": INT, "controllers": INT,
+             "unreadable": INT}}
 DOCUMENTS = {
     "qvzel-list": {"format": STR, "layoutVersion": INT, "status": STATUS,
                    "itemCount": INT, "items": [ITEM]},
@@ -48,6 +64,7 @@ DOCUMENTS = {
     "qvzel-image-check": {"format": STR, "layoutVersion": INT, "file": STR, "size": OPT_INT,
                           "valid": BOOL, "reason": OPT_STR, "imageProblems": [STR],
                           "sections": [SECTION]},
+    "qvzel-diagnosis": DIAGNOSIS,
 }
 
 
@@ -99,6 +116,12 @@ def semantic(document):
             raise ValueError(f"item {item['index']}: upstream object and kind disagree")
         if (item["controller"] is not None) != (item["kind"] == "controller"):
             raise ValueError(f"item {item['index']}: controller object and kind disagree")
+    if kind == "qvzel-diagnosis":
+        driver = document["driver"]
+        if sum(c["interfaces"] for c in driver["classes"]) != len(driver["interfaces"]):
+            raise ValueError("the interfaces per class do not add up")
+        if document["bridgeLibrary"]["loaded"] == (document["bridgeLibrary"]["path"] is None):
+            raise ValueError("a loaded bridge library names no path, or one not loaded does")
     if kind == "qvzel-idsel" and len(document["map"]) != 32:
         raise ValueError("the IDSEL map does not have 32 entries")
     if kind == "qvzel-image-check":

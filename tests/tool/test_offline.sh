@@ -7,6 +7,21 @@ QVZEL=$1 CHECK_JSON=$2
 # shellcheck source=testlib.sh
 . "$(dirname "$0")/testlib.sh"
 
+# diagnose on this machine: whatever is missing is said, and it still exits 0.
+run 0 diagnose
+contains out "PCI bridge library (libqvpcibrd.so.1)"
+awk 'length($0) > 80 { bad = 1 } END { exit bad }' "$work/out" || fail "diagnose is wider than 80 columns"
+if [ ! -e /proc/driver/qv ]; then
+  contains out "no kernel driver for the link hardware is loaded"
+fi
+run 0 diagnose --json
+valid_json
+if [ "$(python3 "$CHECK_JSON" get "$work/out" bridgeLibrary.loaded)" = false ]; then
+  run 0 diagnose
+  contains out "Install the package libqvpcibrd1-sysfs"
+  contains out "not searched: the PCI bridge library is not usable"
+fi
+
 # The JSON layouts this test checks are the ones docs/tool.md documents.
 python3 "$CHECK_JSON" documented "$(dirname "$0")/../../docs/tool.md" || fail "docs/tool.md misses JSON keys"
 
@@ -104,10 +119,15 @@ section SSTFlashFWUpdate 103 0 0 5A31 '====' >"$work/padding.img"
 run 1 check-image "$work/padding.img"
 contains out "the payload decodes to no byte; an empty firmware is never written"
 
-# Numbers above 32 bits are cut by an update; the tool says so.
+# Numbers outside unsigned 32 bits make the section invalid, as in the library.
 section SSTFlashFWUpdate 100000103 741236882 >"$work/wide.img"
-run 0 check-image "$work/wide.img"
-contains out "note: the Version:: value '100000103' does not fit in 32 bits; an update cuts it to 0x103"
+run 1 check-image "$work/wide.img"
+contains out "the Version:: value '100000103' is above 0xFFFFFFFF; header numbers are unsigned 32-bit"
+contains out "Version:          0x103 (out of range)"
+section SSTFlashFWUpdate -1 741236882 >"$work/negative.img"
+run 1 check-image "$work/negative.img" --json
+json_is valid false
+json_is reason "section 1: the Version:: value '-1' is negative; header numbers are unsigned 32-bit, so an update refuses the section"
 
 # Header lines ending in LF alone: a short quote and the cause, never the image.
 { section SSTFlashFWUpdate 103 741236882 | tr -d '\r'; head -c 200000 /dev/zero | tr '\0' 'A'; } >"$work/lf.img"

@@ -140,6 +140,35 @@ json_is map.17 1
 sim "$topology" 1 idsel 5
 contains err "item 5 is not a link controller"
 
+# --- diagnose --------------------------------------------------------------
+# A controller file with a good section, one whose slot path names no bridge
+# and one that lacks a key: each problem is named.
+mkdir -p "$work/state/qvpxi"
+printf '[Good]\nVendorName = V\nModelName = M\nSlotPath = MR00:00,00,E0\n[Nowhere]\nVendorName = V\nModelName = M\nSlotPath = MR00:1F,1F,E0\n[Lacking]\nVendorName = V\nSlotPath = MR00:00,00,E0\n' \
+  >"$work/state/qvpxi/pxicontrollers.ini"
+export QVRELOC_SHAREDSTATEDIR=$work/state
+sim "$topology" 0 diagnose
+for text in "loaded from " "every entry point present" "nQVZEL_1_0_Cyclone4UpstreamZEL: 1" \
+            "/proc/driver/qvsim/dev/card0, readable and writable" \
+            "$work/state/qvpxi/pxicontrollers.ini" "3 sections [Good], [Nowhere], [Lacking]" \
+            "problem: section [Lacking] lacks ModelName" \
+            "the slot path MR00:1F,1F,E0 names no PCI bridge of this machine" \
+            "QV PXIe-6510 (upstream), driver interfaces nQVZEL_1_0_IdtUpstreamZEL with PCI IDs 111d:8088, subsystem 1f3c:5a10: 1 found" \
+            "QV PXI-4125 (controller), PCI IDs 12d8:e112, subsystem 1f3c:4125: 1 found" \
+            "QV PXIe-6540 (upstream), driver interfaces nQVZEL_1_0_IdtUpstreamZEL with PCI IDs 111d:8088, subsystem 1f3c:5a13: none found" \
+            "2 upstream link devices, 5 link controllers"; do
+  contains out "$text"
+done
+awk 'length($0) > 80 { bad = 1 } END { exit bad }' "$work/out" || fail "diagnose is wider than 80 columns"
+sim "$topology" 0 diagnose --json
+valid_json
+json_is bridgeLibrary.missingEntryPoints "[]"
+json_is driver.loaded true
+json_is driver.classes.0.interfaces 1
+json_is models.13.found 1
+json_is list.controllers 5
+unset QVRELOC_SHAREDSTATEDIR
+
 # --- update ----------------------------------------------------------------
 image() {  # image FILE VERSION [TYPE] [SUBSYSTEM]
   section "${3:-ISSIFlashFWUpdate}" "$2" 741236882 3 "${4:-5A31}" >"$1"

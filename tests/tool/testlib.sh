@@ -21,9 +21,14 @@ run() {
   fi
 }
 
+# The tool's messages on stderr are wrapped to the width; joined() gives them
+# back as one line each (a wrapped line goes on indented on the next).
+joined() { awk 'NR > 1 && /^ / { sub(/^ +/, " "); printf "%s", $0; next }
+                NR > 1 { print "" } { printf "%s", $0 } END { if (NR) print "" }' "$work/$1"; }
+
 # contains FILE TEXT: the file holds the text (fixed string).
-contains() { grep -qF -- "$2" "$work/$1" || fail "$1 of the last run lacks '$2'"; }
-lacks() { ! grep -qF -- "$2" "$work/$1" || fail "$1 of the last run has '$2'"; }
+contains() { joined "$1" | grep -qF -- "$2" || fail "$1 of the last run lacks '$2'"; }
+lacks() { ! joined "$1" | grep -qF -- "$2" || fail "$1 of the last run has '$2'"; }
 
 # The last run's stdout is a valid document of its documented layout.
 valid_json() { python3 "$CHECK_JSON" validate "$work/out" || fail "JSON of the last run is not as documented"; }

@@ -57,6 +57,16 @@ const sCommandSpec kCommands[] = {
      "Exits with 1 when the list cannot be opened (the text says so too).\n"
      "\n"
      "  --output FILE   replace FILE atomically instead of printing\n"},
+    {"diagnose", "", kOptionJson, runDiagnose, "explain why devices are or are not listed",
+     "Explains why a device is or is not listed on this machine: whether the PCI\n"
+     "bridge library loads (its path, or the package to install), whether the\n"
+     "kernel driver is loaded (/proc/driver/qv, its interfaces per class), whether\n"
+     "this user may open the device files, the controller file (its path,\n"
+     "sections and problems), and for each row of the model table what was\n"
+     "searched and how many were found; then what the list holds.\n"
+     "Exits with 0 whatever it finds.\n"
+     "\n"
+     "  --json    print one JSON document\n"},
     {"help", "[COMMAND]", 0, nullptr, "this text, or the help of one command",
      "Shows the tool's help, or the help of one command; the same as\n"
      "'qvzel COMMAND --help'.\n"},

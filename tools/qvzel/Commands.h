@@ -17,6 +17,7 @@ int runShow(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rE
 int runIdsel(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr);
 int runCheckImage(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr);
 int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr);
+int runDiagnose(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr);
 int runMetrics(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr);
 
 }  // namespace nQvzelTool

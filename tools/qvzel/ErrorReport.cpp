@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include "Format.h"
+#include "cStandardOutput.h"
 #include "qvzelif.h"
 
 namespace nQvzelTool {
@@ -25,9 +26,13 @@ bool bridgeLibraryLoads() {
 
 }  // namespace
 
+std::string messageLines(const std::string& a_rText) {
+  return wrapText("qvzel: ", displayText(a_rText), "       ", cStandardOutput::errorColumns());
+}
+
 void reportFailure(std::ostream& a_rErr, const std::string& a_rSentence, int32_t a_Code) {
-  a_rErr << "qvzel: " << displayText(a_rSentence) << '\n';
-  if (a_Code != 0) a_rErr << "qvzel: " << statusText(a_Code) << '\n';
+  a_rErr << messageLines(a_rSentence);
+  if (a_Code != 0) a_rErr << messageLines(statusText(a_Code));
 }
 
 void reportListFailure(std::ostream& a_rErr, int32_t a_Code) {

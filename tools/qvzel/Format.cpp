@@ -142,6 +142,29 @@ std::string wrapText(const std::string& a_rFirst, const std::string& a_rText,
   return l_Out;
 }
 
+std::string wrapFields(const std::string& a_rFirst, const std::vector<std::string>& a_rFields,
+                       const std::string& a_rNext, size_t a_Columns) {
+  std::string l_Out;
+  std::string l_Line = a_rFirst;
+  bool l_Empty = true;  // l_Line holds only its prefix
+  for (const std::string& l_rField : a_rFields) {
+    if (!l_Empty && textColumns(l_Line) + 2 + textColumns(l_rField) > a_Columns) {
+      l_Out += l_Line + '\n';
+      l_Line = a_rNext;
+      l_Empty = true;
+    }
+    if (l_Empty && textColumns(l_Line) + textColumns(l_rField) > a_Columns) {
+      l_Out += wrapText(l_Line, l_rField, a_rNext, a_Columns);
+      l_Line = a_rNext;
+      continue;
+    }
+    l_Line += (l_Empty ? "" : "  ") + l_rField;
+    l_Empty = false;
+  }
+  if (!l_Empty || l_Out.empty()) l_Out += l_Line + '\n';
+  return l_Out;
+}
+
 namespace {
 // The PCI bridge library's result codes lie in this range; those the status
 // table does not name are its own, passed through by the library.

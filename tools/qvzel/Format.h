@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "DisplayText.h"
 #include "sItemRecord.h"
@@ -49,6 +50,12 @@ size_t textColumns(const std::string& a_rText);
 // at spaces (a word too long for a line is broken where the line ends).
 std::string wrapText(const std::string& a_rFirst, const std::string& a_rText,
                      const std::string& a_rNext, size_t a_Columns);
+// Fields (display texts) on lines of at most a_Columns columns, two spaces
+// apart, each line ended by a line feed: the first line after a_rFirst, the
+// others after a_rNext. A field is moved to the next line whole; one too
+// long for any line is wrapped as wrapText() does.
+std::string wrapFields(const std::string& a_rFirst, const std::vector<std::string>& a_rFields,
+                       const std::string& a_rNext, size_t a_Columns);
 // The sentence of a status code; a code of the PCI bridge library that the
 // table does not name is told as that library's own.
 std::string statusSentence(int32_t a_Code);

@@ -2,6 +2,7 @@
 #include "HelpText.h"
 
 #include "CommandTable.h"
+#include "ErrorReport.h"
 #include "Format.h"
 
 #ifndef QVZEL_TOOL_VERSION
@@ -89,7 +90,7 @@ std::string helpText(const std::string& a_rCommand) {
 std::string versionText() { return std::string("qvzel ") + QVZEL_TOOL_VERSION + "\n"; }
 
 std::string usageErrorText(const std::string& a_rProblem) {
-  return "qvzel: " + displayText(a_rProblem) + "\nTry 'qvzel --help' for more information.\n";
+  return messageLines(a_rProblem) + "Try 'qvzel --help' for more information.\n";
 }
 
 }  // namespace nQvzelTool

@@ -174,16 +174,10 @@ std::string findingText(const sImageReport& a_rReport, const fw::sSectionAnalysi
     case fw::eFinding::kNotNumeric:
       return "the " + keyName(l_Key) + " value " + quotedValue(a_rReport, *l_pValue) +
              " is not a " + baseName(l_Key) + " number; an update reads it as 0";
-    case fw::eFinding::kTooWide:
-      if (l_Key == fw::kKeyCrc) {
-        return "the CRC:: value " + quotedValue(a_rReport, *l_pValue) +
-               " does not fit in 32 bits, so no checksum matches it";
-      }
-      return "the " + keyName(l_Key) + " value " + quotedValue(a_rReport, *l_pValue) +
-             " does not fit in 32 bits; an update cuts it to " +
-             (fw::kImageKeys[l_Key].m_Base == 16
-                  ? hexText(l_pValue->cut())
-                  : std::to_string(static_cast<int32_t>(l_pValue->cut())));
+    case fw::eFinding::kOutOfRange:
+      return "the " + keyName(l_Key) + " value " + quotedValue(a_rReport, *l_pValue) + " is " +
+             (l_pValue->m_Number.m_Negative ? "negative" : "above 0xFFFFFFFF") +
+             "; header numbers are unsigned 32-bit, so an update refuses the section";
     case fw::eFinding::kLineFeedOnly:
       return lineFeedText(a_rReport, a_rSection, l_Key);
     case fw::eFinding::kHeaderVersion:

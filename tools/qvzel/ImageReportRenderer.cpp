@@ -28,8 +28,8 @@ const fw::sHeaderValue& valueOf(const fw::sSectionAnalysis& a_rSection, fw::eIma
   return a_rSection.m_Check.m_Values[a_Key];
 }
 
-// The value as an update uses it, or "missing"; marked when it comes from
-// after the section.
+// The value cut to 32 bits, or "missing"; marked when it is out of range
+// (an update refuses it) and when it comes from after the section.
 std::string fieldText(const fw::sSectionAnalysis& a_rSection, fw::eImageKey a_Key,
                       int a_Digits = 1) {
   const fw::sHeaderValue& l_rValue = valueOf(a_rSection, a_Key);
@@ -37,15 +37,20 @@ std::string fieldText(const fw::sSectionAnalysis& a_rSection, fw::eImageKey a_Ke
   std::string l_Text = fw::kImageKeys[a_Key].m_Base == 16
                            ? hexText(l_rValue.cut(), a_Digits)
                            : std::to_string(static_cast<int32_t>(l_rValue.cut()));
+  if (!l_rValue.m_Number.m_FitsUnsigned32) l_Text += " (out of range)";
   if (l_rValue.m_KeyOffset >= a_rSection.m_Entry.m_Section.m_End)
     l_Text += " (from a later section)";
   return l_Text;
 }
 
-void line(std::ostream& a_rOut, const char* a_pLabel, const std::string& a_rValue) {
-  a_rOut << "  " << a_pLabel;
-  for (size_t l_Pad = std::char_traits<char>::length(a_pLabel); l_Pad < 18; ++l_Pad) a_rOut << ' ';
-  a_rOut << a_rValue << '\n';
+// Columns of the section lines' labels, values after them.
+constexpr size_t kLabelColumns = 20;
+
+void line(std::ostream& a_rOut, const char* a_pLabel, const std::string& a_rValue,
+          size_t a_Columns) {
+  std::string l_Label = std::string("  ") + a_pLabel;
+  l_Label.resize(std::max(l_Label.size(), kLabelColumns), ' ');
+  a_rOut << wrapText(l_Label, a_rValue, std::string(kLabelColumns, ' '), a_Columns);
 }
 
 std::vector<std::string> findingTexts(const sImageReport& a_rReport,
@@ -59,7 +64,8 @@ std::vector<std::string> findingTexts(const sImageReport& a_rReport,
   return l_Texts;
 }
 
-void renderSection(const sImageReport& a_rReport, size_t a_Index, std::ostream& a_rOut) {
+void renderSection(const sImageReport& a_rReport, size_t a_Index, std::ostream& a_rOut,
+                   size_t a_Columns) {
   const fw::sSectionAnalysis& l_rSection = a_rReport.m_Analysis.m_Sections[a_Index];
   const fw::sSectionEntry& l_rEntry = l_rSection.m_Entry;
   const fw::sSectionCheck& l_rCheck = l_rSection.m_Check;
@@ -72,38 +78,40 @@ void renderSection(const sImageReport& a_rReport, size_t a_Index, std::ostream& 
   if (l_pFlash != nullptr) {
     l_Type += " (flash ID " + hexText(l_rEntry.m_Section.m_FlashId, 4) + ", " + l_pFlash + ")";
   }
-  line(a_rOut, "Update type:", l_Type);
-  line(a_rOut, "Header version:", fieldText(l_rSection, fw::kKeyHeaderVersion));
-  line(a_rOut, "Subsystem ID:", fieldText(l_rSection, fw::kKeySubsystemId, 4));
-  line(a_rOut, "Pin-out address:", fieldText(l_rSection, fw::kKeyPinOutAddr));
-  line(a_rOut, "Pin-out version:", fieldText(l_rSection, fw::kKeyPinOutVer));
-  line(a_rOut, "Flash offset:", fieldText(l_rSection, fw::kKeyOffset));
-  line(a_rOut, "Version:", fieldText(l_rSection, fw::kKeyVersion));
-  line(a_rOut, "Byte count:", fieldText(l_rSection, fw::kKeyByteCount));
+  line(a_rOut, "Update type:", l_Type, a_Columns);
+  line(a_rOut, "Header version:", fieldText(l_rSection, fw::kKeyHeaderVersion), a_Columns);
+  line(a_rOut, "Subsystem ID:", fieldText(l_rSection, fw::kKeySubsystemId, 4), a_Columns);
+  line(a_rOut, "Pin-out address:", fieldText(l_rSection, fw::kKeyPinOutAddr), a_Columns);
+  line(a_rOut, "Pin-out version:", fieldText(l_rSection, fw::kKeyPinOutVer), a_Columns);
+  line(a_rOut, "Flash offset:", fieldText(l_rSection, fw::kKeyOffset), a_Columns);
+  line(a_rOut, "Version:", fieldText(l_rSection, fw::kKeyVersion), a_Columns);
+  line(a_rOut, "Byte count:", fieldText(l_rSection, fw::kKeyByteCount), a_Columns);
   if (l_rCheck.m_Decoded) {
     const fw::sHeaderValue& l_rCrc = valueOf(l_rSection, fw::kKeyCrc);
     line(a_rOut, "Payload:",
          std::to_string(l_rCheck.m_PayloadLength) + " characters, decoding to " +
-             std::to_string(l_rCheck.m_DecodedLength) + " bytes");
+             std::to_string(l_rCheck.m_DecodedLength) + " bytes",
+         a_Columns);
     line(a_rOut, "Checksum:",
          "declared " +
              (l_rCrc.m_Found ? shownText(a_rReport, l_rCrc.m_Begin, l_rCrc.m_End)
                              : std::string("missing")) +
-             ", computed " + std::to_string(l_rCheck.m_ComputedCrc));
+             ", computed " + std::to_string(l_rCheck.m_ComputedCrc),
+         a_Columns);
   } else {
-    line(a_rOut, "Payload:", "missing");
+    line(a_rOut, "Payload:", "missing", a_Columns);
   }
   const std::vector<std::string> l_Problems = findingTexts(a_rReport, l_rSection, true);
   if (l_Problems.empty()) {
-    line(a_rOut, "Verdict:", "valid");
+    line(a_rOut, "Verdict:", "valid", a_Columns);
   } else {
-    line(a_rOut, "Verdict:", "INVALID: " + l_Problems.front());
+    line(a_rOut, "Verdict:", "INVALID: " + l_Problems.front(), a_Columns);
     for (size_t l_Index = 1; l_Index < l_Problems.size(); ++l_Index) {
-      line(a_rOut, "", "also: " + l_Problems[l_Index]);
+      line(a_rOut, "", "also: " + l_Problems[l_Index], a_Columns);
     }
   }
   for (const std::string& l_rNote : findingTexts(a_rReport, l_rSection, false)) {
-    line(a_rOut, "", "note: " + l_rNote);
+    line(a_rOut, "", "note: " + l_rNote, a_Columns);
   }
 }
 
@@ -180,26 +188,27 @@ void sectionJson(cJsonWriter& a_rJson, const sImageReport& a_rReport, size_t a_I
 
 }  // namespace
 
-void renderImageReport(const sImageReport& a_rReport, std::ostream& a_rOut) {
+void renderImageReport(const sImageReport& a_rReport, std::ostream& a_rOut, size_t a_Columns) {
   const size_t l_Count = a_rReport.m_Analysis.m_Sections.size();
-  a_rOut << "Image: " << displayText(a_rReport.m_Path);
+  std::string l_Image = displayText(a_rReport.m_Path);
   if (a_rReport.m_Readable) {
-    a_rOut << " (" << a_rReport.m_File.m_Size << " bytes, " << l_Count
-           << (l_Count == 1 ? " section)" : " sections)");
+    l_Image += " (" + std::to_string(a_rReport.m_File.m_Size) + " bytes, " +
+               std::to_string(l_Count) + (l_Count == 1 ? " section)" : " sections)");
   }
-  a_rOut << "\n";
+  a_rOut << wrapText("Image: ", l_Image, "  ", a_Columns);
   for (size_t l_Index = 0; l_Index < l_Count; ++l_Index) {
     a_rOut << "\n";
-    renderSection(a_rReport, l_Index, a_rOut);
+    renderSection(a_rReport, l_Index, a_rOut, a_Columns);
   }
   a_rOut << "\n";
   for (const std::string& l_rProblem : a_rReport.imageProblems()) {
-    a_rOut << "Image problem: " << l_rProblem << ".\n";
+    a_rOut << wrapText("Image problem: ", l_rProblem + ".", "  ", a_Columns);
   }
   if (a_rReport.valid()) {
     a_rOut << "Verdict: the image is valid.\n";
   } else {
-    a_rOut << "Verdict: the image is NOT valid: " << a_rReport.reason() << ".\n";
+    a_rOut << wrapText("Verdict: ", "the image is NOT valid: " + a_rReport.reason() + ".", "  ",
+                       a_Columns);
   }
 }
 

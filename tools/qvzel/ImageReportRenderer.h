@@ -2,6 +2,7 @@
 // Renders the report of `check-image` as text or as one JSON document.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 
@@ -9,7 +10,8 @@
 
 namespace nQvzelTool {
 
-void renderImageReport(const sImageReport& a_rReport, std::ostream& a_rOut);
+// Text lines are kept within a_Columns.
+void renderImageReport(const sImageReport& a_rReport, std::ostream& a_rOut, size_t a_Columns = 80);
 std::string imageReportJson(const sImageReport& a_rReport);
 
 }  // namespace nQvzelTool

@@ -23,7 +23,7 @@ bool openAndSelect(cFinderList& a_rList, sInventory& a_rInventory, const std::st
     return false;
   }
   if (!l_Selection.m_Note.empty()) {
-    a_rErr << "qvzel: note: " << displayText(l_Selection.m_Note) << ".\n";
+    a_rErr << messageLines("note: " + l_Selection.m_Note + ".");
   }
   a_rIndex = l_Selection.m_Index;
   const int32_t l_ItemCode = a_rList.item(a_rIndex, a_rpItem);

@@ -27,7 +27,6 @@ std::string orWhy(const std::string& a_rShown, const tValue& a_rValue) {
   return a_rValue.m_Present ? "- (empty)" : "-";
 }
 
-
 // The least of the last column a cut leaves.
 constexpr size_t kMinimumLastColumn = 16;
 
@@ -52,6 +51,17 @@ void printColumns(std::vector<tRow> a_Rows, std::ostream& a_rOut,
         l_Widths[l_Column] = l_rRow[l_Column].size();
     }
   }
+  // A wrapped table keeps its labels to half the width: a longer label (a
+  // port's name from the device) gets a line of its own, its value below.
+  const size_t l_LabelLimit = a_Columns / 2;
+  if (a_Wrap && !l_Widths.empty() && l_Widths[0] + 2 > l_LabelLimit) {
+    l_Widths[0] = 0;
+    for (const tRow& l_rRow : a_Rows) {
+      if (l_rRow.size() > 1 && l_rRow[0].size() + 2 <= l_LabelLimit &&
+          l_rRow[0].size() > l_Widths[0])
+        l_Widths[0] = l_rRow[0].size();
+    }
+  }
   if (!a_Wrap && !l_Widths.empty()) {
     size_t l_Before = 0;
     for (size_t l_Column = 0; l_Column + 1 < l_Widths.size(); ++l_Column) {
@@ -66,6 +76,12 @@ void printColumns(std::vector<tRow> a_Rows, std::ostream& a_rOut,
   for (size_t l_Index = 0; l_Index < a_Rows.size(); ++l_Index) {
     std::string l_Line;
     const tRow& l_rRow = a_Rows[l_Index];
+    if (a_Wrap && l_rRow.size() == 2 && l_rRow[0].size() > l_Widths[0]) {
+      const std::string l_Indent(l_Widths[0] + 2, ' ');
+      a_rOut << wrapText("", l_rRow[0], "  ", a_Columns)
+             << wrapText(l_Indent, l_rRow[1], l_Indent, a_Columns);
+      continue;
+    }
     for (size_t l_Column = 0; l_Column + 1 < l_rRow.size(); ++l_Column) {
       l_Line += l_rRow[l_Column];
       l_Line.append(l_Widths[l_Column] - l_rRow[l_Column].size() + 2, ' ');
@@ -198,29 +214,36 @@ void renderTable(const sInventory& a_rInventory, std::ostream& a_rOut, size_t a_
   printColumns(l_Rows, a_rOut, l_Extras, a_Columns);
 }
 
-void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
-                   std::ostream& a_rOut, size_t a_Columns) {
+void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory, std::ostream& a_rOut,
+                   size_t a_Columns) {
   std::vector<tRow> l_Rows;
   l_Rows.push_back({"Item:", std::to_string(a_rItem.m_Index)});
   l_Rows.push_back({"Kind:", kindName(a_rItem.m_Kind)});
-  l_Rows.push_back({"Device class:", orWhy(hexOrDash(a_rItem.m_DeviceClass), a_rItem.m_DeviceClass)});
+  l_Rows.push_back(
+      {"Device class:", orWhy(hexOrDash(a_rItem.m_DeviceClass), a_rItem.m_DeviceClass)});
   l_Rows.push_back({"Vendor:", orWhy(textOrDash(a_rItem.m_Vendor), a_rItem.m_Vendor)});
   l_Rows.push_back({"Model:", orWhy(textOrDash(a_rItem.m_Model), a_rItem.m_Model)});
   l_Rows.push_back({"Slot path:", orWhy(textOrDash(a_rItem.m_SlotPath), a_rItem.m_SlotPath)});
-  l_Rows.push_back({"PCI address:", orWhy(pciAddressText(a_rItem), !a_rItem.m_Bus.m_Present ? a_rItem.m_Bus
-                                                       : !a_rItem.m_Device.m_Present
-                                                           ? a_rItem.m_Device
-                                                           : a_rItem.m_Function)});
+  l_Rows.push_back({"PCI address:", orWhy(pciAddressText(a_rItem),
+                                          !a_rItem.m_Bus.m_Present      ? a_rItem.m_Bus
+                                          : !a_rItem.m_Device.m_Present ? a_rItem.m_Device
+                                                                        : a_rItem.m_Function)});
   l_Rows.push_back({"Vendor ID:", orWhy(hexOrDash(a_rItem.m_VendorId, 4), a_rItem.m_VendorId)});
   l_Rows.push_back({"Product ID:", orWhy(hexOrDash(a_rItem.m_ProductId, 4), a_rItem.m_ProductId)});
   if (a_rItem.m_Kind == eItemKind::kUpstream) {
-    l_Rows.push_back({"Description:", orWhy(textOrDash(a_rItem.m_Description), a_rItem.m_Description)});
-    l_Rows.push_back({"Serial number:", orWhy(textOrDash(a_rItem.m_SerialNumber), a_rItem.m_SerialNumber)});
-    l_Rows.push_back({"Part number:", orWhy(textOrDash(a_rItem.m_PartNumber), a_rItem.m_PartNumber)});
-    l_Rows.push_back({"Port count:", orWhy(decimalOrDash(a_rItem.m_PortCount), a_rItem.m_PortCount)});
+    l_Rows.push_back(
+        {"Description:", orWhy(textOrDash(a_rItem.m_Description), a_rItem.m_Description)});
+    l_Rows.push_back(
+        {"Serial number:", orWhy(textOrDash(a_rItem.m_SerialNumber), a_rItem.m_SerialNumber)});
+    l_Rows.push_back(
+        {"Part number:", orWhy(textOrDash(a_rItem.m_PartNumber), a_rItem.m_PartNumber)});
+    l_Rows.push_back(
+        {"Port count:", orWhy(decimalOrDash(a_rItem.m_PortCount), a_rItem.m_PortCount)});
     l_Rows.push_back({"Port width:", orWhy(widthOrDash(a_rItem.m_PortWidth), a_rItem.m_PortWidth)});
-    l_Rows.push_back({"Link status:", orWhy(statusWithValue(a_rItem.m_LinkStatus), a_rItem.m_LinkStatus)});
-    l_Rows.push_back({"Link speed:", orWhy(speedWithCode(a_rItem.m_LinkSpeed), a_rItem.m_LinkSpeed)});
+    l_Rows.push_back(
+        {"Link status:", orWhy(statusWithValue(a_rItem.m_LinkStatus), a_rItem.m_LinkStatus)});
+    l_Rows.push_back(
+        {"Link speed:", orWhy(speedWithCode(a_rItem.m_LinkSpeed), a_rItem.m_LinkSpeed)});
     for (const sPortRecord& l_rPort : a_rItem.m_Ports) {
       l_Rows.push_back({"Port " + portName(l_rPort) + ":", portValues(l_rPort)});
     }
@@ -236,15 +259,21 @@ void renderDetails(const sItemRecord& a_rItem, const sInventory& a_rInventory,
         if (l_pType != nullptr) l_Flash += std::string(" (") + l_pType + ")";
         l_Rows.push_back({"Firmware version:", orWhy(hexOrDash(l_rFw.m_Version), l_rFw.m_Version)});
         l_Rows.push_back({"Flash ID:", l_Flash});
-        l_Rows.push_back({"Card subsystem ID:", orWhy(hexOrDash(l_rFw.m_CardSubsystemId, 4), l_rFw.m_CardSubsystemId)});
-        l_Rows.push_back({"Driver value 0xF000F0E0:", orWhy(hexOrDash(l_rFw.m_DriverE0), l_rFw.m_DriverE0)});
-        l_Rows.push_back({"Driver value 0xF000F0F0:", orWhy(hexOrDash(l_rFw.m_DriverF0), l_rFw.m_DriverF0)});
+        l_Rows.push_back({"Card subsystem ID:",
+                          orWhy(hexOrDash(l_rFw.m_CardSubsystemId, 4), l_rFw.m_CardSubsystemId)});
+        l_Rows.push_back(
+            {"Driver value 0xF000F0E0:", orWhy(hexOrDash(l_rFw.m_DriverE0), l_rFw.m_DriverE0)});
+        l_Rows.push_back(
+            {"Driver value 0xF000F0F0:", orWhy(hexOrDash(l_rFw.m_DriverF0), l_rFw.m_DriverF0)});
       }
     }
   } else if (a_rItem.m_Kind == eItemKind::kController) {
-    l_Rows.push_back({"Controller type:", orWhy(decimalOrDash(a_rItem.m_ControllerType), a_rItem.m_ControllerType)});
-    l_Rows.push_back({"Bridge bus:", orWhy(decimalOrDash(a_rItem.m_BridgeBus), a_rItem.m_BridgeBus)});
-    l_Rows.push_back({"Bridge port:", orWhy(hexOrDash(a_rItem.m_ControllerPort), a_rItem.m_ControllerPort)});
+    l_Rows.push_back({"Controller type:",
+                      orWhy(decimalOrDash(a_rItem.m_ControllerType), a_rItem.m_ControllerType)});
+    l_Rows.push_back(
+        {"Bridge bus:", orWhy(decimalOrDash(a_rItem.m_BridgeBus), a_rItem.m_BridgeBus)});
+    l_Rows.push_back(
+        {"Bridge port:", orWhy(hexOrDash(a_rItem.m_ControllerPort), a_rItem.m_ControllerPort)});
     l_Rows.push_back({"Integrated:", orWhy(integratedText(a_rItem), a_rItem.m_Integrated)});
     l_Rows.push_back({"Below:", attachmentText(a_rItem, a_rInventory)});
   }

@@ -12,6 +12,8 @@
 #include <iostream>
 #include <string>
 
+#include "ErrorReport.h"
+
 namespace nQvzelTool {
 
 namespace {
@@ -53,15 +55,17 @@ bool cStandardOutput::finish(std::ostream& a_rErr) {
   const int l_Error = m_Filter.error() != 0 ? m_Filter.error() : errno;
   if (l_Flushed && !std::ferror(stdout) && l_StreamGood) return true;
   std::string l_Reason = l_Error != 0 ? std::strerror(l_Error) : "a write failed";
-  a_rErr << "qvzel: cannot write to standard output: " << l_Reason << ".\n";
+  a_rErr << messageLines("cannot write to standard output: " + l_Reason + ".");
   return false;
 }
 
-unsigned cStandardOutput::columns() {
-  if (!isatty(STDOUT_FILENO)) return kDefaultColumns;
+namespace {
+
+unsigned terminalColumns(int a_Descriptor) {
+  if (!isatty(a_Descriptor)) return kDefaultColumns;
   unsigned l_Columns = 0;
   struct winsize l_Size = {};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) == 0) l_Columns = l_Size.ws_col;
+  if (ioctl(a_Descriptor, TIOCGWINSZ, &l_Size) == 0) l_Columns = l_Size.ws_col;
   const char* l_pColumns = std::getenv("COLUMNS");
   if (l_Columns == 0 && l_pColumns != nullptr) {
     l_Columns = static_cast<unsigned>(std::strtoul(l_pColumns, nullptr, 10));
@@ -69,5 +73,11 @@ unsigned cStandardOutput::columns() {
   if (l_Columns == 0) return kDefaultColumns;
   return l_Columns < kMinimumColumns ? kMinimumColumns : l_Columns;
 }
+
+}  // namespace
+
+unsigned cStandardOutput::columns() { return terminalColumns(STDOUT_FILENO); }
+
+unsigned cStandardOutput::errorColumns() { return terminalColumns(STDERR_FILENO); }
 
 }  // namespace nQvzelTool

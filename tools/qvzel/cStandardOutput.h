@@ -28,6 +28,8 @@ class cStandardOutput {
   // Columns text output may fill: the terminal's width when stdout is a
   // terminal (COLUMNS when the terminal does not tell), else 80.
   static unsigned columns();
+  // The same for stderr, where messages and questions go.
+  static unsigned errorColumns();
 
  private:
   cEscapingStreamBuf m_Filter;

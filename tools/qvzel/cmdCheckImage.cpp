@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 #include "ImageChecker.h"
 #include "ImageReportRenderer.h"
+#include "cStandardOutput.h"
 
 namespace nQvzelTool {
 
@@ -12,7 +13,7 @@ int runCheckImage(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream
   if (a_rOptions.m_Json) {
     a_rOut << imageReportJson(l_Report);
   } else if (l_Report.m_Readable) {
-    renderImageReport(l_Report, a_rOut);
+    renderImageReport(l_Report, a_rOut, cStandardOutput::columns());
   }
   if (!l_Report.m_Problem.empty()) reportFailure(a_rErr, l_Report.m_Problem + ".");
   return l_Report.valid() ? kExitSuccess : kExitFailure;

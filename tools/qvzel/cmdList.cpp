@@ -21,7 +21,7 @@ int runList(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rE
     a_rOut << listJson(l_Inventory);
   } else if (l_Code >= 0) {
     if (a_rOptions.m_Tree) {
-      renderTree(l_Inventory, a_rOut);
+      renderTree(l_Inventory, a_rOut, cStandardOutput::columns());
     } else {
       renderTable(l_Inventory, a_rOut, cStandardOutput::columns());
     }

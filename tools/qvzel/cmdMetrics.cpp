@@ -64,15 +64,18 @@ const sFamilyText kFamilies[kFamilyCount] = {
      "Link status of the bridge above an upstream card, as the PCI bridge library reports it."},
     {"qvzel_link_speed_transfers_per_second",
      "Current speed of the link above an upstream card, in transfers per second."},
-    {"qvzel_port_link_width_lanes", "Negotiated link width of an upstream card's port, in lanes."},
+    {"qvzel_port_link_width_lanes",
+     "Link width an upstream card's port is built for, in lanes (cabled or not)."},
     {"qvzel_port_link_speed_transfers_per_second",
      "Link speed of an upstream card's port, in transfers per second."},
     {"qvzel_port_chassis_found",
      "1 when a listed link controller hangs below the upstream card's port, else 0."},
     {"qvzel_device_session_success",
-     "1 when the upstream card's device session opened through the kernel driver, else 0."},
+     "1 when the upstream card's device session opened through the kernel driver and its "
+     "firmware version was read, else 0."},
     {"qvzel_device_session_status_code",
-     "Status code of opening the upstream card's device session (0: success)."},
+     "Status code of the upstream card's device session: of opening it or of reading its "
+     "firmware version (0: success)."},
     {"qvzel_firmware_version",
      "Installed firmware version of an upstream card (e.g. 256 = 0x100)."},
 };
@@ -210,8 +213,7 @@ std::string collect(int32_t& a_rCode) {
     l_Out.add(kDeviceInfo, infoLabels(l_rItem, l_Inventory), 1);
     if (l_rItem.m_Kind != eItemKind::kUpstream) continue;
     void* l_pItem = nullptr;
-    if (l_List.item(l_rItem.m_Index, l_pItem) >= 0)
-      addUpstream(l_Out, l_pItem, l_rItem, l_Device);
+    if (l_List.item(l_rItem.m_Index, l_pItem) >= 0) addUpstream(l_Out, l_pItem, l_rItem, l_Device);
   }
   for (const eItemKind l_Kind : {eItemKind::kController, eItemKind::kUpstream}) {
     l_Out.add(kDevices, {{"kind", kindName(l_Kind)}}, l_Counts[static_cast<size_t>(l_Kind)]);

@@ -13,6 +13,7 @@
 #include "cDeferredSignals.h"
 #include "cDeviceSession.h"
 #include "cElapsedTicker.h"
+#include "cStandardOutput.h"
 #include "qvzelif.h"
 
 namespace nQvzelTool {
@@ -78,8 +79,12 @@ constexpr int kExitSignalBase = 128;
 
 // Asks on the terminal; true only for an answer starting with y or Y.
 bool confirm(const std::string& a_rQuestion, std::ostream& a_rErr) {
-  a_rErr << "Do not power off while the firmware is written.\n"
-         << a_rQuestion << " [y/N] " << std::flush;
+  // The answer is typed after the question's last line, so that line ends
+  // in a space, not a line feed.
+  std::string l_Question =
+      wrapText("", displayText(a_rQuestion) + " [y/N]", "", cStandardOutput::errorColumns());
+  l_Question.back() = ' ';
+  a_rErr << "Do not power off while the firmware is written.\n" << l_Question << std::flush;
   std::string l_Answer;
   if (!std::getline(std::cin, l_Answer)) return false;
   return !l_Answer.empty() && (l_Answer[0] == 'y' || l_Answer[0] == 'Y');
@@ -101,18 +106,20 @@ bool reportEarlyRefusal(const sImageReport& a_rReport, const sCardVerdict& a_rVe
                         uint32_t a_FlashId, uint32_t a_SubsystemId, std::ostream& a_rErr) {
   switch (a_rVerdict.m_Step) {
     case fw::eImageStep::kFlashType:
-      reportFailure(a_rErr, "the image holds no section for this card's flash memory, " +
-                                flashText(a_FlashId) + "; its sections are for " +
-                                sectionFlashTypes(a_rReport) + "; nothing was written.",
+      reportFailure(a_rErr,
+                    "the image holds no section for this card's flash memory, " +
+                        flashText(a_FlashId) + "; its sections are for " +
+                        sectionFlashTypes(a_rReport) + "; nothing was written.",
                     a_rVerdict.m_Code);
       return true;
     case fw::eImageStep::kSubsystem: {
       const fw::sHeaderValue& l_rValue = a_rReport.m_Analysis.m_Sections.at(a_rVerdict.m_Section)
                                              .m_Check.m_Values[fw::kKeySubsystemId];
       if (l_rValue.m_Found) {
-        reportFailure(a_rErr, "the image is made for subsystem ID " + hexText(l_rValue.cut(), 4) +
-                                  ", but this card reports " + hexText(a_SubsystemId, 4) +
-                                  "; it is meant for another product; nothing was written.",
+        reportFailure(a_rErr,
+                      "the image is made for subsystem ID " + hexText(l_rValue.cut(), 4) +
+                          ", but this card reports " + hexText(a_SubsystemId, 4) +
+                          "; it is meant for another product; nothing was written.",
                       a_rVerdict.m_Code);
         return true;
       }
@@ -219,28 +226,33 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
                                       .m_Check.m_Values[fw::kKeyVersion]
                                       .cut();
 
-  a_rOut << "Item " << l_Index << ": " << textOrDash(l_rItem.m_Model) << ", slot path "
-         << textOrDash(l_rItem.m_SlotPath) << ", serial number "
-         << textOrDash(l_rItem.m_SerialNumber) << "\n"
+  const size_t l_Columns = cStandardOutput::columns();
+  const std::string l_Values(30, ' ');
+  a_rOut << wrapText("Item " + std::to_string(l_Index) + ": ",
+                     textOrDash(l_rItem.m_Model) + ", slot path " + textOrDash(l_rItem.m_SlotPath) +
+                         ", serial number " + textOrDash(l_rItem.m_SerialNumber),
+                     "  ", l_Columns)
          << "  Installed firmware version: " << hexText(l_Installed) << "\n"
          << "  Image firmware version:     " << hexText(l_ImageVersion) << "\n"
-         << "  Flash type:                 " << flashText(l_FlashId) << ", image section "
-         << l_Verdict.m_Section + 1 << "\n"
+         << wrapText(
+                "  Flash type:                 ",
+                flashText(l_FlashId) + ", image section " + std::to_string(l_Verdict.m_Section + 1),
+                l_Values, l_Columns)
          << std::flush;
   // What the user must see before the write did not arrive (a full disk,
   // >/dev/full): stop while nothing is written.
   if (!a_rOut.good()) {
-    reportFailure(a_rErr, "standard output cannot be written, so the update stops here; "
-                          "nothing was written.");
+    reportFailure(a_rErr,
+                  "standard output cannot be written, so the update stops here; "
+                  "nothing was written.");
     return kExitFailure;
   }
 
   if (l_Verdict.m_Step == fw::eImageStep::kVersion) {
-    reportFailure(
-        a_rErr,
-        "the image is not newer than the installed version; use --force to reinstall it; "
-        "nothing was written.",
-        l_Verdict.m_Code);
+    reportFailure(a_rErr,
+                  "the image is not newer than the installed version; use --force to reinstall it; "
+                  "nothing was written.",
+                  l_Verdict.m_Code);
     return kExitFailure;
   }
   if (l_Verdict.m_Code < 0) {
@@ -273,9 +285,9 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
         "Do not power off.\n");
     cElapsedTicker l_Ticker(a_rErr, "qvzel: writing firmware, ");
     l_Ticker.start(isatty(STDERR_FILENO) != 0);
-    l_Code = nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Report.m_File.data(),
-                                              l_Report.m_File.length(),
-                                              a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
+    l_Code =
+        nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Report.m_File.data(), l_Report.m_File.length(),
+                                         a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
     l_Seconds = l_Ticker.stop();
     l_Signal = l_Signals.caught();
   }

@@ -30,9 +30,9 @@ enum class eItemKind { kUpstream, kController, kUnknown };
 struct sPortRecord {
   uint32_t m_Index = 0;
   sTextValue m_Name;
-  sU32Value m_Number;     // bridge attribute 0x20000300 of the port's bridge
-  sU32Value m_LinkWidth;  // negotiated link width
-  sU32Value m_LinkSpeed;  // link speed
+  sU32Value m_Number;           // bridge attribute 0x20000300 of the port's bridge
+  sU32Value m_LinkWidth;        // the width the port is built for
+  sU32Value m_LinkSpeed;        // link speed
   bool m_ChassisFound = false;  // a listed controller hangs below this port
 };
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -84,6 +85,38 @@ TEST(ImageCheck, ChecksAndCardReadsInTheUpdatesOrder) {
   EXPECT_EQ(check("").m_Code, qvstatus::kNotFound);
 }
 
+TEST(ImageCheck, NumbersOutsideUnsigned32BitsAreRefusedNotCut) {
+  // Each would be cut to a value that passes: offset 0, the newest version,
+  // header version 2, the right checksum.
+  struct sCase {
+    const char* m_pFrom;
+    const char* m_pTo;
+    eImageStep m_Step;
+    const char* m_pReads;
+  };
+  const sCase l_Cases[] = {
+      {"Offset::0", "Offset::0x100000000", eImageStep::kHeaderValues, "FS"},
+      {"Version::101", "Version::-1", eImageStep::kHeaderValues, "FS"},
+      {"Version::101", "Version::-0x101", eImageStep::kHeaderValues, "FS"},
+      {"HeaderVersion::2", "HeaderVersion::4294967298", eImageStep::kHeaderVersion, "F"},
+      {"SubSystemID::5A31", "SubSystemID::100005A31", eImageStep::kSubsystem, "F"},
+      {"ByteCount::3", "ByteCount::-4294967293", eImageStep::kCountAndCrc, "FSV"},
+      {"CRC::741236882", "CRC::5036204178", eImageStep::kCountAndCrc, "FSV"},
+  };
+  for (const sCase& l_rCase : l_Cases) {
+    std::string l_Image = image();
+    l_Image.replace(l_Image.find(l_rCase.m_pFrom), std::strlen(l_rCase.m_pFrom), l_rCase.m_pTo);
+    const sOutcome l_Outcome = check(l_Image, 0, 1);
+    EXPECT_EQ(l_Outcome.m_Code, qvstatus::kOverflow) << l_rCase.m_pTo;
+    EXPECT_EQ(l_Outcome.m_Step, l_rCase.m_Step) << l_rCase.m_pTo;
+    EXPECT_EQ(l_Outcome.m_Reads, l_rCase.m_pReads) << l_rCase.m_pTo;
+  }
+  // The largest value and a negative zero still pass.
+  std::string l_Edge = image("2", "0xFFFFFFFF");
+  l_Edge.replace(l_Edge.find("Offset::0"), 9, "Offset::-0");
+  EXPECT_EQ(check(l_Edge).m_Code, qvstatus::kSuccess);
+}
+
 TEST(ImageCheck, OnlyPaddingDecodesToNothingAndIsRefused) {
   std::string l_Image = image();
   l_Image.replace(l_Image.find("YWJj"), 4, "====");
@@ -120,17 +153,18 @@ TEST(HeaderNumber, AgreesWithStrtolAndStrtoul) {
       errno = 0;
       const long l_Long = std::strtol(l_Text.c_str(), nullptr, l_Base);
       ASSERT_EQ(l_Signed.m_Value, static_cast<uint64_t>(l_Long)) << "'" << l_Text << "'";
-      const bool l_LongFits = errno == 0 && l_Long >= INT32_MIN && l_Long <= int64_t{UINT32_MAX};
-      ASSERT_EQ(l_Signed.m_Fits32, l_LongFits) << "'" << l_Text << "'";
+      // A number in 0 to 0xFFFFFFFF is exactly one that strtol reads
+      // without overflow into that range, whichever conversion an update uses.
+      const bool l_Fits = errno == 0 && l_Long >= 0 && l_Long <= int64_t{UINT32_MAX};
+      ASSERT_EQ(l_Signed.m_FitsUnsigned32, l_Fits) << "'" << l_Text << "'";
+      ASSERT_EQ(l_Unsigned.m_FitsUnsigned32, l_Fits) << "'" << l_Text << "'";
       errno = 0;
       const unsigned long l_Unsigned64 = std::strtoul(l_Text.c_str(), nullptr, l_Base);
       ASSERT_EQ(l_Unsigned.m_Value, l_Unsigned64) << "'" << l_Text << "'";
     }
   }
-  const std::string l_Wide = "0x1FFFFFFFF";
+  const std::string l_Unsigned = "-18446744073709551615";  // strtoul gives 1
   EXPECT_FALSE(
-      convertHeaderNumber(l_Wide.data(), l_Wide.data() + l_Wide.size(), 16, false).m_Fits32);
-  const std::string l_Negative = "-1";
-  EXPECT_FALSE(convertHeaderNumber(l_Negative.data(), l_Negative.data() + 2, 16, false).m_Fits32);
-  EXPECT_TRUE(convertHeaderNumber(l_Negative.data(), l_Negative.data() + 2, 10, true).m_Fits32);
+      convertHeaderNumber(l_Unsigned.data(), l_Unsigned.data() + l_Unsigned.size(), 10, false)
+          .m_FitsUnsigned32);
 }
