@@ -120,6 +120,13 @@ for rule in "$tree"/kernel/qvzel/*.rules; do
   [ ! -e "$rule" ] || cmp -s "$rule" "$root/usr/lib/udev/rules.d/${rule##*/}" ||
     fail "qvzelif-dkms does not install ${rule##*/} in /usr/lib/udev/rules.d"
 done
+# Every group the rules name is one the package creates.
+dkmscontrol=$work/dkms-control
+dpkg-deb -e "$(ls "$work"/qvzelif-dkms_*.deb)" "$dkmscontrol"
+for group in $(cat "$root"/usr/lib/udev/rules.d/*.rules 2>/dev/null | sed -n 's/.*GROUP="\([^"]*\)".*/\1/p' | sort -u); do
+  grep -q "addgroup --system $group\$" "$dkmscontrol/postinst" ||
+    fail "the udev rules name the group $group, which qvzelif-dkms does not create"
+done
 dpkg-deb -f "$(ls "$work"/libqvzelif1_*.deb)" Suggests | grep -qw qvzelif-dkms ||
   fail "libqvzelif1 does not suggest qvzelif-dkms"
 dpkg-deb -f "$(ls "$work"/qvzelif-dkms_*.deb)" Depends | grep -qw dkms ||
