@@ -41,16 +41,61 @@ size_t anchorOf(const char* a_pKey, size_t a_KeyLength) {
 
 }  // namespace
 
-uint32_t findValueEnd(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin) {
+namespace {
+
+// First CR LF that starts in [a_Begin, a_Limit), or a_Limit.
+uint32_t firstCrLf(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin, uint32_t a_Limit) {
   uint32_t l_Position = a_Begin;
-  while (l_Position < a_TextLength) {
-    const void* l_pHit = std::memchr(a_pText + l_Position, '\r', a_TextLength - l_Position);
+  while (l_Position < a_Limit) {
+    const void* l_pHit = std::memchr(a_pText + l_Position, '\r', a_Limit - l_Position);
     if (l_pHit == nullptr) break;
     l_Position = static_cast<uint32_t>(static_cast<const char*>(l_pHit) - a_pText);
     if (l_Position + 1 < a_TextLength && a_pText[l_Position + 1] == '\n') return l_Position;
     ++l_Position;
   }
-  return a_TextLength;
+  return a_Limit;
+}
+
+// First line feed in [a_Begin, a_Limit), or a_Limit.
+uint32_t firstLineFeed(const char* a_pText, uint32_t, uint32_t a_Begin, uint32_t a_Limit) {
+  const void* l_pHit = std::memchr(a_pText + a_Begin, '\n', a_Limit - a_Begin);
+  return l_pHit == nullptr ? a_Limit
+                           : static_cast<uint32_t>(static_cast<const char*>(l_pHit) - a_pText);
+}
+
+// The first match at or after a_Begin by a_Search, using and updating the
+// memo: a start inside its range has the answer at once, one just before it
+// searches only up to the range.
+template <typename tSearch>
+uint32_t searchWithMemo(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin,
+                        sSearchMemo* a_pMemo, tSearch a_Search) {
+  if (a_Begin >= a_TextLength) return a_TextLength;
+  if (a_pMemo == nullptr) return a_Search(a_pText, a_TextLength, a_Begin, a_TextLength);
+  sSearchMemo& l_rMemo = *a_pMemo;
+  if (l_rMemo.m_Valid && a_Begin >= l_rMemo.m_From && a_Begin <= l_rMemo.m_At) {
+    return l_rMemo.m_At;
+  }
+  uint32_t l_At = 0;
+  if (l_rMemo.m_Valid && a_Begin < l_rMemo.m_From) {
+    l_At = a_Search(a_pText, a_TextLength, a_Begin, l_rMemo.m_From);
+    if (l_At == l_rMemo.m_From) l_At = l_rMemo.m_At;
+  } else {
+    l_At = a_Search(a_pText, a_TextLength, a_Begin, a_TextLength);
+  }
+  l_rMemo = sSearchMemo{true, a_Begin, l_At};
+  return l_At;
+}
+
+}  // namespace
+
+uint32_t findValueEnd(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin,
+                      sSearchMemo* a_pMemo) {
+  return searchWithMemo(a_pText, a_TextLength, a_Begin, a_pMemo, firstCrLf);
+}
+
+uint32_t findLineFeed(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin,
+                      sSearchMemo* a_pMemo) {
+  return searchWithMemo(a_pText, a_TextLength, a_Begin, a_pMemo, firstLineFeed);
 }
 
 uint32_t flashIdOfUpdateType(const char* a_pValue, uint32_t a_Length) {
@@ -133,6 +178,7 @@ void splitImageSections(const char* a_pImage, uint32_t a_Length,
   bool l_Searched = false;
   bool l_HaveType = false;
   uint32_t l_TypeKey = 0;
+  sSearchMemo l_TypeEnd;
   const uint32_t l_TypeKeyLength = static_cast<uint32_t>(sizeof(kUpdateTypeKey) - 1);
 
   Status l_Search;
@@ -150,7 +196,7 @@ void splitImageSections(const char* a_pImage, uint32_t a_Length,
     sSectionEntry l_Entry{{l_Start, l_End, 0}, l_HaveType, l_TypeKey, 0, 0};
     if (l_HaveType) {
       l_Entry.m_TypeBegin = l_TypeKey + l_TypeKeyLength;
-      l_Entry.m_TypeEnd = findValueEnd(a_pImage, a_Length, l_Entry.m_TypeBegin);
+      l_Entry.m_TypeEnd = findValueEnd(a_pImage, a_Length, l_Entry.m_TypeBegin, &l_TypeEnd);
       l_Entry.m_Section.m_FlashId = flashIdOfUpdateType(a_pImage + l_Entry.m_TypeBegin,
                                                         l_Entry.m_TypeEnd - l_Entry.m_TypeBegin);
     }
@@ -194,19 +240,35 @@ void scanImageSections(const char* a_pImage, uint32_t a_Length,
 }
 
 void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSection& a_rSection,
-                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength, Status& a_rStatus) {
+                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength, Status& a_rStatus,
+                        sSearchMemo* a_pBlankLine) {
   if (a_rStatus.isFatal()) return;
   if (a_pImage == nullptr || a_pPayloadStart == nullptr || a_pPayloadLength == nullptr ||
       a_rSection.m_Start > a_rSection.m_End || a_rSection.m_End > a_Length) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInvalidParameter);
     return;
   }
-  const uint32_t l_HeaderLength =
-      findPayloadOffset(a_pImage + a_rSection.m_Start, a_Length - a_rSection.m_Start, a_rStatus);
-  if (a_rStatus.isFatal()) return;
+  // The blank line is the first "\r\n\r\n" from the section's start with at
+  // least one byte after it (m_At: its offset, or a_Length for none). One
+  // found at or after this start, or none found from an earlier one, answers
+  // for this section too.
+  static const char l_BlankLine[] = "\r\n\r\n";
+  const uint32_t l_BlankLength = static_cast<uint32_t>(sizeof(l_BlankLine) - 1);
+  sSearchMemo l_Local;
+  sSearchMemo& l_rMemo = a_pBlankLine != nullptr ? *a_pBlankLine : l_Local;
+  if (!l_rMemo.m_Valid || l_rMemo.m_From > a_rSection.m_Start ||
+      (l_rMemo.m_At != a_Length && l_rMemo.m_At < a_rSection.m_Start)) {
+    Status l_Search;
+    const uint32_t l_At = findKey(a_pImage, a_Length, a_rSection.m_Start, l_BlankLine, l_Search);
+    l_rMemo = sSearchMemo{true, a_rSection.m_Start, l_Search.isFatal() ? a_Length : l_At};
+  }
+  if (l_rMemo.m_At == a_Length) {
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kOverflow);
+    return;
+  }
   // The blank line is searched to the end of the image, so it may belong to a
   // later section; the payload length would then wrap below zero.
-  const uint32_t l_PayloadStart = a_rSection.m_Start + l_HeaderLength;
+  const uint32_t l_PayloadStart = l_rMemo.m_At + l_BlankLength;
   if (l_PayloadStart > a_rSection.m_End) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kOverflow);
     return;

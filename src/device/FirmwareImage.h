@@ -85,9 +85,25 @@ void getKeyValue(const char* a_pText, uint32_t a_TextLength, const char* a_pKey,
 // byte must follow. Not found: records overflow and returns a_TextLength.
 uint32_t findPayloadOffset(const char* a_pText, uint32_t a_TextLength, Status& a_rStatus);
 
+// What an earlier search of one text for the next match learnt: no match
+// starts in [m_From, m_At), and one starts at m_At (or m_At is the text's
+// length). Searches from nearby starts then need not run over that range
+// again: every search of a header value may run to the end of the image, and
+// an image of many sections would otherwise be read once per value.
+struct sSearchMemo {
+  bool m_Valid = false;
+  uint32_t m_From = 0;
+  uint32_t m_At = 0;
+};
+
 // End of the value that starts at a_Begin: the first CR LF at or after it,
-// or a_TextLength.
-uint32_t findValueEnd(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin);
+// or a_TextLength. a_pMemo (optional) must always come with the same text.
+uint32_t findValueEnd(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin,
+                      sSearchMemo* a_pMemo = nullptr);
+
+// First line feed at or after a_Begin, or a_TextLength; a_pMemo as above.
+uint32_t findLineFeed(const char* a_pText, uint32_t a_TextLength, uint32_t a_Begin,
+                      sSearchMemo* a_pMemo = nullptr);
 
 // Flash ID of an update type value: kIssiFlashId or kSstFlashId for the two
 // accepted texts (exactly, quotes included), 0 for anything else.
@@ -109,8 +125,11 @@ void scanImageSections(const char* a_pImage, uint32_t a_Length,
 // missing blank line, or one that runs past the section's end, records
 // overflow and writes nothing; a section outside the image records invalid
 // parameter. The payload may be empty (length 0).
+// a_pBlankLine (optional) remembers the blank line found for one section
+// (its offset, or "none") for the sections after it of the same image.
 void findSectionPayload(const char* a_pImage, uint32_t a_Length, const sImageSection& a_rSection,
-                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength, Status& a_rStatus);
+                        uint32_t* a_pPayloadStart, uint32_t* a_pPayloadLength, Status& a_rStatus,
+                        sSearchMemo* a_pBlankLine = nullptr);
 
 // Converts the bytes [a_pBegin, a_pEnd) (a NUL ends them too).
 sHeaderNumber convertHeaderNumber(const char* a_pBegin, const char* a_pEnd, int a_Base,

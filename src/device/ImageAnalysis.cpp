@@ -12,17 +12,38 @@ void note(sSectionAnalysis& a_rSection, eFinding a_Kind, uint32_t a_Key, bool a_
   a_rSection.m_Findings.push_back(sFinding{a_Kind, a_Key, a_Refuses});
 }
 
-bool holdsLineFeed(const char* a_pImage, uint32_t a_Begin, uint32_t a_End) {
-  return std::memchr(a_pImage + a_Begin, '\n', a_End - a_Begin) != nullptr;
+// Line feed searches of one image. A section that takes a value from a
+// later one asks again about the same value, so each key's last answer is
+// kept (kImageKeyCount: the update type); the memo carries the last search
+// over, so that a value that runs on to the end of the image is not read
+// again for every section.
+struct sLineFeeds {
+  sSearchMemo m_Memo;
+  bool m_Known[kImageKeyCount + 1] = {};
+  uint32_t m_Begin[kImageKeyCount + 1] = {};
+  bool m_Holds[kImageKeyCount + 1] = {};
+};
+
+bool holdsLineFeed(const char* a_pImage, uint32_t a_Length, uint32_t a_Key, uint32_t a_Begin,
+                   uint32_t a_End, sLineFeeds& a_rLineFeeds) {
+  if (!a_rLineFeeds.m_Known[a_Key] || a_rLineFeeds.m_Begin[a_Key] != a_Begin) {
+    a_rLineFeeds.m_Known[a_Key] = true;
+    a_rLineFeeds.m_Begin[a_Key] = a_Begin;
+    a_rLineFeeds.m_Holds[a_Key] =
+        findLineFeed(a_pImage, a_Length, a_Begin, &a_rLineFeeds.m_Memo) < a_End;
+  }
+  return a_rLineFeeds.m_Holds[a_Key];
 }
 
-void findHeaderFindings(const char* a_pImage, sSectionAnalysis& a_rSection) {
+void findHeaderFindings(const char* a_pImage, uint32_t a_Length, sSectionAnalysis& a_rSection,
+                        sLineFeeds& a_rLineFeeds) {
   const sSectionEntry& l_rEntry = a_rSection.m_Entry;
   if (!l_rEntry.m_HasType) {
     note(a_rSection, eFinding::kTypeMissing, kImageKeyCount, true);
   } else if (l_rEntry.m_Section.m_FlashId == 0) {
     note(a_rSection, eFinding::kTypeUnknown, kImageKeyCount, true);
-    if (holdsLineFeed(a_pImage, l_rEntry.m_TypeBegin, l_rEntry.m_TypeEnd)) {
+    if (holdsLineFeed(a_pImage, a_Length, kImageKeyCount, l_rEntry.m_TypeBegin, l_rEntry.m_TypeEnd,
+                      a_rLineFeeds)) {
       note(a_rSection, eFinding::kLineFeedOnly, kImageKeyCount, false);
     }
   }
@@ -39,7 +60,7 @@ void findHeaderFindings(const char* a_pImage, sSectionAnalysis& a_rSection) {
     if (!l_rValue.m_Number.m_FitsUnsigned32) {
       note(a_rSection, eFinding::kOutOfRange, l_Key, true);
     }
-    if (holdsLineFeed(a_pImage, l_rValue.m_Begin, l_rValue.m_End)) {
+    if (holdsLineFeed(a_pImage, a_Length, l_Key, l_rValue.m_Begin, l_rValue.m_End, a_rLineFeeds)) {
       note(a_rSection, eFinding::kLineFeedOnly, l_Key, false);
     }
   }
@@ -131,12 +152,13 @@ void analyseImage(const char* a_pImage, uint32_t a_Length, sImageAnalysis& a_rAn
   try {
     a_rAnalysis.m_Sections.resize(l_Entries.size());
     sKeyMemo l_Memo;
+    sLineFeeds l_LineFeeds;
     for (size_t l_Index = 0; l_Index < l_Entries.size(); ++l_Index) {
       sSectionAnalysis& l_rSection = a_rAnalysis.m_Sections[l_Index];
       l_rSection.m_Entry = l_Entries[l_Index];
       readSectionCheck(a_pImage, a_Length, l_rSection.m_Entry.m_Section, l_rSection.m_Check,
                        &l_Memo);
-      findHeaderFindings(a_pImage, l_rSection);
+      findHeaderFindings(a_pImage, a_Length, l_rSection, l_LineFeeds);
       findPayloadFindings(a_pImage, l_rSection, a_rStatus);
       if (a_rStatus.isFatal()) return;
       judgeForOwnCard(a_pImage, l_rSection);

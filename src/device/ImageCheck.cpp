@@ -19,7 +19,7 @@ const sImageKey kImageKeys[kImageKeyCount] = {
 namespace {
 
 sHeaderValue readValue(const char* a_pImage, uint32_t a_Length, uint32_t a_From,
-                       const sImageKey& a_rKey) {
+                       const sImageKey& a_rKey, sSearchMemo* a_pValueEnd) {
   sHeaderValue l_Value;
   Status l_Search;
   const uint32_t l_Key = findKey(a_pImage, a_Length, a_From, a_rKey.m_pKey, l_Search);
@@ -28,7 +28,7 @@ sHeaderValue readValue(const char* a_pImage, uint32_t a_Length, uint32_t a_From,
   l_Value.m_KeyOffset = l_Key;
   // findKey leaves at least one byte after the key, where the value starts.
   l_Value.m_Begin = l_Key + static_cast<uint32_t>(std::strlen(a_rKey.m_pKey));
-  l_Value.m_End = findValueEnd(a_pImage, a_Length, l_Value.m_Begin);
+  l_Value.m_End = findValueEnd(a_pImage, a_Length, l_Value.m_Begin, a_pValueEnd);
   l_Value.m_Number = convertHeaderNumber(a_pImage + l_Value.m_Begin, a_pImage + l_Value.m_End,
                                          a_rKey.m_Base, a_rKey.m_Signed);
   return l_Value;
@@ -99,7 +99,8 @@ void readSectionCheck(const char* a_pImage, uint32_t a_Length, const sImageSecti
       l_rValue = a_pMemo->m_Last[l_Key];
       continue;
     }
-    l_rValue = readValue(a_pImage, a_Length, a_rSection.m_Start, kImageKeys[l_Key]);
+    l_rValue = readValue(a_pImage, a_Length, a_rSection.m_Start, kImageKeys[l_Key],
+                         a_pMemo != nullptr ? &a_pMemo->m_ValueEnd : nullptr);
     if (a_pMemo != nullptr) {
       a_pMemo->m_Searched[l_Key] = true;
       a_pMemo->m_Last[l_Key] = l_rValue;
@@ -107,7 +108,8 @@ void readSectionCheck(const char* a_pImage, uint32_t a_Length, const sImageSecti
   }
   Status l_Payload;
   findSectionPayload(a_pImage, a_Length, a_rSection, &a_rCheck.m_PayloadStart,
-                     &a_rCheck.m_PayloadLength, l_Payload);
+                     &a_rCheck.m_PayloadLength, l_Payload,
+                     a_pMemo != nullptr ? &a_pMemo->m_BlankLine : nullptr);
   a_rCheck.m_PayloadCode = l_Payload.result();
 }
 

@@ -69,6 +69,8 @@ struct sSectionCheck {
 struct sKeyMemo {
   bool m_Searched[kImageKeyCount] = {};
   sHeaderValue m_Last[kImageKeyCount];
+  sSearchMemo m_ValueEnd;   // the last CR LF search of a value's end
+  sSearchMemo m_BlankLine;  // the last search of a header's blank line
 };
 
 // The card's values, read when the update needs them.

@@ -150,7 +150,8 @@ void reportUpdateFailure(const sImageReport& a_rReport, void* a_pItem, bool a_Fo
   if (l_Read && checkForCard(a_rReport, l_FlashId, l_Subsystem, l_Installed, a_Force).m_Code < 0) {
     reportFailure(a_rErr,
                   "the firmware update failed before anything reached the driver's write: the "
-                  "card's values changed meanwhile and the library refused the image.",
+                  "card's values changed meanwhile and the library refused the image; nothing "
+                  "was written.",
                   a_Code);
     return;
   }

@@ -362,3 +362,46 @@ TEST(HostileImages, ManySectionsSharingOneTypeLineStayFast) {
   EXPECT_EQ(l_Status.code, qvstatus::kSuccess);
   EXPECT_EQ(l_Sections.size(), 20000u);
 }
+
+// A search memo answers exactly as a fresh search, whatever order the starts
+// come in (forwards, backwards into the remembered range, past it), and a
+// blank-line memo carried over sections in image order gives each section
+// the payload of its own search.
+TEST(SearchMemo, AnswersAsAFreshSearch) {
+  std::mt19937 l_Random(25);
+  const char l_Letters[] = "\r\n\r\nab:";
+  for (int l_Round = 0; l_Round < 300; ++l_Round) {
+    std::string l_Text;
+    const size_t l_Size = l_Random() % 200;
+    for (size_t l_Index = 0; l_Index < l_Size; ++l_Index) {
+      // Mostly plain bytes, so that long stretches hold no match.
+      l_Text += l_Random() % 8 == 0 ? l_Letters[l_Random() % 7] : 'x';
+    }
+    const ExactImage l_Image(l_Text);
+    sSearchMemo l_Ends;
+    sSearchMemo l_Feeds;
+    for (int l_Query = 0; l_Query < 100; ++l_Query) {
+      const uint32_t l_Begin = static_cast<uint32_t>(l_Random() % (l_Size + 2));
+      ASSERT_EQ(findValueEnd(l_Image.data(), l_Image.length(), l_Begin, &l_Ends),
+                findValueEnd(l_Image.data(), l_Image.length(), l_Begin))
+          << "round " << l_Round << ", from " << l_Begin;
+      ASSERT_EQ(findLineFeed(l_Image.data(), l_Image.length(), l_Begin, &l_Feeds),
+                findLineFeed(l_Image.data(), l_Image.length(), l_Begin))
+          << "round " << l_Round << ", from " << l_Begin;
+    }
+    sSearchMemo l_Blank;
+    for (uint32_t l_Start = 0; l_Start <= l_Image.length(); l_Start += 1 + l_Random() % 9) {
+      const sImageSection l_Section{l_Start, l_Image.length(), 0};
+      uint32_t l_Fresh[2] = {0, 0};
+      uint32_t l_Memo[2] = {0, 0};
+      Status l_FreshStatus;
+      Status l_MemoStatus;
+      findSectionPayload(l_Image.data(), l_Image.length(), l_Section, &l_Fresh[0], &l_Fresh[1],
+                         l_FreshStatus);
+      findSectionPayload(l_Image.data(), l_Image.length(), l_Section, &l_Memo[0], &l_Memo[1],
+                         l_MemoStatus, &l_Blank);
+      ASSERT_EQ(l_MemoStatus.code, l_FreshStatus.code) << "round " << l_Round;
+      ASSERT_EQ(l_Memo[0], l_Fresh[0]) << "round " << l_Round << ", section at " << l_Start;
+    }
+  }
+}
