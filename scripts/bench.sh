@@ -112,6 +112,8 @@ EOF
   --benchmark_out="$out/image.json" --benchmark_out_format=json
 "$bench_bin/image/bench_image_modules" --benchmark_min_time="$min_time" \
   --benchmark_out="$out/image_modules.json" --benchmark_out_format=json
+"$bench_bin/image/bench_image_sections" --benchmark_min_time="$min_time" \
+  --benchmark_out="$out/image_sections.json" --benchmark_out_format=json
 
 echo "== discovery and attribute reads =="
 "$bench_bin/discovery/bench_discovery" --benchmark_min_time="$min_time" \
@@ -122,6 +124,11 @@ echo "== INI files: 10,000 to 160,000 keys, alone and as the controller file =="
 # directory; the relocation library reads its variable when the program starts.
 QVRELOC_SHAREDSTATEDIR=$out/state "$bench_bin/config/bench_ini" --benchmark_min_time="$min_time" \
   --benchmark_out="$out/ini.json" --benchmark_out_format=json
+
+echo "== the tool on growing inputs: check-image over sections, list over controllers =="
+python3 scripts/bench-tool-growth.py "$build/tools/qvzel/qvzel" \
+  "$build/companions/qvdriversim/qvsim-run" "$build/companions" "$out/systems/chassis-1.ini" \
+  "$out/tool-growth" | tee "$out/tool-growth.txt"
 
 echo "== memory: 10,000 list openings and closings in one process =="
 "$bench_bin/discovery/qvz_bench_list_loop" "$out/systems/chassis-8.ini" 10000 | tee "$out/memory.txt"

@@ -2,7 +2,8 @@
 // Loading INI files of 10,000 to 160,000 keys in one section (10 bytes a
 // line: 160,000 keys make 1.6 MB) and of as many one-key sections: through
 // the INI class, as discovery reads the controller file, and as the
-// controller file of a whole list opening.
+// controller file of a whole list opening; and list openings with 1,000 to
+// 50,000 controllers from the controller file.
 //
 // Run by scripts/bench.sh; by hand:
 //   QVRELOC_SHAREDSTATEDIR=DIR QVZ_BENCH_SYSTEM_DIR=SYSTEMS
@@ -126,6 +127,45 @@ void BM_OpenListWithControllerFile(benchmark::State& a_rState) {
   setCounters(a_rState, l_Text);
 }
 
+// A list opening whose controller file names a_rState.range(0) controllers,
+// each on the upstream card's first port, and a read of every attribute of
+// every item (what qvzel list asks): the time per controller must stay flat.
+void BM_ListManyControllers(benchmark::State& a_rState) {
+  const char* l_pState = std::getenv("QVRELOC_SHAREDSTATEDIR");
+  std::string l_Error;
+  if (l_pState == nullptr || nQvBench::systemDirectory().empty() ||
+      !nQvBench::useSystem(nQvBench::systemFile(1), l_Error)) {
+    a_rState.SkipWithError(l_Error.empty() ? "needs QVRELOC_SHAREDSTATEDIR and QVZ_BENCH_SYSTEM_DIR"
+                                           : l_Error.c_str());
+    return;
+  }
+  const std::string l_Dir = std::string(l_pState) + "/qvpxi";
+  ::mkdir(l_pState, 0755);
+  ::mkdir(l_Dir.c_str(), 0755);
+  const std::string l_Path = l_Dir + "/pxicontrollers.ini";
+  std::string l_Text;
+  char l_Section[48];
+  for (int64_t l_Index = 0; l_Index < a_rState.range(0); ++l_Index) {
+    std::snprintf(l_Section, sizeof(l_Section), "[c%lld]\n", static_cast<long long>(l_Index));
+    l_Text += std::string(l_Section) + kControllerKeys;
+  }
+  if (!writeFile(l_Path, l_Text)) {
+    a_rState.SkipWithError(("cannot write " + l_Path).c_str());
+    return;
+  }
+  const int64_t l_Expected = nQvBench::expectedItems(1) + a_rState.range(0);
+  for (auto _ : a_rState) {
+    const int64_t l_Count = nQvBench::openReadClose(true, l_Error, nullptr);
+    if (l_Count != l_Expected) {
+      a_rState.SkipWithError(l_Error.empty() ? "the list does not hold every controller"
+                                             : l_Error.c_str());
+      break;
+    }
+  }
+  std::remove(l_Path.c_str());
+  a_rState.counters["controllers"] = static_cast<double>(a_rState.range(0));
+}
+
 void keyCounts(benchmark::internal::Benchmark* a_pBench) {
   a_pBench->Arg(10000)->Arg(40000)->Arg(160000)->Unit(benchmark::kMillisecond);
 }
@@ -133,6 +173,12 @@ void keyCounts(benchmark::internal::Benchmark* a_pBench) {
 BENCHMARK(BM_IniClassOneSection)->Apply(keyCounts);
 BENCHMARK(BM_IniClassManySections)->Apply(keyCounts);
 BENCHMARK(BM_OpenListWithControllerFile)->Apply(keyCounts);
+BENCHMARK(BM_ListManyControllers)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -73,6 +73,7 @@ struct qvlab_fn *qvlab_find(struct qvlab *lab, const char *name);
 bool qvlab_fn_present(const struct qvlab_fn *fn);
 u8 qvlab_fn_bus(const struct qvlab_fn *fn);
 int qvlab_unplug(struct qvlab *lab, struct qvlab_fn *fn);
+int qvlab_plug(struct qvlab *lab, struct qvlab_fn *fn);
 int qvlab_cable(struct qvlab *lab, struct qvlab_fn *fn, bool on);
 struct qvlab_card *qvlab_card_of(struct pci_dev *pdev);
 
@@ -80,6 +81,7 @@ struct qvlab_card *qvlab_card_of(struct pci_dev *pdev);
 struct qvlab_card *qvlab_card_create(const struct qvlab_function *rec);
 void qvlab_card_put(struct qvlab_card *card);
 void qvlab_card_reload(struct qvlab_card *card);
+u32 qvlab_card_version(struct qvlab_card *card);
 void qvlab_card_set_present(struct qvlab_card *card, bool present);
 u32 qvlab_card_read(struct qvlab_card *card, unsigned int reg);
 void qvlab_card_write(struct qvlab_card *card, unsigned int reg, u32 val);

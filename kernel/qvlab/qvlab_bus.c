@@ -15,6 +15,7 @@
 #include <asm/unaligned.h>
 
 #include "qvlab.h"
+#include "qvzel_driver.h"
 
 DEFINE_RAW_SPINLOCK(qvlab_cfg_lock);
 
@@ -23,10 +24,13 @@ DEFINE_RAW_SPINLOCK(qvlab_cfg_lock);
 #define QVLAB_CAP_SSVID 0x80
 #define QVLAB_EXT_DSN 0x100
 
+#define QVLAB_PCIE_CAP_VERSION 2
 #define QVLAB_SPEED_MAX 6
 #define QVLAB_WIDTH_MAX 32
 #define QVLAB_DEVCTL_DEFAULT 0x2810 /* 512-byte reads, relaxed ordering, no snoop */
 #define QVLAB_MEM_WINDOW_CLOSED 0xFFF0 /* base above limit */
+#define QVLAB_IO_WINDOW_CLOSED 0xF0
+#define QVLAB_HEADER_MULTIFUNCTION 0x80
 
 static bool qvlab_is_port(const struct qvlab_fn *fn)
 {
@@ -43,12 +47,6 @@ static void qvlab_set16(struct qvlab_fn *fn, unsigned int where, u16 val, u16 wm
 {
 	put_unaligned_le16(val, fn->cfg + where);
 	put_unaligned_le16(wmask, fn->wmask + where);
-}
-
-static void qvlab_set32(struct qvlab_fn *fn, unsigned int where, u32 val, u32 wmask)
-{
-	put_unaligned_le32(val, fn->cfg + where);
-	put_unaligned_le32(wmask, fn->wmask + where);
 }
 
 /* Link Status: a port with its link down reads x0 at 2.5 GT/s and no data link. */
@@ -76,7 +74,7 @@ static void qvlab_init_pcie(struct qvlab_fn *fn, u8 next)
 
 	cap[PCI_CAP_LIST_ID] = PCI_CAP_ID_EXP;
 	cap[PCI_CAP_LIST_NEXT] = next;
-	put_unaligned_le16(PCI_EXP_FLAGS_VERS_2 | (r->pcie_type << 4), cap + PCI_EXP_FLAGS);
+	put_unaligned_le16(QVLAB_PCIE_CAP_VERSION | (r->pcie_type << 4), cap + PCI_EXP_FLAGS);
 	qvlab_set16(fn, QVLAB_CAP_PCIE + PCI_EXP_DEVCTL, QVLAB_DEVCTL_DEFAULT, 0x7FFF);
 	lnkcap = (r->max_speed & PCI_EXP_LNKCAP_SLS) | ((r->max_width << 4) & PCI_EXP_LNKCAP_MLW) |
 		 ((u32)r->port_number << 24);
@@ -127,9 +125,17 @@ static void qvlab_init_cfg(struct qvlab_fn *fn, u8 bus)
 		fn->wmask[PCI_SECONDARY_BUS] = 0xFF;
 		fn->wmask[PCI_SUBORDINATE_BUS] = 0xFF;
 		fn->wmask[PCI_SEC_LATENCY_TIMER] = 0xFF;
-		/* No I/O or prefetchable window (they read back 0); memory closed. */
+		/*
+		 * Every window starts closed (base above limit), as firmware
+		 * leaves a bridge with nothing behind it to map.
+		 */
+		fn->cfg[PCI_IO_BASE] = QVLAB_IO_WINDOW_CLOSED;
+		fn->wmask[PCI_IO_BASE] = QVLAB_IO_WINDOW_CLOSED;
+		fn->wmask[PCI_IO_LIMIT] = QVLAB_IO_WINDOW_CLOSED;
 		qvlab_set16(fn, PCI_MEMORY_BASE, QVLAB_MEM_WINDOW_CLOSED, 0xFFF0);
 		qvlab_set16(fn, PCI_MEMORY_LIMIT, 0, 0xFFF0);
+		qvlab_set16(fn, PCI_PREF_MEMORY_BASE, QVLAB_MEM_WINDOW_CLOSED, 0xFFF0);
+		qvlab_set16(fn, PCI_PREF_MEMORY_LIMIT, 0, 0xFFF0);
 		qvlab_set16(fn, PCI_BRIDGE_CONTROL, 0, 0x00FF);
 	} else {
 		put_unaligned_le16(r->subsystem_vendor, fn->cfg + PCI_SUBSYSTEM_VENDOR_ID);
@@ -218,6 +224,28 @@ static int qvlab_number(struct qvlab *lab, int idx, unsigned int *next)
 	return 0;
 }
 
+/* Function 0 of a device with further functions says so, or the kernel looks no further. */
+static void qvlab_mark_multifunction(struct qvlab *lab)
+{
+	unsigned int i, j;
+
+	for (i = 0; i < lab->count; i++) {
+		struct qvlab_fn *fn = &lab->fns[i];
+
+		if (PCI_FUNC(fn->rec.devfn))
+			continue;
+		for (j = 0; j < lab->count; j++) {
+			struct qvlab_fn *other = &lab->fns[j];
+
+			if (other->parent == fn->parent && PCI_FUNC(other->rec.devfn) &&
+			    PCI_SLOT(other->rec.devfn) == PCI_SLOT(fn->rec.devfn)) {
+				fn->cfg[PCI_HEADER_TYPE] |= QVLAB_HEADER_MULTIFUNCTION;
+				break;
+			}
+		}
+	}
+}
+
 int qvlab_build(struct qvlab *lab, const struct qvlab_function *recs, unsigned int count)
 {
 	unsigned int next = QVLAB_ROOT_BUS + 1;
@@ -253,6 +281,8 @@ int qvlab_build(struct qvlab *lab, const struct qvlab_function *recs, unsigned i
 		if (qvlab_is_bridge(&lab->fns[i]))
 			ret = qvlab_number(lab, i, &next);
 	}
+	if (!ret)
+		qvlab_mark_multifunction(lab);
 	return ret;
 }
 
@@ -362,7 +392,7 @@ int qvlab_start(struct qvlab *lab)
 	}
 	lab->root = bus;
 	pci_lock_rescan_remove();
-	pci_bus_update_busn_res_end(bus, pci_scan_child_bus(bus));
+	pci_scan_child_bus(bus);
 	pci_bus_add_devices(bus);
 	pci_unlock_rescan_remove();
 	return 0;
@@ -371,7 +401,9 @@ int qvlab_start(struct qvlab *lab)
 /* Removes the root bus (drivers see an orderly removal) and frees the lab's functions. */
 void qvlab_stop(struct qvlab *lab)
 {
-	unsigned int i;
+	struct qvlab_fn *fns;
+	unsigned int i, count;
+	unsigned long flags;
 
 	if (lab->root) {
 		pci_lock_rescan_remove();
@@ -380,11 +412,16 @@ void qvlab_stop(struct qvlab *lab)
 		pci_unlock_rescan_remove();
 		lab->root = NULL;
 	}
-	for (i = 0; i < lab->count; i++)
-		qvlab_card_put(lab->fns[i].card);
-	vfree(lab->fns);
+	/* A device someone still holds may read configuration space: it finds nothing. */
+	raw_spin_lock_irqsave(&qvlab_cfg_lock, flags);
+	fns = lab->fns;
+	count = lab->count;
 	lab->fns = NULL;
 	lab->count = 0;
+	raw_spin_unlock_irqrestore(&qvlab_cfg_lock, flags);
+	for (i = 0; i < count; i++)
+		qvlab_card_put(fns[i].card);
+	vfree(fns);
 }
 
 struct qvlab_fn *qvlab_find(struct qvlab *lab, const char *name)
@@ -446,6 +483,37 @@ int qvlab_unplug(struct qvlab *lab, struct qvlab_fn *fn)
 		pci_stop_and_remove_bus_device_locked(pdev);
 		pci_dev_put(pdev);
 	}
+	return 0;
+}
+
+/* The card or chassis goes back into its slot: the link above trains and the kernel rescans. */
+int qvlab_plug(struct qvlab *lab, struct qvlab_fn *fn)
+{
+	struct pci_dev *pdev = NULL;
+	struct pci_bus *bus = lab->root;
+	unsigned long flags;
+
+	if (!fn->unplugged)
+		return -EBUSY;
+	raw_spin_lock_irqsave(&qvlab_cfg_lock, flags);
+	fn->unplugged = false;
+	if (fn->parent && qvlab_is_port(fn->parent)) {
+		fn->parent->link_up = true;
+		qvlab_update_link(fn->parent);
+	}
+	raw_spin_unlock_irqrestore(&qvlab_cfg_lock, flags);
+	qvlab_power_cards(lab);
+
+	if (fn->parent) {
+		pdev = qvlab_pci_dev(fn->parent);
+		bus = pdev ? pdev->subordinate : NULL;
+	}
+	if (bus) {
+		pci_lock_rescan_remove();
+		pci_rescan_bus(bus);
+		pci_unlock_rescan_remove();
+	}
+	pci_dev_put(pdev);
 	return 0;
 }
 

@@ -68,6 +68,14 @@ struct qvlab_card *qvlab_card_create(const struct qvlab_function *rec)
 	card->flash_size = rec->flash_size;
 	card->hw_revision = rec->hw_revision;
 	memcpy(card->jedec_id, rec->jedec_id, sizeof(card->jedec_id));
+	if (rec->factory_version &&
+	    card->flash_size >= QVZEL_BOOT_HEADER_OFFSET + QVZEL_BOOT_HEADER_SIZE) {
+		u8 *hdr = card->flash + QVZEL_BOOT_HEADER_OFFSET;
+
+		memcpy(hdr, QVZEL_BOOT_MAGIC, QVZEL_BOOT_MAGIC_SIZE);
+		put_unaligned_le32(rec->factory_version, hdr + QVZEL_BOOT_MAGIC_SIZE);
+	}
+	card->fw_version = qvlab_card_boot_version(card);
 	return card;
 }
 
@@ -82,6 +90,16 @@ void qvlab_card_reload(struct qvlab_card *card)
 	card->miso = QVLAB_MISO_IDLE;
 	card->fw_version = qvlab_card_boot_version(card);
 	mutex_unlock(&card->lock);
+}
+
+u32 qvlab_card_version(struct qvlab_card *card)
+{
+	u32 version;
+
+	mutex_lock(&card->lock);
+	version = card->fw_version;
+	mutex_unlock(&card->lock);
+	return version;
 }
 
 /* Power lost or restored with the link above: a card that comes back boots again. */

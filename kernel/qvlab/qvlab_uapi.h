@@ -75,7 +75,7 @@ struct qvlab_function {
 	__u8 reserved0;
 	__u32 flash_size; /* bytes, a power of two */
 	__u32 hw_revision;
-	__u32 reserved1;
+	__u32 factory_version; /* boot header the factory flash holds; 0: flash erased */
 };
 QVLAB_STATIC_ASSERT(sizeof(struct qvlab_function) == 80, "qvlab_function is 80 bytes");
 
@@ -101,7 +101,7 @@ struct qvlab_flash_io {
 };
 QVLAB_STATIC_ASSERT(sizeof(struct qvlab_flash_io) == 48, "qvlab_flash_io is 48 bytes");
 
-/* QVLAB_IOC_UNPLUG (@on unused) and QVLAB_IOC_CABLE (@on 1 up, 0 down). */
+/* QVLAB_IOC_UNPLUG (@on 0 pull out, 1 plug back in) and QVLAB_IOC_CABLE (@on 1 up, 0 down). */
 struct qvlab_name_op {
 	char name[QVLAB_NAME_LEN];
 	__u32 on;

@@ -69,6 +69,10 @@ void afterForkInParent() {
 
 void afterForkInChild() {
   if (!g_pMutex->m_Initialised) return;
+  // The unlock fails (the mutex names the parent's thread as its owner) and
+  // changes nothing; it tells a tool that tracks locks, such as the thread
+  // sanitizer, that this thread no longer holds the inherited mutex.
+  (void)pthread_mutex_unlock(&g_pMutex->m_Mutex);
   if (!g_pMutex->initialise()) {
     // Never expected (the same set-up succeeded at load); the child's calls
     // then answer -52003 instead of running unguarded.

@@ -7,6 +7,7 @@
 #include "Format.h"
 #include "ItemCommands.h"
 #include "JsonRenderer.h"
+#include "cStandardOutput.h"
 #include "qvzelif.h"
 
 namespace nQvzelTool {
@@ -40,8 +41,10 @@ int runIdsel(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_r
     a_rOut << idselJson(l_rItem, l_pMap);
     return kExitSuccess;
   }
-  a_rOut << "IDSEL map of item " << l_Index << " (" << textOrDash(l_rItem.m_Model) << ", "
-         << textOrDash(l_rItem.m_SlotPath) << "):\n";
+  a_rOut << wrapText(
+      "IDSEL map of item " + std::to_string(l_Index) + " ",
+      "(" + textOrDash(l_rItem.m_Model) + ", " + textOrDash(l_rItem.m_SlotPath) + "):", "  ",
+      cStandardOutput::columns());
   a_rOut << "ENTRY  VALUE\n";
   for (uint32_t l_Entry = 0; l_Entry < QVZEL_IDSEL_MAP_SIZE; ++l_Entry) {
     char l_Line[64];
