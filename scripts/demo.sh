@@ -30,6 +30,16 @@ qvzel() {
   return 0
 }
 
+# in_lab COMMAND [ARGS...]: shows and runs any command in the lab.
+in_lab() {
+  echo
+  echo "\$ $*"
+  local rc=0
+  lab_run "$@" || rc=$?
+  [ "$rc" -eq 0 ] || echo "(exit status $rc)"
+  return 0
+}
+
 if [ "$lab_ok" = 1 ]; then
   echo "== The lab: every link device the library finds =="
   LAB=1 qvzel list
@@ -68,3 +78,12 @@ else
     lab_show_log "$f"
   done
 fi
+
+echo
+echo "== The card's flash: the boot header at 0x20000 names the new version =="
+od -A x -t x1z -j $((0x20000)) -N 8 "$work/flash/card0.flash" | head -n 1
+
+echo
+echo "== After a reload the card runs it =="
+in_lab qvsim-reload
+LAB=1 qvzel show serial:01A2B3C4

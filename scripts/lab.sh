@@ -5,12 +5,15 @@
 #   scripts/lab.sh qvzel list --tree
 #   scripts/lab.sh qvzel show 2
 #   scripts/lab.sh qvzel update serial:01A2B3C4 examples/firmware/demo-fw-0200.img --yes
+#   scripts/lab.sh qvsim-reload      (the card then runs the version it was given)
 #
 # Builds what is needed first (as scripts/demo.sh does). Commands run in the
 # directory you call it from. The built qvzel comes
 # first on PATH; LD_LIBRARY_PATH names the simulated companions, so a program
 # of your own linked against libqvzelif sees the lab too. What the simulated
-# driver was asked to write is logged in build/demo/lab/log/.
+# driver was asked to write is logged in build/demo/lab/log/. The card's
+# flash is kept in build/demo/lab/flash/ from one command to the next, as a
+# real card keeps it; remove that folder for the factory flash.
 #
 # With --kernel the commands run instead as root in the kernel lab: a virtual
 # machine booting this machine's Debian kernel with the real driver and the

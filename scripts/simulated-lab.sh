@@ -19,7 +19,7 @@ lab_make() {
   mkdir -p "$lab_build"
   if ! { cmake -S "$lab_root" -B "$lab_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVZ_BUILD_TESTS=OFF &&
          cmake --build "$lab_build" -j "$(nproc)" --target qvzelif qvzel qvpcibrd qvrelocations \
-           qvdriversim qvsim-run; } >"$log" 2>&1; then
+           qvdriversim qvsim-run qvsim-reload; } >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     echo "the build failed; its whole output is in $log" >&2
     return 1
@@ -28,20 +28,22 @@ lab_make() {
 
 # lab_enter DIR: the lab's controller file in DIR/state (the relocation
 # companion moves the shared state directory there), the driver's write logs
-# in DIR/log, and the built tool first on PATH.
+# in DIR/log, the card's flash in DIR/flash (kept from one command to the
+# next), and the built tool and qvsim-reload first on PATH.
 lab_enter() {
   lab_dir=$1
-  mkdir -p "$lab_dir/state/qvpxi" "$lab_dir/log"
+  mkdir -p "$lab_dir/state/qvpxi" "$lab_dir/log" "$lab_dir/flash"
   cp "$lab_root/examples/systems/lab-pxicontrollers.ini" "$lab_dir/state/qvpxi/pxicontrollers.ini"
   export QVRELOC_SHAREDSTATEDIR=$lab_dir/state
   export LD_LIBRARY_PATH=$lab_build/companions:$lab_build${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
-  export PATH=$lab_build/tools/qvzel:$PATH
+  export PATH=$lab_build/tools/qvzel:$lab_build/companions/qvdriversim:$PATH
 }
 
 # lab_run COMMAND [ARGS...]: runs the command in the lab and answers its exit
 # status.
 lab_run() {
-  "$lab_build/companions/qvdriversim/qvsim-run" "$lab_system" --log-dir "$lab_dir/log" -- "$@"
+  "$lab_build/companions/qvdriversim/qvsim-run" "$lab_system" --log-dir "$lab_dir/log" \
+    --state-dir "$lab_dir/flash" -- "$@"
 }
 
 # Answers 0 when the simulated driver can have its private namespace here;

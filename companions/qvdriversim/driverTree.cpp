@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "driverTree.h"
 
-#include "driverLog.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <ftw.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cardFlash.h"
+#include "driverLog.h"
+#include "qvzel_driver.h"
 
 namespace nQvDriverSim_1_0 {
 
@@ -40,8 +43,29 @@ bool writeBytes(const std::string& a_rPath, const std::vector<uint8_t>& a_rBytes
   return writeWholeFile(a_rPath, a_rBytes.data(), a_rBytes.size(), a_rError);
 }
 
+// The card's flash as the section describes it, unless it keeps its own.
+bool prepareFlash(const sDeviceSettings& a_rSettings, bool a_KeepFlash, std::string& a_rError) {
+  const std::string& l_rDir = a_rSettings.m_StateDir;
+  const std::string& l_rName = a_rSettings.m_Name;
+  if (a_KeepFlash && hasFlash(l_rDir, l_rName, a_rSettings.m_FlashSize)) {
+    uint32_t l_Version = 0;
+    return readRunningVersion(l_rDir, l_rName, l_Version, a_rError) ||
+           reloadCard(l_rDir, l_rName, l_Version, a_rError);
+  }
+  using eBootHeader = sDeviceSettings::eBootHeader;
+  bool l_HasHeader = a_rSettings.m_BootHeader == eBootHeader::kVersion;
+  uint32_t l_Version = a_rSettings.m_BootVersion;
+  if (a_rSettings.m_BootHeader == eBootHeader::kRunningVersion) {
+    const auto l_Running = a_rSettings.m_Attributes.find(QVZEL_DRV_ATTR_FW_VERSION);
+    l_HasHeader = l_Running != a_rSettings.m_Attributes.end();
+    if (l_HasHeader) l_Version = l_Running->second;
+  }
+  return createFactoryFlash(l_rDir, l_rName, a_rSettings.m_FlashSize, l_HasHeader, l_Version,
+                            a_rError);
+}
+
 bool buildInterface(const sInterfaceSpec& a_rSpec, const std::string& a_rLogDir,
-                    std::string& a_rError) {
+                    const std::string& a_rStateDir, bool a_KeepFlash, std::string& a_rError) {
   const std::string l_Device = std::string(kDriverRoot) + "/" + a_rSpec.m_Directory;
   const std::string l_Interface =
       l_Device + "/deviceInterfaces/" + a_rSpec.m_Class + "\\" + a_rSpec.m_Instance;
@@ -69,6 +93,13 @@ bool buildInterface(const sInterfaceSpec& a_rSpec, const std::string& a_rLogDir,
   sDeviceSettings l_Settings = a_rSpec.m_Driver;
   l_Settings.m_Name = a_rSpec.m_Name;
   l_Settings.m_LogDir = a_rLogDir;
+  if (l_Settings.m_FlashSize != 0) {
+    l_Settings.m_StateDir = a_rStateDir;
+    if (!makeDirectories(a_rStateDir, a_rError) ||
+        !prepareFlash(l_Settings, a_KeepFlash, a_rError)) {
+      return false;
+    }
+  }
   if (!writeText(l_DeviceFile, formatDeviceFile(l_Settings), a_rError)) return false;
   // Empty logs: a stale log from an earlier run must not pass for this one.
   return writeText(requestLogPath(a_rLogDir, a_rSpec.m_Name), "", a_rError) &&
@@ -82,6 +113,8 @@ std::string deviceFilePath(const std::string& a_rName) {
 }
 
 std::string defaultLogDir() { return std::string(kSimRoot) + "/log"; }
+
+std::string defaultStateDir() { return std::string(kSimRoot) + "/flash"; }
 
 bool isPrivateDriverTree() {
   struct statfs l_Fs;
@@ -122,7 +155,7 @@ bool writeWholeFile(const std::string& a_rPath, const void* a_pData, size_t a_Si
 }
 
 bool buildDriverTree(const std::vector<sInterfaceSpec>& a_rInterfaces, const std::string& a_rLogDir,
-                     std::string& a_rError) {
+                     const std::string& a_rStateDir, bool a_KeepFlash, std::string& a_rError) {
   if (!isPrivateDriverTree()) {
     a_rError = "/proc/driver is not a private tree; enter one first";
     return false;
@@ -133,7 +166,7 @@ bool buildDriverTree(const std::vector<sInterfaceSpec>& a_rInterfaces, const std
     return false;
   }
   for (const sInterfaceSpec& l_Spec : a_rInterfaces) {
-    if (!buildInterface(l_Spec, a_rLogDir, a_rError)) return false;
+    if (!buildInterface(l_Spec, a_rLogDir, a_rStateDir, a_KeepFlash, a_rError)) return false;
   }
   return true;
 }

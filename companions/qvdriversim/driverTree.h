@@ -4,10 +4,10 @@
 // over /proc/driver (privateNamespace.h), never on the host's tree.
 #pragma once
 
-#include "systemFile.h"
-
 #include <string>
 #include <vector>
+
+#include "systemFile.h"
 
 namespace nQvDriverSim_1_0 {
 
@@ -18,14 +18,18 @@ constexpr const char* kSimRoot = "/proc/driver/qvsim";
 
 std::string deviceFilePath(const std::string& a_rName);
 std::string defaultLogDir();
+// Where the cards' flash images live unless a state directory is given.
+std::string defaultStateDir();
 
 // True when /proc/driver is a tmpfs, i.e. a private tree made for simulation.
 bool isPrivateDriverTree();
 
 // Replaces whatever tree there was by the one the interfaces describe and
-// empties their logs in a_rLogDir (created when missing).
+// empties their logs in a_rLogDir (created when missing). Cards with a flash
+// get a factory flash in a_rStateDir, or keep the flash they have there when
+// a_KeepFlash is set and its size is still the described one.
 bool buildDriverTree(const std::vector<sInterfaceSpec>& a_rInterfaces, const std::string& a_rLogDir,
-                     std::string& a_rError);
+                     const std::string& a_rStateDir, bool a_KeepFlash, std::string& a_rError);
 // Removes /proc/driver/qv and the simulation files (a machine without driver).
 bool removeDriverTree(std::string& a_rError);
 

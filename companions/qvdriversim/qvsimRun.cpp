@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 // qvsim-run: runs one command inside a simulated system.
 //
-//   qvsim-run SYSTEMFILE [--log-dir DIR] [--lib-dir DIR]... -- COMMAND [ARGS...]
+//   qvsim-run SYSTEMFILE [--log-dir DIR] [--state-dir DIR] [--lib-dir DIR]... -- COMMAND [ARGS...]
 //
 // Enters a private mount namespace, builds the kernel driver's tree from the
 // file's interface sections, points the simulated PCI bridge library at the
 // file (QVPCIBRD_SYSTEM), preloads the ioctl interposer that makes the device
 // files answer, and replaces itself by the command, whose exit code it thus
-// returns. Exit 77: the machine refused the namespace (a skip, not a pass);
-// 125: the runner itself failed; 126/127: the command could not be run.
-#include "driverTree.h"
-#include "privateNamespace.h"
-#include "systemFile.h"
+// returns. With --state-dir the cards' flash images live in DIR and outlive
+// the run: a card keeps what earlier runs wrote into it. Exit 77: the machine refused the namespace
+// (a skip, not a pass); 125: the runner itself failed; 126/127: the command could not be run.
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -19,8 +18,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "driverTree.h"
+#include "privateNamespace.h"
+#include "systemFile.h"
 
 namespace {
 
@@ -33,8 +35,8 @@ constexpr int kExitNotFound = 127;
 
 int usage() {
   std::fprintf(stderr,
-               "usage: qvsim-run SYSTEMFILE [--log-dir DIR] [--lib-dir DIR]... -- COMMAND "
-               "[ARGS...]\n");
+               "usage: qvsim-run SYSTEMFILE [--log-dir DIR] [--state-dir DIR] [--lib-dir DIR]... "
+               "-- COMMAND [ARGS...]\n");
   return kExitRunnerFailed;
 }
 
@@ -72,6 +74,7 @@ void prependEnv(const char* a_pName, const std::string& a_rValue, const char* a_
 int main(int a_Argc, char** a_ppArgv) {
   std::string l_SystemFile;
   std::string l_LogDir;
+  std::string l_StateDir;
   std::vector<std::string> l_LibDirs;
   int l_Index = 1;
   for (; l_Index < a_Argc; ++l_Index) {
@@ -79,6 +82,8 @@ int main(int a_Argc, char** a_ppArgv) {
     if (l_Arg == "--") break;
     if (l_Arg == "--log-dir" && l_Index + 1 < a_Argc) {
       l_LogDir = a_ppArgv[++l_Index];
+    } else if (l_Arg == "--state-dir" && l_Index + 1 < a_Argc) {
+      l_StateDir = a_ppArgv[++l_Index];
     } else if (l_Arg == "--lib-dir" && l_Index + 1 < a_Argc) {
       l_LibDirs.push_back(a_ppArgv[++l_Index]);
     } else if (l_SystemFile.empty() && !l_Arg.empty() && l_Arg[0] != '-') {
@@ -99,6 +104,12 @@ int main(int a_Argc, char** a_ppArgv) {
     if (!makeDirectories(l_LogDir, l_Error)) return fail(l_Error);
     if (!absolutePath(l_LogDir, l_LogDir)) return fail("the log directory cannot be resolved");
   }
+  const bool l_KeepFlash = !l_StateDir.empty();
+  if (l_KeepFlash) {
+    if (!makeDirectories(l_StateDir, l_Error)) return fail(l_Error);
+    if (!absolutePath(l_StateDir, l_StateDir))
+      return fail("the state directory cannot be resolved");
+  }
   const std::string l_Interposer = interposerPath();
   if (l_Interposer.empty() || ::access(l_Interposer.c_str(), R_OK) != 0) {
     return fail("the ioctl interposer is missing: " + l_Interposer);
@@ -111,10 +122,14 @@ int main(int a_Argc, char** a_ppArgv) {
     return kExitSkip;
   }
   if (l_LogDir.empty()) l_LogDir = defaultLogDir();
-  if (!buildDriverTree(l_Interfaces, l_LogDir, l_Error)) return fail(l_Error);
+  if (l_StateDir.empty()) l_StateDir = defaultStateDir();
+  if (!buildDriverTree(l_Interfaces, l_LogDir, l_StateDir, l_KeepFlash, l_Error)) {
+    return fail(l_Error);
+  }
 
   ::setenv("QVPCIBRD_SYSTEM", l_SystemPath.c_str(), 1);
   ::setenv("QVSIM_LOG_DIR", l_LogDir.c_str(), 1);
+  ::setenv("QVSIM_STATE_DIR", l_StateDir.c_str(), 1);
   prependEnv("LD_PRELOAD", l_Interposer, ":");
   // A preloaded library ahead of the sanitizer runtime is fine here.
   const char* l_pAsan = std::getenv("ASAN_OPTIONS");

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "qvsimSupport.h"
 
-#include "driverTree.h"
-#include "privateNamespace.h"
-#include "systemFile.h"
-#include "textFields.h"
-
 #include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "cardFlash.h"
+#include "driverTree.h"
+#include "privateNamespace.h"
+#include "systemFile.h"
+#include "textFields.h"
 
 extern "C" int qvdriversim_linked(void);
 
@@ -27,7 +28,8 @@ bool loadInterfaces(const std::vector<sInterfaceSpec>& a_rInterfaces,
                     const std::string& a_rSystemPath, const std::string& a_rLogDir,
                     std::string& a_rError) {
   const std::string l_LogDir = a_rLogDir.empty() ? defaultLogDir() : a_rLogDir;
-  if (!buildDriverTree(a_rInterfaces, l_LogDir, a_rError)) return false;
+  // Every load starts from the factory flash: tests do not share a card's state.
+  if (!buildDriverTree(a_rInterfaces, l_LogDir, defaultStateDir(), false, a_rError)) return false;
   currentLogDir() = l_LogDir;
   ::setenv("QVPCIBRD_SYSTEM", a_rSystemPath.c_str(), 1);
   return true;
@@ -89,7 +91,7 @@ bool setDeviceSetting(const std::string& a_rName, const std::string& a_rKey,
     return false;
   }
   if (applyDeviceSetting(l_Settings, a_rKey, a_rValue) != eSettingResult::kApplied ||
-      a_rKey == "name" || a_rKey == "logDir") {
+      a_rKey == "name" || a_rKey == "logDir" || a_rKey == "stateDir") {
     a_rError = "cannot set " + a_rKey + " to " + a_rValue;
     return false;
   }
@@ -98,6 +100,12 @@ bool setDeviceSetting(const std::string& a_rName, const std::string& a_rKey,
 }
 
 std::string deviceFile(const std::string& a_rName) { return deviceFilePath(a_rName); }
+
+std::string flashFile(const std::string& a_rName) { return flashPath(defaultStateDir(), a_rName); }
+
+bool reloadCard(const std::string& a_rName, uint32_t& a_rVersion, std::string& a_rError) {
+  return nQvDriverSim_1_0::reloadCard(defaultStateDir(), a_rName, a_rVersion, a_rError);
+}
 
 std::vector<sFirmwareWrite> firmwareWrites(const std::string& a_rName) {
   std::vector<sFirmwareWrite> l_Writes;

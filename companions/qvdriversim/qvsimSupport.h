@@ -11,10 +11,11 @@
 //   std::vector<sFirmwareWrite> l_Writes = firmwareWrites("up0");
 #pragma once
 
-#include "driverLog.h"
-
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "driverLog.h"
 
 namespace nQvDriverSim_1_0 {
 
@@ -44,6 +45,12 @@ bool setDeviceSetting(const std::string& a_rName, const std::string& a_rKey,
 
 // Path of interface a_rName's device file (its default interfacePath).
 std::string deviceFile(const std::string& a_rName);
+
+// The flash of a card whose section gives flashSize: the file holding its
+// bytes, and its reload (the card then runs the version its boot header
+// names, which a_rVersion receives; 0 without a boot header).
+std::string flashFile(const std::string& a_rName);
+bool reloadCard(const std::string& a_rName, uint32_t& a_rVersion, std::string& a_rError);
 
 // What interface a_rName's driver received since the system was loaded.
 std::vector<sFirmwareWrite> firmwareWrites(const std::string& a_rName);

@@ -46,6 +46,19 @@ eSettingResult applyDeviceSetting(sDeviceSettings& a_rSettings, const std::strin
     a_rSettings.m_LogDir = a_rValue;
     return eSettingResult::kApplied;
   }
+  if (a_rKey == "stateDir") {
+    a_rSettings.m_StateDir = a_rValue;
+    return eSettingResult::kApplied;
+  }
+  if (a_rKey == "flashSize") return fromBool(parseU32(a_rValue, a_rSettings.m_FlashSize));
+  if (a_rKey == "bootVersion") {
+    if (a_rValue == "none") {
+      a_rSettings.m_BootHeader = sDeviceSettings::eBootHeader::kNone;
+      return eSettingResult::kApplied;
+    }
+    a_rSettings.m_BootHeader = sDeviceSettings::eBootHeader::kVersion;
+    return fromBool(parseU32(a_rValue, a_rSettings.m_BootVersion));
+  }
   if (a_rKey == "attributeStatus") {
     return fromBool(parseI32(a_rValue, a_rSettings.m_AttributeStatus));
   }
@@ -92,6 +105,10 @@ std::string formatDeviceFile(const sDeviceSettings& a_rSettings) {
   l_Out << "errno = " << a_rSettings.m_Errno << "\n";
   l_Out << "attributeErrno = " << a_rSettings.m_AttributeErrno << "\n";
   l_Out << "firmwareErrno = " << a_rSettings.m_FirmwareErrno << "\n";
+  if (a_rSettings.m_FlashSize != 0) {
+    l_Out << "flashSize = " << textFields::hex32(a_rSettings.m_FlashSize) << "\n";
+    l_Out << "stateDir = " << a_rSettings.m_StateDir << "\n";
+  }
   return l_Out.str();
 }
 

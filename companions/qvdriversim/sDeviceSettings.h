@@ -22,6 +22,16 @@ struct sDeviceSettings {
   int m_Errno = 0;           // fail every request with this errno (0: none)
   int m_AttributeErrno = 0;  // fail attribute reads only
   int m_FirmwareErrno = 0;   // fail firmware updates only
+  // A card with a flash (m_FlashSize bytes, 0: none) keeps it in m_StateDir
+  // (cardFlash.h): firmware requests write into it, and the running and
+  // pending versions come from it instead of m_Attributes.
+  uint32_t m_FlashSize = 0;
+  std::string m_StateDir;
+  // The factory flash's boot header: the version given, none, or by default
+  // the running version of m_Attributes (no header when that is not set).
+  enum class eBootHeader { kRunningVersion, kVersion, kNone };
+  eBootHeader m_BootHeader = eBootHeader::kRunningVersion;
+  uint32_t m_BootVersion = 0;
 };
 
 enum class eSettingResult { kApplied, kUnknownKey, kBadValue };

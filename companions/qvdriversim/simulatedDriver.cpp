@@ -3,9 +3,12 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "callerMemory.h"
+#include "cardFlash.h"
 #include "driverLog.h"
 #include "qvzel_driver.h"
 #include "qvzelif.h"
@@ -25,6 +28,21 @@ int configuredErrno(const sDeviceSettings& a_rSettings, int a_KindErrno) {
   return a_rSettings.m_Errno != 0 ? a_rSettings.m_Errno : a_KindErrno;
 }
 
+// A card with a flash answers its running version and the version its boot
+// header names now from the flash's state; false when that cannot be read.
+bool flashVersions(const sDeviceSettings& a_rSettings,
+                   std::map<uint32_t, uint32_t>& a_rAttributes) {
+  std::string l_Error;
+  uint32_t l_Running = 0, l_Pending = 0;
+  if (!readRunningVersion(a_rSettings.m_StateDir, a_rSettings.m_Name, l_Running, l_Error) ||
+      !readBootVersion(a_rSettings.m_StateDir, a_rSettings.m_Name, l_Pending, l_Error)) {
+    return false;
+  }
+  a_rAttributes[QVZEL_DRV_ATTR_FW_VERSION] = l_Running;
+  a_rAttributes[QVZEL_DRV_ATTR_PENDING_VERSION] = l_Pending;
+  return true;
+}
+
 int answerAttribute(const sDeviceSettings& a_rSettings, sWireDescriptor& a_rDescriptor,
                     sDriverRequest& a_rLog) {
   if (a_rDescriptor.input_size != sizeof(sWireAttributeInput) ||
@@ -39,9 +57,11 @@ int answerAttribute(const sDeviceSettings& a_rSettings, sWireDescriptor& a_rDesc
   const int l_Errno = configuredErrno(a_rSettings, a_rSettings.m_AttributeErrno);
   if (l_Errno != 0) return l_Errno;
 
+  std::map<uint32_t, uint32_t> l_Attributes = a_rSettings.m_Attributes;
+  if (a_rSettings.m_FlashSize != 0 && !flashVersions(a_rSettings, l_Attributes)) return EIO;
   sWireAttributeOutput l_Output = {0, 0};
-  const auto l_Value = a_rSettings.m_Attributes.find(l_Input.attribute_id);
-  if (l_Value == a_rSettings.m_Attributes.end()) {
+  const auto l_Value = l_Attributes.find(l_Input.attribute_id);
+  if (l_Value == l_Attributes.end()) {
     l_Output.status = QVZEL_ERR_NOT_SUPPORTED;
   } else if (l_Input.buffer_size < sizeof(uint32_t)) {
     l_Output.status = QVZEL_ERR_BUFFER_TOO_SMALL;
@@ -85,7 +105,22 @@ int answerFirmware(const sDeviceSettings& a_rSettings, sWireDescriptor& a_rDescr
   if (!copyFromCaller(l_Write.m_Bytes.data(), l_Input.data_address, l_Input.length)) return EFAULT;
   appendWrite(a_rSettings.m_LogDir, a_rSettings.m_Name, l_Write);
 
-  const sWireFirmwareOutput l_Output = {a_rSettings.m_FirmwareStatus};
+  sWireFirmwareOutput l_Output = {a_rSettings.m_FirmwareStatus};
+  // A card with a flash writes it as the driver does: nothing for an empty
+  // request or one that does not fit the flash, nothing when the configured
+  // status is a failure; the bytes outside the request stay as they were.
+  if (a_rSettings.m_FlashSize != 0 && l_Output.status >= 0) {
+    if (l_Input.length == 0 ||
+        uint64_t{l_Input.flash_offset} + l_Input.length > a_rSettings.m_FlashSize) {
+      l_Output.status = QVZEL_DRV_STATUS_OUT_OF_RANGE;
+    } else {
+      std::string l_Error;
+      if (!writeFlash(a_rSettings.m_StateDir, a_rSettings.m_Name, l_Input.flash_offset,
+                      l_Write.m_Bytes.data(), l_Write.m_Bytes.size(), l_Error)) {
+        return EIO;
+      }
+    }
+  }
   if (!copyToCaller(a_rDescriptor.output_address, &l_Output, sizeof(l_Output))) return EFAULT;
   a_rDescriptor.bytes_returned = sizeof(l_Output);
   a_rLog.m_Status = l_Output.status;

@@ -85,7 +85,8 @@ bool applyInterfaceKey(sInterfaceSpec& a_rSpec, const std::string& a_rKey,
     (l_Bus ? a_rSpec.m_BusProperties : a_rSpec.m_DeviceProperties)[l_Rest] = l_Bytes;
     return true;
   }
-  if (a_rKey == "name" || a_rKey == "logDir") return true;  // set by the tree builder
+  if (a_rKey == "name" || a_rKey == "logDir" || a_rKey == "stateDir")
+    return true;  // set by the tree builder
   if (applyDeviceSetting(a_rSpec.m_Driver, a_rKey, a_rValue) == eSettingResult::kBadValue) {
     a_rReason = "bad value for " + a_rKey;
     return false;

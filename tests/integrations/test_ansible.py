@@ -7,7 +7,8 @@ import subprocess
 import pytest
 
 from qvzelif import _header
-from labsupport import FIRMWARE_DIR, SOURCE_DIR, device_settings, firmware_writes, number
+from labsupport import (FIRMWARE_DIR, SOURCE_DIR, firmware_writes, number, reloaded,
+                        wrong_checksum)
 
 NEW_IMAGE = os.path.join(FIRMWARE_DIR, "demo-fw-0200.img")
 # The collection qvlab.qvzel of the source tree, as the example finds it.
@@ -60,8 +61,9 @@ def test_firmware_is_idempotent_and_honours_check_mode_and_force(lab, ansible):
     assert (result["installed_version"], result["image_version"]) == (0x100, 0x200)
     assert firmware_writes("card0") == before + 1
 
-    # The card now reports the image's version: a second run changes nothing.
-    with device_settings("card0", attribute__0xF000F0C0="0x200"):
+    # After a reload the card runs the image's version: a second run changes nothing.
+    with reloaded("card0") as running:
+        assert running == 0x200
         state, result = ansible("qvlab.qvzel.firmware", args)
         assert state == "SUCCESS" and result["changed"] is False and result["written"] is False
         assert firmware_writes("card0") == before + 1
@@ -72,7 +74,7 @@ def test_firmware_is_idempotent_and_honours_check_mode_and_force(lab, ansible):
 
 def test_firmware_failures_carry_the_status(lab, ansible, tmp_path):
     broken = tmp_path / "broken.img"
-    broken.write_bytes(open(NEW_IMAGE, "rb").read().replace(b"CRC::1", b"CRC::2"))
+    broken.write_bytes(wrong_checksum(open(NEW_IMAGE, "rb").read()))
     before = firmware_writes("card0")
     state, result = ansible("qvlab.qvzel.firmware", {"image": str(broken)})
     assert state == "FAILED!"

@@ -7,6 +7,8 @@ import contextlib
 import glob
 import os
 import re
+import shutil
+import subprocess
 from typing import Callable, ContextManager, Dict, Iterator
 
 import pytest
@@ -100,6 +102,31 @@ def interface_path(name: str, path: str) -> ContextManager[None]:
     pattern = os.path.join("/proc/driver/qv", name, "deviceInterfaces", "*", "interfacePath")
     (file_name,) = glob.glob(pattern)
     return _rewritten(file_name, lambda _: path)
+
+
+def wrong_checksum(image: bytes) -> bytes:
+    """The image with every CRC:: value one higher: a checksum that does not match."""
+    return re.sub(rb"CRC::(\d+)", lambda m: b"CRC::%d" % (int(m.group(1)) + 1), image)
+
+
+@contextlib.contextmanager
+def reloaded(name: str) -> Iterator[int]:
+    """Reloads a simulated card (qvsim-reload) for the block, so that it runs
+    the version its flash's boot header names, which the block receives;
+    afterwards the card's flash and running version are as they were."""
+    state = os.environ["QVSIM_STATE_DIR"]
+    saved = {}
+    for suffix in (".flash", ".running"):
+        with open(os.path.join(state, name + suffix), "rb") as file:
+            saved[suffix] = file.read()
+    try:
+        done = subprocess.run([os.environ["QVSIM_RELOAD"], name], capture_output=True, text=True,
+                              check=True)
+        yield int(done.stdout.split()[-1], 16)
+    finally:
+        for suffix, data in saved.items():
+            with open(os.path.join(state, name + suffix), "wb") as file:
+                file.write(data)
 
 
 def firmware_writes(name: str) -> int:

@@ -17,7 +17,7 @@ mkdir -p "$work/state/qvpxi" "$work/log" "$work/tmp"
 cp "$src/examples/systems/lab-pxicontrollers.ini" "$work/state/qvpxi/pxicontrollers.ini"
 export QVRELOC_SHAREDSTATEDIR=$work/state QVZEL_TOOL=$build/tools/qvzel/qvzel \
   QVZ_SOURCE_DIR=$src QVZ_BUILD_DIR=$build PYTHONPATH=$src/python PYTHONDONTWRITEBYTECODE=1 \
-  TMPDIR=$work/tmp
+  TMPDIR=$work/tmp QVSIM_RELOAD=$(dirname "$qvsim")/qvsim-reload
 status=0
 "$qvsim" "$src/examples/systems/lab.ini" --log-dir "$work/log" --lib-dir "$build/companions" \
   --lib-dir "$build" -- "$python" -m pytest -p no:cacheprovider -q "$tests" "$@" || status=$?

@@ -18,7 +18,8 @@ import pytest
 
 import qvzelif
 from qvzelif import _header, errors
-from labsupport import FIRMWARE_DIR, device_settings, firmware_writes, number, slot_path
+from labsupport import (FIRMWARE_DIR, device_settings, firmware_writes, number, slot_path,
+                        wrong_checksum)
 
 OLD_IMAGE = os.path.join(FIRMWARE_DIR, "demo-fw-0100.img")
 NEW_IMAGE = os.path.join(FIRMWARE_DIR, "demo-fw-0200.img")
@@ -199,7 +200,7 @@ def library_answer(card, image, force=False):
 
 
 @pytest.mark.parametrize("damage, reason", [
-    (lambda image: image.replace(b"CRC::1", b"CRC::2"), "checksum"),
+    (wrong_checksum, "checksum"),
     (lambda image: image.replace(b"ByteCount::", b"ByteCount::1"), "ByteCount::"),
     (lambda image: image.replace(b"HeaderVersion::2", b"HeaderVersion::1"), "header version"),
     (lambda image: image.replace(b"CRC::", b"CRX::"), "CRC::"),

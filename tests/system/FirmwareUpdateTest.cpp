@@ -2,7 +2,9 @@
 // Firmware updates of a simulated four-port card: what reaches the driver's
 // write request, and that every refused image leaves it untouched.
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include "ImageBuilder.h"
@@ -226,6 +228,73 @@ TEST_F(FirmwareUpdate, TheDriversAnswerToTheWriteIsTheResult) {
   ASSERT_TRUE(nQvDriverSim_1_0::setDeviceSetting("card0", "firmwareStatus", "0", l_Error));
   ASSERT_TRUE(nQvDriverSim_1_0::setDeviceSetting("card0", "firmwareErrno", "16", l_Error));
   EXPECT_EQ(update(m_pCard, imageText({sSection()}), 0), QVZEL_ERR_BUSY);
+}
+
+// A card whose driver keeps a flash, updated with the demo images.
+class FlashUpdate : public FirmwareUpdate {
+ protected:
+  void SetUp() override {
+    SystemTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    sInterface l_Card = fourPortCard();
+    l_Card.m_Extra = "flashSize = 0x800000\n";
+    load(fourPortHost({4, 4, 4, 4}) + interfaceText(l_Card));
+    openCard();
+  }
+
+  void openCard() {
+    m_pList.reset(new cList);
+    ASSERT_EQ(m_pList->code(), 0);
+    ASSERT_EQ(m_pList->count(), 1u);
+    m_pCard = m_pList->item(0);
+    ASSERT_EQ(nQVPXIKTFINDER100_openDevice(m_pCard), 0);
+  }
+
+  static std::string readFile(const std::string& a_rPath) {
+    std::ifstream l_In(a_rPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(l_In), std::istreambuf_iterator<char>());
+  }
+
+  static std::string demoImage(const char* a_pName) {
+    const std::string l_Image =
+        readFile(std::string(QVZ_SOURCE_DIR "/examples/firmware/") + a_pName);
+    EXPECT_FALSE(l_Image.empty()) << a_pName;
+    return l_Image;
+  }
+
+  static std::string flash() { return readFile(nQvDriverSim_1_0::flashFile("card0")); }
+};
+
+TEST_F(FlashUpdate, TheCardRunsTheNewVersionAfterAReload) {
+  ASSERT_EQ(number(m_pCard, QVZEL_ATTR_DRIVER_F0), 0x100u);  // the factory boot header
+  ASSERT_EQ(update(m_pCard, demoImage("demo-fw-0200.img"), 0), 0);
+  EXPECT_EQ(number(m_pCard, QVZEL_ATTR_FIRMWARE_VERSION), 0x100u);
+  EXPECT_EQ(number(m_pCard, QVZEL_ATTR_DRIVER_F0), 0x200u);
+  uint32_t l_Version = 0;
+  std::string l_Error;
+  ASSERT_TRUE(nQvDriverSim_1_0::reloadCard("card0", l_Version, l_Error)) << l_Error;
+  EXPECT_EQ(l_Version, 0x200u);
+  m_pList.reset();
+  openCard();
+  EXPECT_EQ(number(m_pCard, QVZEL_ATTR_FIRMWARE_VERSION), 0x200u);
+  // Now the older image is the one refused as not newer.
+  EXPECT_EQ(update(m_pCard, demoImage("demo-fw-0100.img"), 0), QVZEL_ERR_INVALID_PARAMETER);
+}
+
+TEST_F(FlashUpdate, ARefusedImageLeavesTheFlashAsItWas) {
+  const std::string l_Before = flash();
+  ASSERT_EQ(l_Before.size(), 0x800000u);
+  EXPECT_EQ(update(m_pCard, demoImage("demo-fw-0100.img"), 0), QVZEL_ERR_INVALID_PARAMETER);
+  std::string l_Broken = demoImage("demo-fw-0200.img");
+  l_Broken[l_Broken.rfind("\r\n\r\n") + 10] ^= 1;  // a payload character of the last section
+  EXPECT_NE(update(m_pCard, l_Broken, 1), 0);
+  // The driver refuses a write that does not fit the flash.
+  sSection l_Beyond;
+  l_Beyond.m_Offset = "7FFFFF";
+  EXPECT_NE(update(m_pCard, imageText({l_Beyond}), 0), 0);
+  EXPECT_EQ(writes().size(), 1u);
+  EXPECT_TRUE(flash() == l_Before);
+  EXPECT_EQ(number(m_pCard, QVZEL_ATTR_DRIVER_F0), 0x100u);
 }
 
 }  // namespace
