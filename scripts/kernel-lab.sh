@@ -14,7 +14,8 @@
 # at the path it has here. The distribution's own programs and libraries
 # (python3, the C and C++ runtimes) come from this machine's /usr, shared
 # read-only over 9p. In the machine it loads qvzel.ko and qvlab.ko, loads the
-# lab's system file (default examples/systems/kernel/lab.ini), runs COMMAND
+# lab's system file (default examples/systems/kernel/lab.ini; a
+# pxicontrollers.ini beside it becomes the machine's controller file), runs COMMAND
 # in the directory it was called from, and exits with COMMAND's status.
 #
 # Exit status: COMMAND's; 124 when the machine did not finish in time (a hang);
@@ -164,6 +165,13 @@ if [ -e "$system" ]; then
   echo "$system" >"$root/qvlab-vm/system"
 elif [ "$system" != "$repo/examples/systems/kernel/lab.ini" ]; then
   fail "$system does not exist"
+fi
+# A controller file beside the system file names the lab's controllers that
+# the model table does not know; the library reads it where it always does.
+if [ -e "$(dirname "$system")/pxicontrollers.ini" ]; then
+  mkdir -p "$root/var/lib/qvpxi"
+  cp "$(dirname "$system")/pxicontrollers.ini" "$root/var/lib/qvpxi/"
+  copies+=("$(dirname "$system")/pxicontrollers.ini")
 fi
 for path in "$repo/tests/kernel" "$repo/examples/firmware" "$repo/python/qvzelif" "${copies[@]}"; do
   [ -e "$path" ] || fail "$path does not exist"

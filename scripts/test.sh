@@ -4,7 +4,8 @@
 # CMakePresets.json: the normal build, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the ThreadSanitizer build (system tests
 # and the concurrency stress test) and a short libFuzzer run of every fuzz
-# target (longer runs: scripts/fuzz.sh).
+# target (longer runs: scripts/fuzz.sh); after the normal build, the kernel
+# stage runs the driver and the lab in a virtual machine.
 #
 # Ends with one line counting every test of every stage, and exits non-zero
 # when anything failed: a stage that does not build counts as one failure.
@@ -40,7 +41,32 @@ run_stage() {
   echo "$preset: $p passed, $f failed, $s skipped in $((SECONDS - started)) s"
 }
 
+# run_kernel_stage: boots the kernel lab once (scripts/kernel-lab.sh) and runs
+# tests/kernel/checks.py in it against the real driver, the real sysfs PCI
+# bridge library and the lab, adding its counts to the totals. A machine that
+# does not boot, hangs or logs a kernel fault counts as one more failure.
+run_kernel_stage() {
+  local started=$SECONDS log=$log_dir/kernel.log status counts
+  echo "== kernel: the driver and the lab in a virtual machine (docs/kernel-vm.md) =="
+  scripts/kernel-lab.sh --timeout 240 -- python3 tests/kernel/checks.py 2>&1 | tee "$log"
+  status=${PIPESTATUS[0]}
+  counts=$(sed -n 's/^kernel: \([0-9]*\) passed, \([0-9]*\) failed.*/\1 \2/p' "$log" | tail -n 1)
+  if [ -z "$counts" ]; then
+    echo "kernel: the checks gave no result (scripts/kernel-lab.sh exited with $status)"
+    failed=$((failed + 1))
+    return
+  fi
+  read -r p f <<<"$counts"
+  passed=$((passed + p)) failed=$((failed + f))
+  if [ "$status" -ne 0 ] && [ "$f" -eq 0 ]; then
+    echo "kernel: the machine failed although every check passed (exit status $status)"
+    failed=$((failed + 1))
+  fi
+  echo "kernel: $p passed, $f failed in $((SECONDS - started)) s"
+}
+
 run_stage normal "normal build"
+run_kernel_stage
 run_stage asan "AddressSanitizer + UndefinedBehaviorSanitizer build"
 run_stage tsan "ThreadSanitizer build: system tests and the concurrency stress test"
 run_stage fuzz "fuzzing: libFuzzer targets, 15 s each"

@@ -24,7 +24,7 @@
 
 #define QVZEL_ALL_ONES 0xFFFFFFFFU
 #define QVZEL_SPI_BUSY_POLLS 1000 /* reads of the window's busy bit per byte */
-#define QVZEL_WIP_FAST_POLLS 32 /* status reads before the wait starts sleeping */
+#define QVZEL_WIP_FAST_POLLS 4 /* status reads before the wait starts sleeping */
 #define QVZEL_ERASE_TIMEOUT_MS 2000 /* a 4 KiB erase takes up to a few hundred ms */
 #define QVZEL_PROGRAM_TIMEOUT_MS 100 /* a page program takes a few ms */
 #define QVZEL_ADDR_LIMIT SZ_16M /* what 3-byte addresses reach */

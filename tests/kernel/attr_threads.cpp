@@ -5,8 +5,9 @@
 //   qvk_attr_threads SERIAL THREADS STOP_FILE
 //
 // Each thread opens its own list again and again, finds the card with serial
-// number SERIAL and reads its firmware version, flash ID, subsystem ID and
-// the two driver attributes, until STOP_FILE exists. Every read must succeed
+// number SERIAL, opens its device session and reads its firmware version,
+// flash ID, subsystem ID and the two driver attributes, until STOP_FILE
+// exists. Every read must succeed
 // and the flash ID and subsystem ID must never change; the firmware version
 // may. Prints "reads N failures M" and exits 0 only when M is 0 and every
 // thread read at least once.
@@ -54,6 +55,12 @@ void readLoop(const char* a_pSerial, const char* a_pStopFile, bool* a_pReadOnce)
         continue;
       }
       l_Found = true;
+      // The driver's values answer only inside a device session.
+      l_Code = nQVPXIKTFINDER100_openDevice(l_pItem);
+      if (l_Code != 0) {
+        fail("openDevice", l_Code);
+        continue;
+      }
       uint32_t l_Values[5] = {};
       const uint32_t l_Ids[5] = {QVZEL_ATTR_FLASH_ID, QVZEL_ATTR_CARD_SUBSYSTEM_ID,
                                  QVZEL_ATTR_FIRMWARE_VERSION, QVZEL_ATTR_DRIVER_E0,
@@ -71,6 +78,7 @@ void readLoop(const char* a_pSerial, const char* a_pStopFile, bool* a_pReadOnce)
       } else if (l_Values[0] != l_FlashId || l_Values[1] != l_Subsystem) {
         fail("flash ID or subsystem ID changed", 0);
       }
+      nQVPXIKTFINDER100_closeDevice(l_pItem);
       g_Reads.fetch_add(1);
       *a_pReadOnce = true;
     }

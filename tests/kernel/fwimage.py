@@ -13,6 +13,7 @@ import re
 FLASH_TYPES = {"SST": '"SSTFlashFWUpdate"', "ISSI": '"ISSIFlashFWUpdate"'}
 FLASH_IDS = {0xBF8E: "SST", 0x9D17: "ISSI"}
 BOOT_OFFSET = 0x20000  # where the card reads the version it runs after a reload
+SECTOR = 4096  # the flash's erase unit
 ALPHABET = re.compile(rb"[^A-Za-z0-9+/]")
 
 

@@ -6,6 +6,7 @@ firmware and ports, and the controllers of the chassis cabled to them.
 Only the hardware is read here; the expectations are the ones a user would
 derive from the text, never the lab module's own records.
 """
+import os
 import re
 
 # Card models: kind of item, PCI subsystem ID, ports, whether the driver
@@ -87,13 +88,15 @@ class Model:
         # Controllers the library finds: every chassis cabled to a port whose
         # controller is a model it knows, and the modules in its slots.
         self.controllers = []
+        named = controller_file_models(os.path.join(os.path.dirname(path), "pxicontrollers.ini"))
         for card in self.cards:
             for port in card.ports:
                 values = chassis.get(port.chassis) if port.chassis else None
                 if values is None:
                     continue
-                if values.get("controller") in CONTROLLERS:
-                    self.controllers.append(values["controller"])
+                model = values.get("controller")
+                if model in CONTROLLERS or (model is None and port.chassis.lower() in named):
+                    self.controllers.append(model or named[port.chassis.lower()])
                     port.cabled = True
                 for key, module in values.items():
                     if re.fullmatch(r"slot\d+", key) and module in MODULES:
@@ -106,6 +109,23 @@ class Model:
         items = {("upstream", card.model, card.serial) for card in self.cards}
         items |= {("controller", model, None) for model in self.controllers}
         return items
+
+
+def controller_file_models(path):
+    """{section name in lower case: ModelName} of the controller file beside
+    the system text: the controllers the model table does not know, each
+    described in the section named after its chassis."""
+    models = {}
+    if os.path.exists(path):
+        section = None
+        for line in open(path, encoding="utf-8"):
+            line = line.strip()
+            match = re.fullmatch(r"\[([^\]]+)\].*", line)
+            if match:
+                section = match.group(1).strip().lower()
+            elif section and line.split("=", 1)[0].strip() == "ModelName" and "=" in line:
+                models[section] = line.split("=", 1)[1].strip().strip('"')
+    return models
 
 
 def describe_item(item):
