@@ -26,6 +26,7 @@ test_packages=(
   prometheus ansible-core  # promtool for the metrics test; the Ansible modules' test
   python3-yaml systemd  # the metrics service's test: its rules, systemd-analyze on its unit
   dpkg-dev debhelper fakeroot lintian  # the Debian packages and their checks
+  dkms dh-dkms  # the driver's DKMS package, its module built against the kernel headers
   dh-python pybuild-plugin-pyproject python3-all  # the python3-qvzelif package
   # The kernel stage: the driver and the lab built against this machine's
   # Debian kernel and run in a virtual machine that boots it.

@@ -3,8 +3,9 @@
 # Builds the Debian packages from a copy of the source tree, lints them,
 # extracts them into a temporary root and uses them from there: the installed
 # qvzel lists this machine's own /sys, the documents and the metrics service
-# are where their users look, the autopkgtest runs, and the README's C example
-# builds against the development files.
+# are where their users look, dkms builds the driver from its package, the
+# autopkgtest runs, and the README's C example builds against the
+# development files.
 # Arguments: SOURCE_DIR WORK_DIR (emptied first, removed at the end)
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -52,7 +53,8 @@ else
 fi
 
 root=$work/root
-for package in libqvzelif1 libqvzelif-dev qvzel qvzel-metrics libqvpcibrd1-sysfs python3-qvzelif; do
+for package in libqvzelif1 libqvzelif-dev qvzel qvzel-metrics libqvpcibrd1-sysfs python3-qvzelif \
+  qvzelif-dkms; do
   deb=$(ls "$work/${package}_"*.deb 2>/dev/null) || fail "package $package was not built"
   dpkg-deb -x "$deb" "$root"
 done
@@ -102,6 +104,63 @@ fi
 /usr/bin/python3 -m json.tool "$root/usr/share/qvzel-metrics/qvzel-dashboard.json" >/dev/null ||
   fail "the packaged dashboard is not JSON"
 echo "packaging check: qvzel-metrics holds its units, enables its timer, and its rules and dashboard load"
+
+# The driver's DKMS package: the driver's whole folder and its ABI header
+# under /usr/src in the source tree's layout, dkms.conf with the package's
+# version, the udev rules of the folder where udev reads them; the library
+# suggests it.
+version=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)
+dkmssrc=$root/usr/src/qvzelif-$version
+grep -qx "PACKAGE_VERSION=\"$version\"" "$dkmssrc/dkms.conf" 2>/dev/null ||
+  fail "qvzelif-dkms has no dkms.conf of version $version in /usr/src/qvzelif-$version"
+for file in $(cd "$tree" && ls kernel/qvzel/* include/qvzel_driver.h); do
+  cmp -s "$tree/$file" "$dkmssrc/$file" || fail "qvzelif-dkms does not hold $file as it is"
+done
+for rule in "$tree"/kernel/qvzel/*.rules; do
+  [ ! -e "$rule" ] || cmp -s "$rule" "$root/usr/lib/udev/rules.d/${rule##*/}" ||
+    fail "qvzelif-dkms does not install ${rule##*/} in /usr/lib/udev/rules.d"
+done
+# Every group the rules name is one the package creates.
+dkmscontrol=$work/dkms-control
+dpkg-deb -e "$(ls "$work"/qvzelif-dkms_*.deb)" "$dkmscontrol"
+for group in $(cat "$root"/usr/lib/udev/rules.d/*.rules 2>/dev/null | sed -n 's/.*GROUP="\([^"]*\)".*/\1/p' | sort -u); do
+  grep -q "addgroup --system $group\$" "$dkmscontrol/postinst" ||
+    fail "the udev rules name the group $group, which qvzelif-dkms does not create"
+done
+dpkg-deb -f "$(ls "$work"/libqvzelif1_*.deb)" Suggests | grep -qw qvzelif-dkms ||
+  fail "libqvzelif1 does not suggest qvzelif-dkms"
+dpkg-deb -f "$(ls "$work"/qvzelif-dkms_*.deb)" Depends | grep -qw dkms ||
+  fail "qvzelif-dkms does not depend on dkms"
+echo "packaging check: qvzelif-dkms holds the driver's sources, dkms.conf and udev rules"
+
+# dkms builds the module from the packaged sources against this machine's
+# kernel headers, in a DKMS tree of its own: a private mount namespace puts a
+# framework.conf of the test's over /etc/dkms. The module is built only,
+# never loaded or installed.
+kernel=$(uname -r)
+if [ ! -d "/lib/modules/$kernel/build" ]; then
+  headers=$(ls -d /lib/modules/*/build 2>/dev/null | head -n 1)
+  kernel=$(basename "$(dirname "${headers:-/none/none}")")
+fi
+if ! command -v dkms >/dev/null || [ ! -d "/lib/modules/$kernel/build" ]; then
+  echo "packaging check: dkms or the kernel headers are missing, the module was not built"
+elif ! unshare --mount true 2>/dev/null; then
+  echo "packaging check: no private mount namespace for a DKMS tree of its own, the module was not built"
+else
+  mkdir -p "$work/dkms/etc" "$work/dkms/tree"
+  printf '%s\n' "source_tree=\"$root/usr/src\"" "dkms_tree=\"$work/dkms/tree\"" \
+    "install_tree=\"$work/dkms/modules\"" 'sign_file="/nonexistent"' >"$work/dkms/etc/framework.conf"
+  # shellcheck disable=SC2016
+  unshare --mount sh -c 'mount --bind "$1" /etc/dkms && dkms add -m qvzelif -v "$2" &&
+    dkms build -m qvzelif -v "$2" -k "$3"' dkms "$work/dkms/etc" "$version" "$kernel" \
+    >"$work/dkms.log" 2>&1 || { cat "$work/dkms.log"; fail "dkms build failed for kernel $kernel"; }
+  module=$(ls "$work/dkms/tree/qvzelif/$version/$kernel"/*/module/qvzel.ko 2>/dev/null) ||
+    fail "dkms built no qvzel.ko (its log: $(cat "$work/dkms.log"))"
+  [ "$(/sbin/modinfo -F vermagic "$module" | cut -d' ' -f1)" = "$kernel" ] ||
+    fail "qvzel.ko was not built for kernel $kernel"
+  [ ! -e "$work/dkms/modules" ] || fail "dkms build installed the module"
+  echo "packaging check: dkms builds qvzel.ko for kernel $kernel from qvzelif-dkms"
+fi
 
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 libdir=$root/usr/lib/$multiarch
