@@ -163,7 +163,9 @@ INSTANTIATE_TEST_SUITE_P(
                      s.m_Crc = l_Hex;
                    });
                  }},
-        sRefusal{"ChecksumAbove32Bits", QVZEL_ERR_INTERNAL,
+        // A checksum that does not fit 32 bits is an impossible header
+        // number, refused as such rather than compared after decoding.
+        sRefusal{"ChecksumAbove32Bits", QVZEL_ERR_OVERFLOW,
                  [] {
                    return oneSection([](sSection& s) {
                      s.m_Crc = std::to_string((uint64_t{1} << 32) + imageCrc(s.m_Payload));
