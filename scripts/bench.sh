@@ -155,6 +155,35 @@ cat "$out/callgrind-32.txt"
 echo "== sysfs companion against lspci -t =="
 bash scripts/bench-sysfs.sh "$out" "$min_time" || echo "bench: the sysfs stage failed (see above)"
 
+echo "== kernel lab: the kernel stage's time, the firmware write through the real driver =="
+# One run builds and boots; the stage is then timed on its own (boot, checks,
+# power-off), and a second machine times writes of 64 KiB to 4 MiB.
+if scripts/kernel-lab.sh -- true >/dev/null; then
+  stage_started=$(date +%s.%N)
+  stage_status=0
+  scripts/kernel-lab.sh --no-build -- python3 tests/kernel/checks.py >"$out/kernel-stage.txt" 2>&1 ||
+    stage_status=$?
+  stage_seconds=$(python3 -c "import sys, time; print(time.time() - float(sys.argv[1]))" "$stage_started")
+  tail -n 1 "$out/kernel-stage.txt"
+  if scripts/kernel-lab.sh --no-build --copy bench/kernel -- python3 bench/kernel/write_throughput.py \
+    >"$out/kernel-writes.json" 2>"$out/kernel-writes.log"; then
+    python3 - "$out" "$stage_seconds" "$stage_status" <<'EOF2'
+import json, re, sys
+out, seconds, status = sys.argv[1], float(sys.argv[2]), int(sys.argv[3])
+last = open(out + "/kernel-stage.txt").read().strip().splitlines()[-1:]
+match = re.match(r"kernel: (\d+) passed, (\d+) failed in (\d+) s", last[0] if last else "")
+data = json.load(open(out + "/kernel-writes.json"))
+data.update(stage_seconds=seconds, stage_status=status,
+            checks=[int(g) for g in match.groups()] if match else None)
+json.dump(data, open(out + "/kernel.json", "w"), indent=1)
+EOF2
+  else
+    echo "bench: the write benchmark failed: $(tail -n 3 "$out/kernel-writes.log")"
+  fi
+else
+  echo "bench: the kernel lab does not boot (see above); no kernel figures"
+fi
+
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)" | tee -a "$out/machine.txt"
 echo "== summary =="
 python3 scripts/bench-report.py "$out" | tee "$out/summary.txt"

@@ -117,7 +117,9 @@ def test_a_bad_image_stops_the_roll_out_after_the_first_batch(lab_of_stations, t
     reset(lab_of_stations)
     broken = tmp_path / "broken.img"
     with open(GOOD_IMAGE, "rb") as file:
-        broken.write_bytes(wrong_checksum(file.read()))
+        good = file.read()
+    broken.write_bytes(wrong_checksum(good))
+    assert broken.read_bytes() != good
     status, tasks, recap, output = roll_out(lab_of_stations, tmp_path, broken)
     assert status == 2, output
     first = STATIONS[:BATCH]

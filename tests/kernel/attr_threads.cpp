@@ -12,7 +12,6 @@
 // may. Prints "reads N failures M" and exits 0 only when M is 0 and every
 // thread read at least once.
 #include <qvzelif.h>
-
 #include <unistd.h>
 
 #include <atomic>

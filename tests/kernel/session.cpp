@@ -12,7 +12,6 @@
 // Codes are the library's status codes; the exit status is 0 whenever the
 // session ran to its end, 2 when the card is not found.
 #include <qvzelif.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -61,8 +60,9 @@ int main(int a_Argc, char** a_pArgv) {
       usleep(20000);
     }
   }
-  std::printf("update %d\n", nQVPXIKTFINDER100_updateFirmware(
-                                 l_pItem, l_Image.data(), static_cast<uint32_t>(l_Image.size()), 1));
+  std::printf("update %d\n",
+              nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Image.data(),
+                                               static_cast<uint32_t>(l_Image.size()), 1));
   uint32_t l_Version = 0;
   std::printf("read %d\n",
               nQVPXIFINDER100_getU32Attribute(l_pItem, QVZEL_ATTR_FIRMWARE_VERSION, &l_Version));

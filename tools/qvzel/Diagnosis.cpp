@@ -16,13 +16,16 @@
 #include "ErrorReport.h"
 #include "ItemReader.h"
 #include "qvpcibrd.h"
+#include "qvzel_driver.h"
 #include "qvzelif.h"
 
 namespace nQvzelTool {
 
 namespace {
 
-const char* const kDriverRoot = "/proc/driver/qv";
+const char* const kDriverRoot = QVZEL_PROC_ROOT;
+// The only interface class the library opens a device session through.
+const char* const kUpstreamInterfaceClass = QVZEL_CLASS_CYCLONE4_UPSTREAM;
 const char* const kRelocationLibrary = "libqvrelocations.so.0";
 const char* const kDefaultStateDir = "/var/lib";
 const char* const kControllerFile = "/qvpxi/pxicontrollers.ini";
@@ -226,6 +229,21 @@ const std::vector<sModelRow>& modelRows() {
        "nQVZEL_1_0_Cyclone4UpstreamZEL"},
   };
   return s_Rows;
+}
+
+std::string deviceFileAccessHint() {
+  const sDriverCheck l_Driver = checkDriver(kDriverRoot);
+  std::string l_Files;
+  for (const sInterfaceCheck& l_rInterface : l_Driver.m_Interfaces) {
+    if (l_rInterface.m_Class != kUpstreamInterfaceClass || !l_rInterface.m_Exists) continue;
+    if (l_rInterface.m_Readable && l_rInterface.m_Writable) continue;
+    l_Files += (l_Files.empty() ? "" : ", ") + l_rInterface.m_DeviceFile;
+  }
+  if (l_Files.empty()) return "";
+  return " This user (uid " + std::to_string(getuid()) + ") may not open the device file " +
+         l_Files +
+         " for reading and writing: run as root, or as a member of the group the driver's "
+         "udev rule gives it.";
 }
 
 sDriverCheck checkDriver(const std::string& a_rRoot) {

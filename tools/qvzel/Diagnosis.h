@@ -94,6 +94,11 @@ struct sDiagnosis {
 // Looks at this machine; never fails (what could not be looked at is told).
 sDiagnosis diagnose();
 
+// After a device session failed to open: a sentence naming the upstream
+// cards' device files this user may not open for reading and writing (the
+// library reports only that the open failed), or an empty text.
+std::string deviceFileAccessHint();
+
 // The parts, for tests: the driver tree below a_rRoot and the controller
 // file at a_rPath.
 sDriverCheck checkDriver(const std::string& a_rRoot);

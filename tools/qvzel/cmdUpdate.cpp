@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "Commands.h"
+#include "Diagnosis.h"
 #include "ErrorReport.h"
 #include "Format.h"
 #include "ImageChecker.h"
@@ -203,7 +204,7 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
   if (l_OpenCode < 0) {
     reportFailure(a_rErr,
                   "cannot open item " + std::to_string(l_Index) +
-                      " through the kernel driver; nothing was written.",
+                      " through the kernel driver; nothing was written." + deviceFileAccessHint(),
                   l_OpenCode);
     return kExitFailure;
   }
