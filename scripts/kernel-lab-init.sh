@@ -9,8 +9,9 @@ export PATH=/bin:/usr/bin:/usr/sbin HOME=/root TMPDIR=/tmp
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
-mount -t tmpfs -o mode=1777 tmpfs /tmp
-mount -t tmpfs tmpfs /run
+# /tmp and /run stay on the initramfs (already in memory): a file system
+# mounted over them would hide the project when it was copied in below /tmp.
+chmod 1777 /tmp
 report() {
 	echo "qvlab-vm: exit $1" >/dev/ttyS0
 	poweroff -f

@@ -48,6 +48,11 @@ done
 here=$PWD
 cd "$(dirname "$0")/.."
 repo=$PWD
+# The machine mounts its own /proc, /sys and /dev and this machine's /usr
+# over the initramfs: a checkout below them would be hidden there.
+case $repo/ in
+  /usr/* | /proc/* | /sys/* | /dev/*) echo "kernel-lab: the checkout $repo lies below a directory the machine mounts over; move it elsewhere" >&2; exit 1 ;;
+esac
 [ -n "$system" ] || system=$repo/examples/systems/kernel/lab.ini
 
 fail() { echo "kernel-lab: $*" >&2; exit 1; }
