@@ -92,21 +92,29 @@ void runIniClass(benchmark::State& a_rState, bool a_Sections) {
 void BM_IniClassOneSection(benchmark::State& a_rState) { runIniClass(a_rState, false); }
 void BM_IniClassManySections(benchmark::State& a_rState) { runIniClass(a_rState, true); }
 
-// A list opening whose controller file is the generated file: the list must
-// hold the controller it names.
-void BM_OpenListWithControllerFile(benchmark::State& a_rState) {
+// Loads the benchmark machine and gives the path of the controller file the
+// library reads; an empty path when the environment does not allow it (the
+// benchmark is then skipped with the reason).
+std::string controllerFilePath(benchmark::State& a_rState) {
   const char* l_pState = std::getenv("QVRELOC_SHAREDSTATEDIR");
   std::string l_Error;
   if (l_pState == nullptr || nQvBench::systemDirectory().empty() ||
       !nQvBench::useSystem(nQvBench::systemFile(1), l_Error)) {
     a_rState.SkipWithError(l_Error.empty() ? "needs QVRELOC_SHAREDSTATEDIR and QVZ_BENCH_SYSTEM_DIR"
                                            : l_Error.c_str());
-    return;
+    return "";
   }
   const std::string l_Dir = std::string(l_pState) + "/qvpxi";
   ::mkdir(l_pState, 0755);
   ::mkdir(l_Dir.c_str(), 0755);
-  const std::string l_Path = l_Dir + "/pxicontrollers.ini";
+  return l_Dir + "/pxicontrollers.ini";
+}
+
+// A list opening whose controller file is the generated file: the list must
+// hold the controller it names.
+void BM_OpenListWithControllerFile(benchmark::State& a_rState) {
+  const std::string l_Path = controllerFilePath(a_rState);
+  if (l_Path.empty()) return;
   const std::string l_Text = iniText(a_rState.range(0), false);
   if (!writeFile(l_Path, l_Text)) {
     a_rState.SkipWithError(("cannot write " + l_Path).c_str());
@@ -131,18 +139,8 @@ void BM_OpenListWithControllerFile(benchmark::State& a_rState) {
 // each on the upstream card's first port, and a read of every attribute of
 // every item (what qvzel list asks): the time per controller must stay flat.
 void BM_ListManyControllers(benchmark::State& a_rState) {
-  const char* l_pState = std::getenv("QVRELOC_SHAREDSTATEDIR");
-  std::string l_Error;
-  if (l_pState == nullptr || nQvBench::systemDirectory().empty() ||
-      !nQvBench::useSystem(nQvBench::systemFile(1), l_Error)) {
-    a_rState.SkipWithError(l_Error.empty() ? "needs QVRELOC_SHAREDSTATEDIR and QVZ_BENCH_SYSTEM_DIR"
-                                           : l_Error.c_str());
-    return;
-  }
-  const std::string l_Dir = std::string(l_pState) + "/qvpxi";
-  ::mkdir(l_pState, 0755);
-  ::mkdir(l_Dir.c_str(), 0755);
-  const std::string l_Path = l_Dir + "/pxicontrollers.ini";
+  const std::string l_Path = controllerFilePath(a_rState);
+  if (l_Path.empty()) return;
   std::string l_Text;
   char l_Section[48];
   for (int64_t l_Index = 0; l_Index < a_rState.range(0); ++l_Index) {
@@ -154,6 +152,7 @@ void BM_ListManyControllers(benchmark::State& a_rState) {
     return;
   }
   const int64_t l_Expected = nQvBench::expectedItems(1) + a_rState.range(0);
+  std::string l_Error;
   for (auto _ : a_rState) {
     const int64_t l_Count = nQvBench::openReadClose(true, l_Error, nullptr);
     if (l_Count != l_Expected) {

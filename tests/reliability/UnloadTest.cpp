@@ -3,13 +3,13 @@
 // gives back their driver files, bridge sessions and memory. The program
 // does not link the library: it loads it with dlopen, opens lists and the
 // card on the usual simulated machine, and unloads it again, many times.
-#include <dirent.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <string>
 
+#include "OpenFiles.h"
 #include "qvsimGtest.h"
 #include "qvzelif.h"
 
@@ -26,14 +26,7 @@ constexpr int kWarmUpCycles = 5;
 constexpr int kCycles = 30;
 constexpr size_t kNoiseBytesPerCycle = 256;
 
-int openFileCount() {
-  int l_Count = 0;
-  DIR* l_pDir = opendir("/proc/self/fd");
-  if (l_pDir == nullptr) return -1;
-  while (readdir(l_pDir) != nullptr) ++l_Count;
-  closedir(l_pDir);
-  return l_Count;
-}
+using nQvzTest::openFileCount;
 
 size_t heapInUse() { return mallinfo2().uordblks; }
 

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "OpenFiles.h"
 #include "qvsimGtest.h"
 
 namespace systest {
@@ -185,14 +186,7 @@ uint32_t SystemTest::openBridgeSessions() const {
   return l_pCount ? l_pCount() : 0xFFFFFFFF;
 }
 
-int SystemTest::openFileCount() {
-  int l_Count = 0;
-  DIR* l_pDir = opendir("/proc/self/fd");
-  if (l_pDir == nullptr) return -1;
-  while (readdir(l_pDir) != nullptr) ++l_Count;
-  closedir(l_pDir);
-  return l_Count;
-}
+int SystemTest::openFileCount() { return nQvzTest::openFileCount(); }
 
 cList::cList() : m_Code(0), m_Count(0), m_pList(nullptr) {
   m_Code = nQVPXIFINDER100_openList(&m_Count, &m_pList);

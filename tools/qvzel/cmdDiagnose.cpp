@@ -155,14 +155,7 @@ void statusOrNull(cJsonWriter& a_rJson, const char* a_pKey, int32_t a_Code) {
     a_rJson.null();
     return;
   }
-  a_rJson.beginObject();
-  a_rJson.key("code");
-  a_rJson.value(a_Code);
-  a_rJson.key("name");
-  a_rJson.value(qvzel_status_name(a_Code));
-  a_rJson.key("text");
-  a_rJson.value(statusSentence(a_Code));
-  a_rJson.endObject();
+  writeStatus(a_rJson, a_Code);
 }
 
 void strings(cJsonWriter& a_rJson, const char* a_pKey, const std::vector<std::string>& a_rList) {
