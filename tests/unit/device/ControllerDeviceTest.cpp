@@ -4,11 +4,11 @@
 #include <boost/make_shared.hpp>
 #include <memory>
 
+#include "SimPciBridge.h"
 #include "device/cPxi1ZelControllerDevice.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "qvpcibrd.h"
 #include "qvzelif.h"
-#include "unit/pcibridge/SimSupport.h"
 
 using namespace nQVZEL_15_0;
 using nQvPxiDriverTools_1_0::cSlotPath;

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SimPciBridge.h"
 #include "config/cSlotPath.h"
 #include "pcibridge/cPciBrdWrapper_sc.h"
 #include "qvpcibrd.h"
 #include "status/StatusCodes.h"
-#include "unit/pcibridge/SimSupport.h"
 
 using nQvPxiDriverTools_1_0::cSlotPath;
 using nQVZEL_15_0::nQvPciBrdWrapper_15_0::cPciBrdWrapper_sc;

@@ -3,11 +3,11 @@
 // through the binding as the library sees it.
 #include <gtest/gtest.h>
 
+#include "SimPciBridge.h"
 #include "TempDir.h"
 #include "pcibridge/cPciBrdDynLib.h"
 #include "qvpcibrd.h"
 #include "status/StatusCodes.h"
-#include "unit/pcibridge/SimSupport.h"
 
 using nQVZEL_15_0::nQvPciBrdWrapper_15_0::cPciBrdDynLib;
 

@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -11,14 +10,6 @@
 #include "driverLog.h"
 
 namespace {
-
-// Programs built beside this test program.
-std::string buildPath(const std::string& a_rRelative) {
-  char l_Self[PATH_MAX];
-  const ssize_t l_Length = ::readlink("/proc/self/exe", l_Self, sizeof(l_Self) - 1);
-  const std::string l_Exe(l_Self, l_Length > 0 ? static_cast<size_t>(l_Length) : 0);
-  return l_Exe.substr(0, l_Exe.rfind('/')) + "/" + a_rRelative;
-}
 
 // Runs a shell command line; its exit code, or -1 when it did not exit.
 int run(const std::string& a_rCommand) {
@@ -36,7 +27,7 @@ class SimulatorRunnerTest : public ::testing::Test {
                            "[interface up0]\n"
                            "pciVendorID = 0x1F3C\n"
                            "attribute.0xF000F0D0 = 0xBF8E\n");
-    m_Runner = buildPath("../companions/qvdriversim/qvsim-run");
+    m_Runner = QVZ_QVSIM_RUN;
   }
 
   // Runs a command under the runner; skips the test where namespaces are refused.
@@ -60,7 +51,7 @@ TEST_F(SimulatorRunnerTest, CommandSeesTheSystemAndItsExitCodeComesBack) {
 }
 
 TEST_F(SimulatorRunnerTest, PreloadedDriverAnswersAndLogsOutsideTheNamespace) {
-  const int l_Code = runUnder(buildPath("qvsim_probe") + " 0xF000F0D0 0xBF8E");
+  const int l_Code = runUnder(std::string(QVZ_QVSIM_PROBE) + " 0xF000F0D0 0xBF8E");
   if (l_Code == kSkipped) GTEST_SKIP() << "the machine refuses a private mount namespace";
   EXPECT_EQ(l_Code, 0);
 
