@@ -5,8 +5,7 @@ import contextlib
 import threading
 from typing import Any, Dict, Iterator, Optional, Tuple
 
-from . import _header
-from . import firmware
+from . import _header, firmware
 from .errors import QvzelError, check, error_for
 from .firmware import FLASH_TYPES, CardValues, UpdatePlan
 from .images import ImageSource, read_image

@@ -18,8 +18,8 @@ INDEX_LIMIT = 16
 
 
 class ListState:
-    """What the items of one open list share: the library, the list's
-    handle, whether it was closed, the items and where the controllers hang.
+    """What the items of one open list share: the library, whether the list
+    was closed, the items and where the controllers hang.
 
     The items hold this, not the DeviceList above them, so that they call
     only downwards. The C list is closed by close(), or when this is
