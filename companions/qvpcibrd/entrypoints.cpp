@@ -12,6 +12,9 @@
 #include "cPciTree.h"
 #include "iPciBrdBackend.h"
 #include "qvpcibrdSim.h"
+#ifndef QVPCIBRD_SYSFS_ONLY
+#include "cSimBackend.h"
+#endif
 
 using namespace qvpcibrd;
 
@@ -97,7 +100,7 @@ class cCall {
   sInjected attributeFault(uint32_t) { return kNothingInjected; }
 #else
   sInjected fault(const cPciTree& a_rTree, int a_Index, const char* a_pQualifier = "") {
-    const int32_t* l_pCode = a_rTree.fault(m_pName, a_Index, a_pQualifier);
+    const int32_t* l_pCode = injectedFault(a_rTree, m_pName, a_Index, a_pQualifier);
     if (!l_pCode) return kNothingInjected;
     return sInjected{*l_pCode <= 0, *l_pCode};
   }
