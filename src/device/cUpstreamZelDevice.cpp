@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "device/BridgeAttribute.h"
-#include "device/ImageCheck.h"
 #include "driver/tDeviceInterfaceIterator.h"
+#include "image/ImageCheck.h"
 #include "qvpcibrd.h"
 #include "qvzelif.h"
 #include "status/JsonStatus.h"
