@@ -2,9 +2,9 @@
 #include "device/cUpstreamZelDevice.h"
 
 #include "device/BridgeAttribute.h"
-#include "device/ImageCheck.h"
 #include "device/sModelEntry.h"
 #include "driver/tDeviceInterfaceIterator.h"
+#include "image/ImageCheck.h"
 #include "qvpcibrd.h"
 #include "qvzelif.h"
 #include "status/JsonStatus.h"
