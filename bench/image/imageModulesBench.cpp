@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "FirmwareImage.h"
 #include "ImageMaker.h"
-#include "device/FirmwareImage.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <utility>
 
-#include "device/ImageAnalysis.h"
-#include "device/ImageCheck.h"
+#include "ImageAnalysis.h"
+#include "ImageCheck.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 // succeed with results inside the image or record an error.
 #include <vector>
 
-#include "device/FirmwareImage.h"
-#include "device/ImageAnalysis.h"
-#include "device/ImagePayload.h"
+#include "FirmwareImage.h"
+#include "ImageAnalysis.h"
+#include "ImagePayload.h"
 #include "fuzzCheck.h"
 
 using namespace nQVZEL_15_0;

@@ -12,7 +12,7 @@ extern "C" {
 #include <b64/cdecode.h>
 }
 
-#include "device/ImagePayload.h"
+#include "ImagePayload.h"
 #include "fuzzCheck.h"
 
 using namespace nQVZEL_15_0;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "status/Status.h"
+#include "Status.h"
 
 #include <cstring>
 
@@ -10,7 +10,8 @@ namespace {
 void copyBounded(char* a_pOut, size_t a_Size, const char* a_pText) {
   size_t l_Index = 0;
   if (a_pText != nullptr) {
-    for (; l_Index < a_Size && a_pText[l_Index] != '\0'; ++l_Index) a_pOut[l_Index] = a_pText[l_Index];
+    for (; l_Index < a_Size && a_pText[l_Index] != '\0'; ++l_Index)
+      a_pOut[l_Index] = a_pText[l_Index];
   }
   for (; l_Index < a_Size; ++l_Index) a_pOut[l_Index] = '\0';
   a_pOut[a_Size - 1] = '\0';

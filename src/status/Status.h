@@ -3,10 +3,12 @@
 // The first failure wins; an error displaces an earlier warning.
 #pragma once
 
-#include "status/StatusCodes.h"
-
 #include <cstddef>
 #include <cstdint>
+
+// By bare name: the image module's users reach this folder as an include
+// root of its own, without src/ (target qvzelif_image_objects).
+#include "StatusCodes.h"
 
 struct Status {
   static constexpr uint64_t kFullCapacity = 216;

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "device/FirmwareImage.h"
+#include "FirmwareImage.h"
 #include "qvzelif_status.h"
 
 namespace nQvzelTool {

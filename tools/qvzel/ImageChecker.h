@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ImageAnalysis.h"
 #include "ImageFile.h"
-#include "device/ImageAnalysis.h"
 
 namespace nQvzelTool {
 

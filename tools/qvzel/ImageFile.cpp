@@ -10,7 +10,7 @@
 #include <new>
 
 #include "Format.h"
-#include "device/ImageCheck.h"
+#include "ImageCheck.h"
 
 namespace nQvzelTool {
 

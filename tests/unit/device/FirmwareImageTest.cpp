@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "device/FirmwareImage.h"
+#include "image/FirmwareImage.h"
 
 using namespace nQVZEL_15_0;
 

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "device/ImageCheck.h"
+#include "image/ImageCheck.h"
 
 using namespace nQVZEL_15_0;
 

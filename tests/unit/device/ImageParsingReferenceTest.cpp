@@ -11,8 +11,8 @@
 #include <string>
 
 #include "Base64Reference.h"
-#include "device/FirmwareImage.h"
-#include "device/ImagePayload.h"
+#include "image/FirmwareImage.h"
+#include "image/ImagePayload.h"
 
 using namespace nQVZEL_15_0;
 

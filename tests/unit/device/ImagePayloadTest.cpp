@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "device/ImagePayload.h"
+#include "image/ImagePayload.h"
 
 using namespace nQVZEL_15_0;
 

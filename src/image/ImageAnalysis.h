@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/ImageCheck.h"
+#include "ImageCheck.h"
 
 namespace nQVZEL_15_0 {
 

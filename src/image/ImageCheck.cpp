@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "device/ImageCheck.h"
+#include "ImageCheck.h"
 
 #include <sys/mman.h>
 

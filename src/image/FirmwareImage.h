@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "device/ImagePayload.h"
+#include "ImagePayload.h"
+#include "Status.h"
 #include "qvzelif.h"
-#include "status/Status.h"
 
 namespace nQVZEL_15_0 {
 

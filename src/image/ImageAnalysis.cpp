@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "device/ImageAnalysis.h"
+#include "ImageAnalysis.h"
 
 #include <cstring>
 #include <new>

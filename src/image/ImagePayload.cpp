@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "device/ImagePayload.h"
+#include "ImagePayload.h"
 
 #include <cstring>
 

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "device/FirmwareImage.h"
-#include "device/ImagePayload.h"
-#include "status/Status.h"
+#include "FirmwareImage.h"
+#include "ImagePayload.h"
+#include "Status.h"
 
 namespace nQVZEL_15_0 {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "device/FirmwareImage.h"
+#include "FirmwareImage.h"
 
 #include <cstdlib>
 #include <cstring>

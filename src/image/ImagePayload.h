@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "status/Status.h"
+#include "Status.h"
 
 namespace nQVZEL_15_0 {
 
