@@ -2,9 +2,6 @@
 # The register proxy talks to the simulated kernel driver (qvsim_support);
 # the controller device reads through the simulated PCI bridge library.
 set(l_Sources
-  ControllerDeviceTest.cpp Cyclone4UpstreamProxyTest.cpp FirmwareImageTest.cpp ImageCheckTest.cpp
-  ImageParsingReferenceTest.cpp ImagePayloadTest.cpp ModelTableTest.cpp ZelDeviceTest.cpp)
+  ControllerDeviceTest.cpp Cyclone4UpstreamProxyTest.cpp ModelTableTest.cpp ZelDeviceTest.cpp)
 target_link_libraries(${l_Target} PRIVATE qvsim_support)
 add_dependencies(${l_Target} qvpcibrd)
-# libb64 is the reference of the payload decoder.
-target_link_libraries(${l_Target} PRIVATE b64::b64)
