@@ -110,7 +110,8 @@ TEST(ModelTable, FourteenModelsAndATerminatingRow) {
   EXPECT_EQ(l_rLast.m_Kind, kModelKindController);
   EXPECT_EQ(0, l_rLast.m_VendorId | l_rLast.m_DeviceId | l_rLast.m_SubsystemVendorId |
                    l_rLast.m_SubsystemId);
-  EXPECT_EQ(0u, l_rLast.m_PortCount + l_rLast.m_SlotPathPatternCount + l_rLast.m_PortWidth);
+  EXPECT_EQ(0u, l_rLast.m_PortCount + l_rLast.m_SlotPathPatternCount + l_rLast.m_PortWidth +
+                    l_rLast.m_LinkBridgeLevel);
 }
 
 // A row is searched either by PCI IDs or through the driver's interface
@@ -228,7 +229,8 @@ TEST(ModelTable, IdentifiersAreUniqueAndNameTheirModels) {
 
 // Port names are "1" to the port count; a multi-port row divides the link
 // width among its ports and reaches each port's bridge by its own pattern;
-// rows of one driver class share their layout.
+// the live link sits above the ports; rows of one driver class share their
+// layout.
 TEST(ModelTable, PortsAndSlotPathPatternsAgree) {
   std::map<std::string, size_t> l_FirstRowOfClass;
   for (size_t l_Row = 0; l_Row < kModelRows; ++l_Row) {
@@ -257,6 +259,18 @@ TEST(ModelTable, PortsAndSlotPathPatternsAgree) {
       nQvPxiDriverTools_1_0::cSlotPath l_Path("MR00:00,08,10,18,20", l_Status);
       l_Path.ApplyRelativePath(l_rEntry.m_SlotPathPatterns[l_Index], l_Status);
       EXPECT_EQ(l_Status.code, qvstatus::kSuccess) << l_rEntry.m_SlotPathPatterns[l_Index];
+    }
+
+    // An upstream device's live link is on the bridge above the bus its
+    // port patterns climb to; controllers read no live link.
+    if (l_rEntry.m_Kind == kModelKindUpstreamByPciIds ||
+        l_rEntry.m_Kind == kModelKindUpstreamByInterface) {
+      uint32_t l_Climb = 0;
+      const char* l_pStep = l_rEntry.m_SlotPathPatterns[0];
+      for (; l_pStep != nullptr && std::strncmp(l_pStep, "-,", 2) == 0; l_pStep += 2) ++l_Climb;
+      EXPECT_EQ(l_rEntry.m_LinkBridgeLevel, l_Climb + 1);
+    } else {
+      EXPECT_EQ(l_rEntry.m_LinkBridgeLevel, 0u);
     }
 
     EXPECT_EQ(l_rEntry.m_PortWidth == 0, l_rEntry.m_PortCount == 1);
