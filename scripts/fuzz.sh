@@ -24,8 +24,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   for d in fuzz/corpus/*/; do targets+=("$(basename "$d")"); done
 fi
 
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQVZ_FUZZ=ON >/dev/null
+cmake --preset fuzz >/dev/null
 cmake --build build/fuzz --target fuzz_all -j "$(nproc)"
 work=build/fuzz/fuzz/targets/work
 status=0

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: LGPL-2.1-or-later
-# Installs the Debian packages a task needs, only those that are missing.
-# Safe to run any number of times.
+# Installs the Debian packages a task needs, only those that are missing, and
+# says which it installs; when nothing is missing it says nothing (the lab
+# scripts call it before every run). Safe to run any number of times. The
+# README's test command runs it before scripts/test.sh, which installs
+# nothing itself.
 #
 #   setup.sh demo   what the demo and scripts/lab.sh need: the build tools and
 #                   the libraries the library, the tool and the simulated
 #                   companions are built with
 #   setup.sh test   the same, and what only the tests need: the test and
-#                   benchmark libraries, clang with its sanitizer and fuzzing
+#                   benchmark libraries, libb64 (the payload decoder's
+#                   reference), clang with its sanitizer and fuzzing
 #                   runtimes, valgrind, the Debian packaging tools, and
 #                   QEMU with the Debian kernel, its headers and busybox for
 #                   the kernel stage (scripts/kernel-lab.sh)
@@ -16,9 +20,9 @@
 # once, otherwise through sudo; with neither it prints the apt-get command to
 # run and fails.
 set -euo pipefail
-demo_packages=(cmake ninja-build g++ pkg-config libboost-dev libb64-dev)
+demo_packages=(cmake ninja-build g++ pkg-config libboost-dev)
 test_packages=(
-  make clang libgtest-dev libgmock-dev libbenchmark-dev
+  make clang libgtest-dev libgmock-dev libbenchmark-dev libb64-dev
   binutils util-linux python3  # python3: JSON checks of the tool tests
   libclang-rt-dev valgrind  # libFuzzer runtime, memcheck (reliability stages)
   pciutils strace  # lspci and system call counts beside the sysfs bridge library (benchmarks)

@@ -258,7 +258,12 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   Status l_Local;
   tIterator l_Iterator;
   l_Iterator.startIteration(kUpstreamInterfaceClass, l_Local);
-  if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
+  if (l_Local.isFatal()) {
+    // The driver's entries could not be walked: the device stays closed, and
+    // the caller must learn so rather than meet -52003 at its first read.
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;  // the iterator frees its glob result itself
+  }
 
   nQVKORA000::sInterfacePath l_Path;
   if (!findOwnEntry(l_Iterator, l_Path, l_Local)) {
