@@ -43,5 +43,6 @@ install(CODE [[
 ]])
 install(FILES ${PROJECT_BINARY_DIR}/qvzelif.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-install(FILES ${PROJECT_SOURCE_DIR}/docs/qvzel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/pxicontrollers.ini.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
+# The man pages as qvzelifVersion.cmake configured them, with the project's version.
+install(FILES ${QVZ_MAN_DIR}/qvzel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${QVZ_MAN_DIR}/pxicontrollers.ini.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)

@@ -9,31 +9,9 @@
 
 namespace qvpcibrd {
 
-namespace {
-
-// The entry point names without their QvPciBrd_ prefix.
-const char* const kEntryPointNames[] = {
-#define QVZ_PCIBRD_NAME(a_Name) #a_Name,
-    QVPCIBRD_ENTRY_POINTS(QVZ_PCIBRD_NAME)
-#undef QVZ_PCIBRD_NAME
-};
-
-}  // namespace
-
 // References start well away from 0 so that a caller confusing a reference
 // with an index is noticed.
 constexpr uint32_t kFirstRef = 0x1000;
-
-bool isEntryPointName(const std::string& a_rName) {
-  return std::find(std::begin(kEntryPointNames), std::end(kEntryPointNames), a_rName) !=
-         std::end(kEntryPointNames);
-}
-
-std::string attributeQualifier(uint32_t a_AttributeId) {
-  char l_Text[16];
-  std::snprintf(l_Text, sizeof l_Text, "0x%08X", a_AttributeId);
-  return l_Text;
-}
 
 bool cPciTree::finish(std::string& a_rError) {
   // Name -> first bridge of that name: a parent look-up per bridge by a walk
@@ -151,23 +129,6 @@ int cPciTree::findBySlotPath(const char* a_pText) const {
   }
   const auto l_It = m_SlotPathIndex.find(l_Text);
   return l_It == m_SlotPathIndex.end() ? -1 : l_It->second;
-}
-
-const int32_t* cPciTree::fault(const std::string& a_rCall, int a_Index,
-                               const std::string& a_rQualifier) const {
-  const std::string l_Qualified = a_rCall + "." + a_rQualifier;
-  const std::map<std::string, int32_t>* l_Tables[2] = {
-      a_Index >= 0 ? &m_Bridges[a_Index].m_Faults : nullptr, &m_Faults};
-  for (const auto* l_pTable : l_Tables) {
-    if (!l_pTable) continue;
-    if (!a_rQualifier.empty()) {
-      auto l_It = l_pTable->find(l_Qualified);
-      if (l_It != l_pTable->end()) return &l_It->second;
-    }
-    auto l_It = l_pTable->find(a_rCall);
-    if (l_It != l_pTable->end()) return &l_It->second;
-  }
-  return nullptr;
 }
 
 }  // namespace qvpcibrd

@@ -13,9 +13,6 @@
 
 namespace qvpcibrd {
 
-// True when a_rName is an entry point's name without its QvPciBrd_ prefix.
-bool isEntryPointName(const std::string& a_rName);
-
 // Deliberate protocol violations of GetBridgeSlotPath, for tests of callers.
 enum class eSlotPathQuirk { kNone, kZeroSize, kNoNul, kJunk };
 // Deliberate protocol violations of the list entry points.
@@ -69,10 +66,6 @@ class cPciTree {
   int findParentOfBus(uint8_t a_Bus) const;
   // The slot path text, device/function codes from the bridge up to its root bus.
   std::string slotPathText(int a_Index) const;
-  // The injected result for a call, or null when none. The most specific
-  // entry wins: bridge with qualifier, bridge, global with qualifier, global.
-  const int32_t* fault(const std::string& a_rCall, int a_Index,
-                       const std::string& a_rQualifier) const;
 
  private:
   // Slot path text -> first bridge with that path, built on the first
@@ -81,8 +74,5 @@ class cPciTree {
   mutable std::unordered_map<std::string, int> m_SlotPathIndex;
   mutable size_t m_IndexedBridges = 0;
 };
-
-// The hex form used in fault qualifiers, e.g. "0x20000B00".
-std::string attributeQualifier(uint32_t a_AttributeId);
 
 }  // namespace qvpcibrd

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "cSimBackend.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -15,6 +16,45 @@ using nQvSimSystem_1_0::cSystemFile;
 using nQvSimSystem_1_0::parseNumber;
 using nQvSimSystem_1_0::sSystemEntry;
 using nQvSimSystem_1_0::sSystemSection;
+
+namespace {
+
+// The entry point names without their QvPciBrd_ prefix.
+const char* const kEntryPointNames[] = {
+#define QVZ_PCIBRD_NAME(a_Name) #a_Name,
+    QVPCIBRD_ENTRY_POINTS(QVZ_PCIBRD_NAME)
+#undef QVZ_PCIBRD_NAME
+};
+
+}  // namespace
+
+bool isEntryPointName(const std::string& a_rName) {
+  return std::find(std::begin(kEntryPointNames), std::end(kEntryPointNames), a_rName) !=
+         std::end(kEntryPointNames);
+}
+
+std::string attributeQualifier(uint32_t a_AttributeId) {
+  char l_Text[16];
+  std::snprintf(l_Text, sizeof l_Text, "0x%08X", a_AttributeId);
+  return l_Text;
+}
+
+const int32_t* injectedFault(const cPciTree& a_rTree, const std::string& a_rCall, int a_Index,
+                             const std::string& a_rQualifier) {
+  const std::string l_Qualified = a_rCall + "." + a_rQualifier;
+  const std::map<std::string, int32_t>* l_Tables[2] = {
+      a_Index >= 0 ? &a_rTree.m_Bridges[a_Index].m_Faults : nullptr, &a_rTree.m_Faults};
+  for (const auto* l_pTable : l_Tables) {
+    if (!l_pTable) continue;
+    if (!a_rQualifier.empty()) {
+      auto l_It = l_pTable->find(l_Qualified);
+      if (l_It != l_pTable->end()) return &l_It->second;
+    }
+    auto l_It = l_pTable->find(a_rCall);
+    if (l_It != l_pTable->end()) return &l_It->second;
+  }
+  return nullptr;
+}
 
 namespace {
 

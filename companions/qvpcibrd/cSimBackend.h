@@ -14,6 +14,19 @@ namespace qvpcibrd {
 
 constexpr const char* kSystemVariable = "QVPCIBRD_SYSTEM";
 
+// The results the description injects into a tree (its fail. keys), looked
+// up by the entry points of the builds for tests.
+
+// True when a_rName is an entry point's name without its QvPciBrd_ prefix.
+bool isEntryPointName(const std::string& a_rName);
+// The hex form used in fault qualifiers, e.g. "0x20000B00".
+std::string attributeQualifier(uint32_t a_AttributeId);
+// The injected result for a call about bridge a_Index (-1: about none), or
+// null when none. The most specific entry wins: bridge with qualifier,
+// bridge, global with qualifier, global.
+const int32_t* injectedFault(const cPciTree& a_rTree, const std::string& a_rCall, int a_Index,
+                             const std::string& a_rQualifier);
+
 class cSimBackend : public iPciBrdBackend {
  public:
   int32_t loadTree(cPciTree& a_rTree) override;

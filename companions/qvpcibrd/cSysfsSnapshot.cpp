@@ -73,19 +73,13 @@ void readIdentity(sSysfsFunction& a_rFunction, const cDirectory& a_rRoot,
   a_rFunction.m_Identity.m_Class = static_cast<uint32_t>(l_Class);
 }
 
-}  // namespace
+using tFunctionsByName = std::unordered_map<std::string, sSysfsFunction*>;
 
-bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
-  m_Functions.clear();
-  m_RootBuses.clear();
-  struct stat l_Stat;
-  if (stat(a_rRoot.c_str(), &l_Stat) != 0 || !S_ISDIR(l_Stat.st_mode)) {
-    a_rError = a_rRoot + ": not a directory";
-    return false;
-  }
-  // bus/pci/devices/DDDD:BB:DD.F links to the function's place in the
-  // device hierarchy; the directory above it is its parent bridge, or the
-  // host bridge's pciDDDD:BB.
+// bus/pci/devices/DDDD:BB:DD.F links to the function's place in the device
+// hierarchy; the directory above it is its parent bridge, or the host
+// bridge's pciDDDD:BB.
+std::vector<sSysfsFunction> readFunctions(const std::string& a_rRoot) {
+  std::vector<sSysfsFunction> l_Functions;
   const cDirectory l_Root(a_rRoot);
   const std::string l_Devices = a_rRoot + "/bus/pci/devices";
   const cDirectory l_DeviceLinks(l_Devices);
@@ -104,28 +98,45 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
     const std::string l_Parent = cSysfsParser::pathPart(l_Dir, 1);
     if (cSysfsParser::isDomainZeroFunction(l_Parent)) l_Function.m_ParentName = l_Parent;
     readIdentity(l_Function, l_Root, l_Dir);
-    m_Functions.push_back(std::move(l_Function));
+    l_Functions.push_back(std::move(l_Function));
   }
-  std::sort(m_Functions.begin(), m_Functions.end(),
+  return l_Functions;
+}
+
+void sortByAddress(std::vector<sSysfsFunction>& a_rFunctions) {
+  std::sort(a_rFunctions.begin(), a_rFunctions.end(),
             [](const sSysfsFunction& a_rLeft, const sSysfsFunction& a_rRight) {
               return std::tie(a_rLeft.m_Bus, a_rLeft.m_Device, a_rLeft.m_Function) <
                      std::tie(a_rRight.m_Bus, a_rRight.m_Device, a_rRight.m_Function);
             });
-  std::unordered_map<std::string, sSysfsFunction*> l_ByName;
-  for (sSysfsFunction& l_rFunction : m_Functions) l_ByName[l_rFunction.m_Name] = &l_rFunction;
-  for (const sSysfsFunction& l_rFunction : m_Functions) {
-    const auto l_It = l_ByName.find(l_rFunction.m_ParentName);
-    if (l_It == l_ByName.end()) continue;
+}
+
+tFunctionsByName indexByName(std::vector<sSysfsFunction>& a_rFunctions) {
+  tFunctionsByName l_ByName;
+  for (sSysfsFunction& l_rFunction : a_rFunctions) l_ByName[l_rFunction.m_Name] = &l_rFunction;
+  return l_ByName;
+}
+
+// Marks each function whose directory holds others, with the lowest bus they
+// sit on.
+void markChildren(const std::vector<sSysfsFunction>& a_rFunctions,
+                  const tFunctionsByName& a_rByName) {
+  for (const sSysfsFunction& l_rFunction : a_rFunctions) {
+    const auto l_It = a_rByName.find(l_rFunction.m_ParentName);
+    if (l_It == a_rByName.end()) continue;
     sSysfsFunction& l_rParent = *l_It->second;
     if (!l_rParent.m_HasChildren || l_rFunction.m_Bus < l_rParent.m_LowestChildBus) {
       l_rParent.m_LowestChildBus = l_rFunction.m_Bus;
     }
     l_rParent.m_HasChildren = true;
   }
+}
 
-  // class/pci_bus/DDDD:BB links to the bus's entry pci_bus/DDDD:BB in the
-  // directory of the device that holds it: a host bridge pciDDDD:BB for a
-  // root bus, else the bridge function whose bus it is.
+// class/pci_bus/DDDD:BB links to the bus's entry pci_bus/DDDD:BB in the
+// directory of the device that holds it: a host bridge pciDDDD:BB for a root
+// bus, else the bridge function whose bus it is.
+void readBusEntries(const std::string& a_rRoot, const tFunctionsByName& a_rByName,
+                    std::vector<uint8_t>& a_rRootBuses) {
   const std::string l_Buses = a_rRoot + "/class/pci_bus";
   const cDirectory l_BusLinks(l_Buses);
   for (const std::string& l_rName : cSysfsReader::listDirectory(l_Buses)) {
@@ -135,21 +146,44 @@ bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
     const std::string l_Target = resolveLink(l_Buses, l_BusLinks, 2, l_rName);
     if (cSysfsParser::pathPart(l_Target, 1) != "pci_bus") continue;
     const std::string l_Holder = cSysfsParser::pathPart(l_Target, 2);
-    const auto l_It = l_ByName.find(l_Holder);
-    if (l_It != l_ByName.end()) {
+    const auto l_It = a_rByName.find(l_Holder);
+    if (l_It != a_rByName.end()) {
       sSysfsFunction& l_rOwner = *l_It->second;
       if (!l_rOwner.m_HasBusEntry || l_Bus < l_rOwner.m_BusEntry) l_rOwner.m_BusEntry = l_Bus;
       l_rOwner.m_HasBusEntry = true;
     } else if (l_Holder.compare(0, 3, "pci") == 0) {
-      m_RootBuses.push_back(l_Bus);
+      a_rRootBuses.push_back(l_Bus);
     }
   }
-  // Functions without a parent sit on a root bus even where class/pci_bus is missing.
-  for (const sSysfsFunction& l_rFunction : m_Functions) {
-    if (l_rFunction.m_ParentName.empty()) m_RootBuses.push_back(l_rFunction.m_Bus);
+}
+
+// Functions without a parent sit on a root bus even where class/pci_bus is
+// missing. The root buses are then kept ascending, each once.
+void addParentlessBuses(const std::vector<sSysfsFunction>& a_rFunctions,
+                        std::vector<uint8_t>& a_rRootBuses) {
+  for (const sSysfsFunction& l_rFunction : a_rFunctions) {
+    if (l_rFunction.m_ParentName.empty()) a_rRootBuses.push_back(l_rFunction.m_Bus);
   }
-  std::sort(m_RootBuses.begin(), m_RootBuses.end());
-  m_RootBuses.erase(std::unique(m_RootBuses.begin(), m_RootBuses.end()), m_RootBuses.end());
+  std::sort(a_rRootBuses.begin(), a_rRootBuses.end());
+  a_rRootBuses.erase(std::unique(a_rRootBuses.begin(), a_rRootBuses.end()), a_rRootBuses.end());
+}
+
+}  // namespace
+
+bool cSysfsSnapshot::read(const std::string& a_rRoot, std::string& a_rError) {
+  m_Functions.clear();
+  m_RootBuses.clear();
+  struct stat l_Stat;
+  if (stat(a_rRoot.c_str(), &l_Stat) != 0 || !S_ISDIR(l_Stat.st_mode)) {
+    a_rError = a_rRoot + ": not a directory";
+    return false;
+  }
+  m_Functions = readFunctions(a_rRoot);
+  sortByAddress(m_Functions);
+  const tFunctionsByName l_ByName = indexByName(m_Functions);
+  markChildren(m_Functions, l_ByName);
+  readBusEntries(a_rRoot, l_ByName, m_RootBuses);
+  addParentlessBuses(m_Functions, m_RootBuses);
   return true;
 }
 

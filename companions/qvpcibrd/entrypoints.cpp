@@ -12,6 +12,9 @@
 #include "cPciTree.h"
 #include "iPciBrdBackend.h"
 #include "qvpcibrdSim.h"
+#ifndef QVPCIBRD_SYSFS_ONLY
+#include "cSimBackend.h"
+#endif
 
 using namespace qvpcibrd;
 
@@ -49,11 +52,18 @@ struct sInjected {
   int32_t m_Code;
 };
 
-// Holds the library's lock for one entry point call and counts the call.
+// No result injected: the call does its work and answers success.
+constexpr sInjected kNothingInjected{false, QVPCIBRD_SUCCESS};
+
+// Holds the library's lock for one entry point call; in the builds for tests
+// it also counts the call and looks up the result injected for it.
 class cCall {
  public:
-  explicit cCall(const char* a_pName) : m_Lock(state().m_Mutex), m_pName(a_pName) {
-#ifndef QVPCIBRD_SYSFS_ONLY
+  explicit cCall(const char* a_pName) : m_Lock(state().m_Mutex) {
+#ifdef QVPCIBRD_SYSFS_ONLY
+    static_cast<void>(a_pName);
+#else
+    m_pName = a_pName;
     ++state().m_CallCounts[a_pName];
 #endif
   }
@@ -61,11 +71,6 @@ class cCall {
   sSession* session(tQvPciBrdSession a_Session) {
     auto l_It = state().m_Sessions.find(a_Session);
     return l_It == state().m_Sessions.end() ? nullptr : &l_It->second;
-  }
-  sInjected fault(const cPciTree& a_rTree, int a_Index, const std::string& a_rQualifier = "") {
-    const int32_t* l_pCode = a_rTree.fault(m_pName, a_Index, a_rQualifier);
-    if (!l_pCode) return sInjected{false, QVPCIBRD_SUCCESS};
-    return sInjected{*l_pCode <= 0, *l_pCode};
   }
 
   // For a call about one bridge: finds its session and the bridge in the
@@ -79,19 +84,39 @@ class cCall {
     m_Index = m_pSession->m_Tree.findByRef(a_Bridge);
     return m_Index < 0 || !a_ArgumentsOk ? QVPCIBRD_ERR_INVALID_PARAMETER : QVPCIBRD_SUCCESS;
   }
-  // After findBridge: the session, its tree, the bridge, its index and the
-  // result injected for this call about it.
+  // After findBridge: the session, its tree, the bridge and its index.
   sSession& found() { return *m_pSession; }
   cPciTree& tree() { return m_pSession->m_Tree; }
   sBridge& bridge() { return m_pSession->m_Tree.m_Bridges[m_Index]; }
   int index() const { return m_Index; }
-  sInjected fault(const std::string& a_rQualifier = "") {
-    return fault(m_pSession->m_Tree, m_Index, a_rQualifier);
+
+  // The result injected for this call: about bridge a_Index of a_rTree (-1:
+  // about none), or after findBridge about the bridge found; a_pQualifier
+  // and the attribute narrow it down. The build for real machines injects
+  // nothing (its trees come from sysfs alone) and builds no text per call.
+#ifdef QVPCIBRD_SYSFS_ONLY
+  sInjected fault(const cPciTree&, int, const char* = "") { return kNothingInjected; }
+  sInjected fault(const char* = "") { return kNothingInjected; }
+  sInjected attributeFault(uint32_t) { return kNothingInjected; }
+#else
+  sInjected fault(const cPciTree& a_rTree, int a_Index, const char* a_pQualifier = "") {
+    const int32_t* l_pCode = injectedFault(a_rTree, m_pName, a_Index, a_pQualifier);
+    if (!l_pCode) return kNothingInjected;
+    return sInjected{*l_pCode <= 0, *l_pCode};
   }
+  sInjected fault(const char* a_pQualifier = "") {
+    return fault(m_pSession->m_Tree, m_Index, a_pQualifier);
+  }
+  sInjected attributeFault(uint32_t a_AttributeId) {
+    return fault(attributeQualifier(a_AttributeId).c_str());
+  }
+#endif
 
  private:
   std::lock_guard<std::mutex> m_Lock;
-  const char* m_pName;
+#ifndef QVPCIBRD_SYSFS_ONLY
+  const char* m_pName = nullptr;
+#endif
   sSession* m_pSession = nullptr;
   int m_Index = -1;
 };
@@ -348,7 +373,7 @@ int32_t QvPciBrd_SetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef 
                                  uint32_t a_AttributeId, uint32_t a_Value) {
   cCall l_Call("SetAttributeU32");
   if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge)) return l_Refused;
-  const sInjected l_Fault = l_Call.fault(attributeQualifier(a_AttributeId));
+  const sInjected l_Fault = l_Call.attributeFault(a_AttributeId);
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const int32_t l_Result = l_Call.found().m_pBackend->writeAttribute(l_Call.tree(), l_Call.index(),
                                                                      a_AttributeId, a_Value);
@@ -361,7 +386,7 @@ int32_t QvPciBrd_GetAttributeU32(tQvPciBrdSession a_Session, tQvPciBrdBridgeRef 
   if (const int32_t l_Refused = l_Call.findBridge(a_Session, a_Bridge, a_pValue != nullptr)) {
     return l_Refused;
   }
-  const sInjected l_Fault = l_Call.fault(attributeQualifier(a_AttributeId));
+  const sInjected l_Fault = l_Call.attributeFault(a_AttributeId);
   if (l_Fault.m_AtOnce) return l_Fault.m_Code;
   const int32_t l_Result = l_Call.found().m_pBackend->readAttribute(l_Call.tree(), l_Call.index(),
                                                                     a_AttributeId, *a_pValue);

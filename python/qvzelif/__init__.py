@@ -22,9 +22,13 @@ be read raises ImageFileError, which is an OSError too. The library is found as 
 (or $QVZELIF_LIBRARY, or open_list(library=PATH)); image checks run the
 qvzel tool (on PATH, or $QVZEL_TOOL, or tool=PATH).
 """
-# The modules import in one direction: the lists (devices) above the items
-# (cards, items) above firmware and images, above errors and the C binding.
+# The modules import and call in one direction: the lists (devices) above the
+# items (cards above items and firmware, firmware above images), above errors
+# and the C binding (_library, _header). Items reach their list only through
+# the ListState below them, and a card hands firmware plain values, so no
+# module calls back into one above it.
 from ._library import Library, load_library
+from ._version import __version__
 from .cards import UpstreamCard
 from .devices import DeviceList, inventory, open_list
 from .errors import (ClosedListError, DriverError, ImageFileError, InvalidParameterError,
@@ -34,7 +38,6 @@ from .firmware import UpdatePlan
 from .images import ImageReport, ImageSection, check_image, find_tool, read_image
 from .items import Controller, Item, Port
 
-__version__ = "1.0.0"
 
 __all__ = [
     "ClosedListError", "Controller", "DeviceList", "DriverError", "ImageFileError",

@@ -5,11 +5,11 @@ import contextlib
 import threading
 from typing import Any, Dict, Iterator, Optional, Tuple
 
-from . import _header
-from .errors import check, error_for
-from .firmware import UpdatePlan, plan_update, update_firmware
+from . import _header, firmware
+from .errors import QvzelError, check, error_for
+from .firmware import FLASH_TYPES, CardValues, UpdatePlan
 from .images import ImageSource, read_image
-from .items import INDEX_LIMIT, Item, ItemOwner, Port
+from .items import INDEX_LIMIT, Item, ListState, Port
 
 _C = _header.CONSTANTS
 _INTERNAL = _C["QVZEL_ERR_INTERNAL"]
@@ -17,13 +17,6 @@ _INTERNAL = _C["QVZEL_ERR_INTERNAL"]
 # negotiated link width, 0 while the link is down.
 _LINK_WIDTH_SHIFT = 4
 _LINK_WIDTH_MASK = 0x3F
-
-# Flash identifiers the cards report, and the flash each stands for.
-FLASH_TYPES: Dict[int, str] = {
-    _C["QVZEL_FLASH_ID_ISSI"]: "ISSI",
-    _C["QVZEL_FLASH_ID_SST"]: "SST",
-}
-
 
 class UpstreamCard(Item):
     """An upstream link card in this computer (one or four ports).
@@ -38,8 +31,8 @@ class UpstreamCard(Item):
 
     kind = "upstream"
 
-    def __init__(self, device_list: ItemOwner, handle: int, index: int) -> None:
-        super().__init__(device_list, handle, index)
+    def __init__(self, listing: ListState, handle: int, index: int) -> None:
+        super().__init__(listing, handle, index)
         self._session_depth = 0
         self._session_lock = threading.RLock()
 
@@ -125,6 +118,9 @@ class UpstreamCard(Item):
                     if self._session_depth == 0 and not self._list.closed:
                         self._list.library.close_device(self._handle)
 
+    def _listed_ports(self) -> int:
+        return self.port_count or 0
+
     def _end_session(self) -> None:
         with self._session_lock:
             if self._session_depth > 0:
@@ -203,7 +199,9 @@ class UpstreamCard(Item):
         the library's code with the checker's reason. Opens the session for
         the reads when it is not open. A path is read once (read_image)."""
         self._live_handle()
-        return plan_update(self, read_image(image), force, tool)
+        report = firmware.checked_report(read_image(image), force, tool)
+        with self.session():
+            return firmware.plan_update(self._firmware_values(), report, force)
 
     def update_firmware(self, image: "ImageSource", force: bool = False,
                         tool: Optional[str] = None) -> UpdatePlan:
@@ -219,7 +217,27 @@ class UpstreamCard(Item):
         bytes written.
         """
         self._live_handle()
-        return update_firmware(self, read_image(image), force, tool)
+        data = read_image(image)
+        report = firmware.checked_report(data, force, tool)
+        with self.session():
+            plan = firmware.plan_update(self._firmware_values(), report, force)
+            firmware.require_write(plan)
+            with firmware.signals_held() as caught:
+                code = self._write_firmware(data, plan.force)
+            after = self._values_after_failed_write() if code < 0 else None
+            outcome = firmware.write_outcome(plan, code, report, after)
+        return firmware.deliver(caught, outcome)
+
+    def _firmware_values(self) -> CardValues:
+        return CardValues(flash_id=self.flash_id, installed_version=self.firmware_version,
+                          subsystem_id=self.card_subsystem_id, slot_path=self.slot_path,
+                          serial_number=self.serial_number)
+
+    def _values_after_failed_write(self) -> Optional[CardValues]:
+        try:
+            return self._firmware_values()
+        except QvzelError:
+            return None
 
     def _write_firmware(self, image: bytes, force: bool) -> int:
         return self._list.library.update_firmware(self._live_handle(), image, force)

@@ -2,15 +2,13 @@
 """Lists of link devices: one discovery run each."""
 import ctypes
 import os
-import threading
-import weakref
 from typing import Any, Dict, Iterator, List, Optional, Tuple, Union
 
-from . import _header, topology
+from . import _header
 from ._library import Library, load_library
 from .cards import UpstreamCard
-from .errors import ClosedListError, QvzelError, check, error_for
-from .items import Controller, Item
+from .errors import QvzelError, check, error_for
+from .items import Controller, Item, ListState
 
 _C = _header.CONSTANTS
 _INVALID = _C["QVZEL_ERR_INVALID_PARAMETER"]
@@ -65,23 +63,17 @@ class DeviceList:
     """
 
     def __init__(self, library: Library) -> None:
-        self._library = library
-        self._lock = threading.Lock()
-        self._closed = False
         code, count, handle = library.open_list()
         if code < 0:
             raise list_failure(code)
-        self._handle = handle
-        self._attachments: Optional[Dict[int, Tuple[int, int]]] = None
-        # A list dropped without close() is closed when it is collected; its
-        # items keep it alive while they are in use.
-        self._finalizer = weakref.finalize(self, library.close_list, handle) if handle else None
-        self._items: List[Item] = []
+        # The items share the state below them; a list dropped without
+        # close() is closed when the state is collected.
+        self._state = ListState(library, handle)
         try:
             for index in range(count if handle else 0):
                 code, item = library.nth_item(handle, index)
                 check(code, "cannot get item %d of the list" % index)
-                self._items.append(_make_item(self, item, index))
+                self._state.items.append(_make_item(self._state, item, index))
         except BaseException:
             self.close()
             raise
@@ -89,18 +81,18 @@ class DeviceList:
     @property
     def closed(self) -> bool:
         """True once close() was called."""
-        return self._closed
+        return self._state.closed
 
     @property
     def library(self) -> Library:
         """The loaded library this list came from."""
-        return self._library
+        return self._state.library
 
     @property
     def note(self) -> Optional[str]:
         """Why nothing may have been found: set when the list is empty and
         the kernel driver publishes no device interfaces on this machine."""
-        if self._items or os.path.isdir(DRIVER_DIRECTORY):
+        if self._state.items or os.path.isdir(DRIVER_DIRECTORY):
             return None
         return ("no kernel driver is loaded: %s does not exist, so no upstream link card can "
                 "be found" % DRIVER_DIRECTORY)
@@ -108,33 +100,15 @@ class DeviceList:
     def below(self, index: int) -> Optional[Tuple[int, int]]:
         """(upstream card index, port index) the controller at index hangs
         below, by its slot path; None when it hangs below no listed card."""
-        return self._topology().get(index)
+        return self._state.below(index)
 
     def controllers_below(self, upstream: int, port: int) -> List[int]:
         """Indexes of the listed controllers below a port of a card."""
-        return sorted(index for index, place in self._topology().items()
-                      if place == (upstream, port))
-
-    def _topology(self) -> Dict[int, Tuple[int, int]]:
-        self._require_open()
-        if self._attachments is None:
-            self._attachments = topology.attach(
-                (item.index, item.kind, item.slot_path,
-                 (item.port_count or 0) if isinstance(item, UpstreamCard) else 0)
-                for item in self._items)
-        return self._attachments
+        return self._state.controllers_below(upstream, port)
 
     def close(self) -> None:
         """Closes open device sessions, then the list. Safe to call twice."""
-        with self._lock:
-            if self._closed:
-                return
-            for item in self._items:
-                item._end_session()
-            self._closed = True
-            if self._finalizer is not None:
-                self._finalizer()
-            self._handle = None
+        self._state.close()
 
     def __enter__(self) -> "DeviceList":
         return self
@@ -143,16 +117,16 @@ class DeviceList:
         self.close()
 
     def __len__(self) -> int:
-        self._require_open()
-        return len(self._items)
+        self._state.require_open()
+        return len(self._state.items)
 
     def __iter__(self) -> Iterator["Item"]:
-        self._require_open()
-        return iter(list(self._items))
+        self._state.require_open()
+        return iter(list(self._state.items))
 
     def __getitem__(self, index: int) -> "Item":
-        self._require_open()
-        return self._items[index]
+        self._state.require_open()
+        return self._state[index]
 
     def upstream_cards(self) -> List["UpstreamCard"]:
         """The upstream link cards of the list, in list order."""
@@ -200,18 +174,14 @@ class DeviceList:
                 result.append(entry)
         return result
 
-    def _require_open(self) -> None:
-        if self._closed:
-            raise ClosedListError(_INVALID, "the list was closed")
 
-
-def _make_item(device_list: DeviceList, handle: int, index: int) -> Item:
-    code, device_class = device_list.library.u32(handle, _C["QVZEL_ATTR_DEVICE_CLASS"])
+def _make_item(listing: ListState, handle: int, index: int) -> Item:
+    code, device_class = listing.library.u32(handle, _C["QVZEL_ATTR_DEVICE_CLASS"])
     if code >= 0 and device_class == _UPSTREAM_CLASS:
-        return UpstreamCard(device_list, handle, index)
+        return UpstreamCard(listing, handle, index)
     if code >= 0 and device_class == _CONTROLLER_CLASS:
-        return Controller(device_list, handle, index)
-    return Item(device_list, handle, index)
+        return Controller(listing, handle, index)
+    return Item(listing, handle, index)
 
 
 def inventory(firmware: bool = True,

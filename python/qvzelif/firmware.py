@@ -8,6 +8,10 @@ the library's update runs); this module takes the section the library picks
 for the card and refuses in the update's order with the code the library's
 update records, so that a refusal has the same code here, in the tool and in
 the library, and the checker's sentence with it.
+
+The steps take plain values (CardValues, the checker's report, the write's
+code); UpstreamCard reads the card and runs them in order, so that this
+module never calls back into the card.
 """
 import contextlib
 import os
@@ -15,47 +19,38 @@ import signal
 import tempfile
 import threading
 from dataclasses import dataclass, replace
-from typing import Any, ContextManager, Iterator, List, Optional, Tuple
+from typing import Any, Dict, Iterator, List, Optional, Tuple
 
 from . import _header
 from .errors import NotNewerError, QvzelError, UpdateInterrupted, error_for, status_text
 from .images import ImageReport, ImageSection, check_image
-
-try:  # Python 3.8+: typing.Protocol
-    from typing import Protocol
-except ImportError:  # pragma: no cover
-    Protocol = object  # type: ignore[assignment,misc]
 
 _C = _header.CONSTANTS
 _SUPPORTED_HEADER_VERSION = 2
 # The signals an update holds back while the library writes.
 _HELD_SIGNALS = (signal.SIGINT, signal.SIGTERM)
 
+# Flash identifiers the cards report, and the flash each stands for.
+FLASH_TYPES: Dict[int, str] = {
+    _C["QVZEL_FLASH_ID_ISSI"]: "ISSI",
+    _C["QVZEL_FLASH_ID_SST"]: "SST",
+}
 
-class FirmwareCard(Protocol):
-    """What an update needs of a card; UpstreamCard is one."""
+
+@dataclass(frozen=True)
+class CardValues:
+    """What an update reads of a card inside its device session; None where
+    the card does not report a value."""
+
+    slot_path: Optional[str]
+    serial_number: Optional[str]
+    flash_id: Optional[int]
+    installed_version: Optional[int]
+    subsystem_id: Optional[int]
 
     @property
-    def slot_path(self) -> Optional[str]: ...
-
-    @property
-    def serial_number(self) -> Optional[str]: ...
-
-    @property
-    def flash_id(self) -> Optional[int]: ...
-
-    @property
-    def flash_type(self) -> Optional[str]: ...
-
-    @property
-    def firmware_version(self) -> Optional[int]: ...
-
-    @property
-    def card_subsystem_id(self) -> Optional[int]: ...
-
-    def session(self) -> ContextManager[Any]: ...
-
-    def _write_firmware(self, image: bytes, force: bool) -> int: ...
+    def flash_type(self) -> Optional[str]:
+        return None if self.flash_id is None else FLASH_TYPES.get(self.flash_id)
 
 
 @dataclass(frozen=True)
@@ -110,16 +105,15 @@ class _Verdict:
 
 
 def _flash_text(flash_id: Optional[int]) -> str:
-    names = {_C["QVZEL_FLASH_ID_ISSI"]: "ISSI", _C["QVZEL_FLASH_ID_SST"]: "SST"}
     if flash_id is None:
         return "an unknown flash"
-    return "%s (flash ID 0x%04X)" % (names.get(flash_id, "unknown"), flash_id)
+    return "%s (flash ID 0x%04X)" % (FLASH_TYPES.get(flash_id, "unknown"), flash_id)
 
 
 def card_verdict(report: ImageReport, flash_id: int, subsystem_id: int, installed: int,
                  force: bool) -> _Verdict:
     """The library's update of a card with these values: its checks in their
-    order (src/device/ImageCheck), each with the code it records."""
+    order (ImageCheck in the image module), each with the code it records."""
     sections = report.sections
     # The split refuses the whole image at its first section without an
     # accepted update type, and an image without any section.
@@ -172,9 +166,12 @@ def card_verdict(report: ImageReport, flash_id: int, subsystem_id: int, installe
     return _Verdict(chosen, _C["QVZEL_SUCCESS"], "")
 
 
-def _checked_report(image: bytes, tool: Optional[str]) -> ImageReport:
-    """The checker's report on exactly these bytes (a private copy, so that
-    the bytes checked are the bytes written)."""
+def checked_report(image: bytes, force: Any, tool: Optional[str]) -> ImageReport:
+    """Checks the arguments of an update, then gives the checker's report on
+    exactly these bytes (a private copy, so that the bytes checked are the
+    bytes written)."""
+    if not isinstance(force, bool):
+        raise TypeError("force must be True or False, not %r" % (force,))
     handle, path = tempfile.mkstemp(prefix="qvzel-image-", suffix=".img")
     try:
         with os.fdopen(handle, "wb") as file:
@@ -184,18 +181,20 @@ def _checked_report(image: bytes, tool: Optional[str]) -> ImageReport:
         os.unlink(path)
 
 
-def _card_values(card: FirmwareCard) -> Tuple[int, int, int]:
-    flash_id = card.flash_id
-    installed = card.firmware_version
-    subsystem = card.card_subsystem_id
-    if flash_id is None or installed is None or subsystem is None:
+def _numbers(card: CardValues) -> Tuple[int, int, int]:
+    if card.flash_id is None or card.installed_version is None or card.subsystem_id is None:
         raise error_for(_C["QVZEL_ERR_NOT_SUPPORTED"], "the card does not report its flash, "
                         "firmware version and subsystem ID; nothing was written")
-    return flash_id, subsystem, installed
+    return card.flash_id, card.subsystem_id, card.installed_version
 
 
-def _plan(card: FirmwareCard, report: ImageReport, force: bool) -> UpdatePlan:
-    flash_id, subsystem, installed = _card_values(card)
+def plan_update(card: CardValues, report: ImageReport, force: bool) -> UpdatePlan:
+    """What an update of the card with the checked image would do; writes
+    nothing. Refusals raise the exception of the code the library's update
+    gives (NotFoundError: no section for the card's flash;
+    NotSupportedError: another subsystem ID or header version; ...) with the
+    reason; an image that is not newer gives a plan with will_write false."""
+    flash_id, subsystem, installed = _numbers(card)
     verdict = card_verdict(report, flash_id, subsystem, installed, force)
     if verdict.code < 0 and verdict.code != _C["QVZEL_ERR_INVALID_PARAMETER"]:
         raise error_for(verdict.code, verdict.reason + "; nothing was written")
@@ -209,26 +208,16 @@ def _plan(card: FirmwareCard, report: ImageReport, force: bool) -> UpdatePlan:
                       newer=image_version > installed, force=bool(force))
 
 
-def _check_force(force: Any) -> None:
-    if not isinstance(force, bool):
-        raise TypeError("force must be True or False, not %r" % (force,))
-
-
-def plan_update(card: FirmwareCard, image: bytes, force: bool = False,
-                tool: Optional[str] = None) -> UpdatePlan:
-    """Checks image against card and says what an update would do; writes
-    nothing. Refusals raise the exception of the code the library's update
-    gives (NotFoundError: no section for the card's flash;
-    NotSupportedError: another subsystem ID or header version; ...) with the
-    reason; an image that is not newer gives a plan with will_write false."""
-    _check_force(force)
-    report = _checked_report(image, tool)
-    with card.session():
-        return _plan(card, report, force)
+def require_write(plan: UpdatePlan) -> None:
+    """Refuses an image that is not newer unless force was given."""
+    if not plan.will_write:
+        raise NotNewerError(_C["QVZEL_ERR_INVALID_PARAMETER"],
+                            "the image is not newer than the installed version; pass "
+                            "force=True to reinstall it; nothing was written")
 
 
 @contextlib.contextmanager
-def _signals_held() -> Iterator[List[int]]:
+def signals_held() -> Iterator[List[int]]:
     """Holds SIGINT and SIGTERM back for the block (in the main thread, the
     only one Python delivers signals to); yields the list of those that came."""
     caught: List[int] = []
@@ -248,10 +237,43 @@ def _signals_held() -> Iterator[List[int]]:
             signal.signal(number, handler if handler is not None else signal.SIG_DFL)
 
 
-def _deliver(caught: List[int], outcome: Any) -> None:
+def _write_may_have_started(after: Optional[CardValues], report: ImageReport,
+                            force: bool) -> bool:
+    """After a failed write: False when the library refused the image before
+    its driver request (its check, run again on the card's present values,
+    refuses it), True otherwise (the driver failed, perhaps mid-write, or the
+    card's values could not be read again)."""
+    if after is None:
+        return True
+    try:
+        flash_id, subsystem, installed = _numbers(after)
+    except QvzelError:
+        return True
+    return card_verdict(report, flash_id, subsystem, installed, force).code >= 0
+
+
+def write_outcome(plan: UpdatePlan, code: int, report: ImageReport,
+                  after: Optional[CardValues]) -> Any:
+    """The outcome of the library's write with the plan: the plan carried out
+    (written, and any warning of the driver), or for a failed write the
+    code's exception with write_may_have_started set; after is what the card
+    reports once the write failed (None when it could not be read)."""
+    if code >= 0:
+        return replace(plan, written=True, warning=code if code > 0 else None)
+    started = _write_may_have_started(after, report, plan.force)
+    error = error_for(code, "the firmware update failed: " + (
+        "the write may have started, so the card may need the update again" if started
+        else "the card's values changed meanwhile and the library refused the image "
+        "before writing; nothing was written"))
+    error.write_may_have_started = started
+    return error
+
+
+def deliver(caught: List[int], outcome: Any) -> UpdatePlan:
     """Passes held signals on once the outcome is known: a handler of the
     caller's own is called; the default ones become UpdateInterrupted (a
-    KeyboardInterrupt) carrying the outcome."""
+    KeyboardInterrupt) carrying the outcome. Then raises a failed write's
+    exception or returns the plan carried out."""
     for number in caught:
         handler = signal.getsignal(number)
         if handler == signal.SIG_IGN:
@@ -261,48 +283,7 @@ def _deliver(caught: List[int], outcome: Any) -> None:
             continue
         cause = outcome if isinstance(outcome, BaseException) else None
         raise UpdateInterrupted(number, outcome) from cause
-
-
-def _write_may_have_started(card: FirmwareCard, report: ImageReport, force: bool) -> bool:
-    """After a failed write: False when the library refused the image before
-    its driver request (its check, run again on the card's present values,
-    refuses it), True otherwise (the driver failed, perhaps mid-write)."""
-    try:
-        flash_id, subsystem, installed = _card_values(card)
-    except QvzelError:
-        return True
-    return card_verdict(report, flash_id, subsystem, installed, force).code >= 0
-
-
-def update_firmware(card: FirmwareCard, image: bytes, force: bool = False,
-                    tool: Optional[str] = None) -> UpdatePlan:
-    """Checks as plan_update does, refuses an image that is not newer unless
-    force is true, then writes it; returns the plan carried out (written, and
-    any warning of the driver). A failed write raises the code's exception
-    with write_may_have_started set. SIGINT and SIGTERM that arrive during
-    the write are held back until it ends, then raise UpdateInterrupted with
-    the outcome."""
-    _check_force(force)
-    report = _checked_report(image, tool)
-    with card.session():
-        plan = _plan(card, report, force)
-        if not plan.will_write:
-            raise NotNewerError(_C["QVZEL_ERR_INVALID_PARAMETER"],
-                                "the image is not newer than the installed version; pass "
-                                "force=True to reinstall it; nothing was written")
-        with _signals_held() as caught:
-            code = card._write_firmware(image, plan.force)
-        outcome: Any
-        if code < 0:
-            started = _write_may_have_started(card, report, force)
-            outcome = error_for(code, "the firmware update failed: " + (
-                "the write may have started, so the card may need the update again" if started
-                else "the card's values changed meanwhile and the library refused the image "
-                "before writing; nothing was written"))
-            outcome.write_may_have_started = started
-        else:
-            outcome = replace(plan, written=True, warning=code if code > 0 else None)
-    _deliver(caught, outcome)
     if isinstance(outcome, QvzelError):
         raise outcome
+    assert isinstance(outcome, UpdatePlan)
     return outcome

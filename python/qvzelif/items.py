@@ -1,16 +1,14 @@
 # SPDX-License-Identifier: LGPL-2.1-or-later
-"""Listed items: what every link device answers, and link controllers."""
+"""Listed items: what every link device answers, link controllers, and what
+the items of one list share."""
+import threading
+import weakref
 from dataclasses import dataclass
 from typing import Any, Dict, List, Optional, Tuple
 
-from . import _header
+from . import _header, topology
 from ._library import Library
 from .errors import ClosedListError, check
-
-try:
-    from typing import Protocol
-except ImportError:  # pragma: no cover
-    Protocol = object  # type: ignore[assignment,misc]
 
 _C = _header.CONSTANTS
 _NOT_SUPPORTED = _C["QVZEL_ERR_NOT_SUPPORTED"]
@@ -19,20 +17,58 @@ _INVALID = _C["QVZEL_ERR_INVALID_PARAMETER"]
 INDEX_LIMIT = 16
 
 
-class ItemOwner(Protocol):
-    """What an item needs of the list it belongs to; DeviceList is one."""
+class ListState:
+    """What the items of one open list share: the library, whether the list
+    was closed, the items and where the controllers hang.
 
-    @property
-    def closed(self) -> bool: ...
+    The items hold this, not the DeviceList above them, so that they call
+    only downwards. The C list is closed by close(), or when this is
+    collected: the items keep it alive while they are in use.
+    """
 
-    @property
-    def library(self) -> Library: ...
+    def __init__(self, library: Library, handle: Optional[int]) -> None:
+        self.library = library
+        self.closed = False
+        self.items: List["Item"] = []
+        self._lock = threading.Lock()
+        self._attachments: Optional[Dict[int, Tuple[int, int]]] = None
+        self._finalizer = weakref.finalize(self, library.close_list, handle) if handle else None
 
-    def below(self, index: int) -> Optional[Tuple[int, int]]: ...
+    def __getitem__(self, index: int) -> "Item":
+        return self.items[index]
 
-    def controllers_below(self, upstream: int, port: int) -> List[int]: ...
+    def require_open(self) -> None:
+        if self.closed:
+            raise ClosedListError(_INVALID, "the list was closed")
 
-    def __getitem__(self, index: int) -> "Item": ...
+    def below(self, index: int) -> Optional[Tuple[int, int]]:
+        """(upstream card index, port index) the controller at index hangs
+        below, by its slot path; None when it hangs below no listed card."""
+        return self._topology().get(index)
+
+    def controllers_below(self, upstream: int, port: int) -> List[int]:
+        """Indexes of the listed controllers below a port of a card."""
+        return sorted(index for index, place in self._topology().items()
+                      if place == (upstream, port))
+
+    def _topology(self) -> Dict[int, Tuple[int, int]]:
+        self.require_open()
+        if self._attachments is None:
+            self._attachments = topology.attach(
+                (item.index, item.kind, item.slot_path, item._listed_ports())
+                for item in self.items)
+        return self._attachments
+
+    def close(self) -> None:
+        """Closes open device sessions, then the C list. Safe to call twice."""
+        with self._lock:
+            if self.closed:
+                return
+            for item in self.items:
+                item._end_session()
+            self.closed = True
+            if self._finalizer is not None:
+                self._finalizer()
 
 
 @dataclass(frozen=True)
@@ -63,8 +99,8 @@ class Item:
 
     kind = "unknown"
 
-    def __init__(self, device_list: ItemOwner, handle: int, index: int) -> None:
-        self._list = device_list
+    def __init__(self, listing: ListState, handle: int, index: int) -> None:
+        self._list = listing
         self._handle = handle
         self.index = index
 
@@ -178,6 +214,10 @@ class Item:
 
     def _end_session(self) -> None:
         """Called by the list before it closes."""
+
+    def _listed_ports(self) -> int:
+        """How many ports controllers may hang below (none but a card's)."""
+        return 0
 
 
 def _identifier(attribute: Any, index: Any) -> int:

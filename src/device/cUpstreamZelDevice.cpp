@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "device/cUpstreamZelDevice.h"
 
-#include <cstring>
-
 #include "device/BridgeAttribute.h"
+#include "device/sModelEntry.h"
 #include "driver/tDeviceInterfaceIterator.h"
 #include "image/ImageCheck.h"
 #include "qvpcibrd.h"
@@ -17,11 +16,7 @@ using tIterator = nQVKORA000::tDeviceInterfaceIterator;
 
 namespace {
 
-// The row whose link attributes sit three bridge levels up.
-constexpr const char kThreeLevelModel[] = "QV PXIe-6550";
 constexpr const char kDeviceDescription[] = "PXI Bus Extension Module";
-// Every upstream device is opened through this interface class.
-constexpr const char kUpstreamInterfaceClass[] = "nQVZEL_1_0_Cyclone4UpstreamZEL";
 
 // The card's values for the image check, read through the driver when the
 // check asks for them.
@@ -187,35 +182,32 @@ void cUpstreamZelDevice::readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, 
   m_Proxy->getAttribute(a_Id, a_pValue, &l_Size, a_rStatus);
 }
 
+uint32_t cUpstreamZelDevice::findLinkBridge(Status& a_rStatus) const {
+  uint32_t l_Bridge = 0;
+  {
+    JsonStatusScope l_Scope(a_rStatus);
+    m_PciBrd->FindParentBridgeForBus(m_Info->m_Bus, l_Bridge, l_Scope.json());
+  }
+  const uint32_t l_Level = (m_Model != nullptr) ? m_Model->m_LinkBridgeLevel : 0;
+  for (uint32_t l_Up = 1; l_Up < l_Level; ++l_Up) {
+    uint32_t l_Parent = 0;
+    JsonStatusScope l_Scope(a_rStatus);
+    m_PciBrd->GetBridgeParent(l_Bridge, l_Parent, l_Scope.json());
+    l_Bridge = l_Parent;
+  }
+  return l_Bridge;
+}
+
 uint32_t cUpstreamZelDevice::readLinkAttribute(uint32_t a_BridgeAttribute, Status& a_rStatus) {
   if (a_rStatus.isFatal()) return 0;
   if (m_PciBrd == nullptr) {
     QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
     return 0;
   }
-  uint32_t l_Bridge = 0;
-  {
-    JsonStatusScope l_Scope(a_rStatus);
-    m_PciBrd->FindParentBridgeForBus(m_Info->m_Bus, l_Bridge, l_Scope.json());
-  }
-  if (m_Model != nullptr && m_Model->m_ModelName != nullptr &&
-      std::strcmp(m_Model->m_ModelName, kThreeLevelModel) == 0) {
-    for (int l_Level = 0; l_Level < 2; ++l_Level) {
-      uint32_t l_Parent = 0;
-      JsonStatusScope l_Scope(a_rStatus);
-      m_PciBrd->GetBridgeParent(l_Bridge, l_Parent, l_Scope.json());
-      l_Bridge = l_Parent;
-    }
-  }
-  if (a_rStatus.isFatal()) return 0;
+  const uint32_t l_Bridge = findLinkBridge(a_rStatus);
+  // A value the bridge library does not serve, or a failed read, is 0.
   uint32_t l_Value = 0;
-  Status l_Read;
-  {
-    JsonStatusScope l_Scope(l_Read);
-    m_PciBrd->GetAttributeU32(l_Bridge, a_BridgeAttribute, l_Value, l_Scope.json());
-  }
-  // A value the bridge library does not serve reads as 0 with success.
-  if (mergeUnlessNotServed(l_Read, a_rStatus)) return 0;
+  readServedBridgeAttribute(*m_PciBrd, l_Bridge, a_BridgeAttribute, l_Value, a_rStatus);
   return l_Value;
 }
 
@@ -266,7 +258,12 @@ void cUpstreamZelDevice::openDevice(Status& a_rStatus) {
   Status l_Local;
   tIterator l_Iterator;
   l_Iterator.startIteration(kUpstreamInterfaceClass, l_Local);
-  if (l_Local.isFatal()) return;  // the iterator frees its glob result itself
+  if (l_Local.isFatal()) {
+    // The driver's entries could not be walked: the device stays closed, and
+    // the caller must learn so rather than meet -52003 at its first read.
+    QVZ_SET_STATUS(a_rStatus, qvstatus::kInternal);
+    return;  // the iterator frees its glob result itself
+  }
 
   nQVKORA000::sInterfacePath l_Path;
   if (!findOwnEntry(l_Iterator, l_Path, l_Local)) {

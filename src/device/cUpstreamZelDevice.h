@@ -57,8 +57,11 @@ class cUpstreamZelDevice : public iZelDevice {
   bool hasOpenProxy(Status& a_rStatus) const;
   // A 32-bit attribute read from the card through the open driver interface.
   void readDriverAttribute(uint32_t a_Id, uint32_t* a_pValue, Status& a_rStatus);
-  // A bridge attribute read now above the device's bus; an attribute the
-  // bridge library does not serve reads as 0 with success.
+  // The bridge that carries the device's live link: the one above its bus,
+  // or the model row's number of levels up from the device.
+  uint32_t findLinkBridge(Status& a_rStatus) const;
+  // A bridge attribute of that bridge, read now; an attribute the bridge
+  // library does not serve reads as 0 with success.
   uint32_t readLinkAttribute(uint32_t a_BridgeAttribute, Status& a_rStatus);
   // Positions a_rIterator on this device's own entry and reads its interface
   // path; false when there is no such entry or it cannot be told apart.

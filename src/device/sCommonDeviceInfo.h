@@ -3,6 +3,8 @@
 // slot paths it reports (the first one is the device's own).
 #pragma once
 
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,5 +28,20 @@ struct sCommonDeviceInfo {
 struct sDeviceInterfaceIteratorInfo : sCommonDeviceInfo {
   nQVKORA000::sEntryIdentity m_Entry;
 };
+
+// The record of one found device (tInfo: either type above), made in one
+// allocation with its count. It takes the slot paths over: a_rSlotPaths is
+// left empty.
+template <typename tInfo>
+boost::shared_ptr<tInfo> makeDeviceInfo(
+    uint8_t a_Bus, uint8_t a_Device, uint8_t a_Function,
+    std::vector<nQvPxiDriverTools_1_0::cSlotPath>& a_rSlotPaths) {
+  boost::shared_ptr<tInfo> l_Info = boost::make_shared<tInfo>();
+  l_Info->m_Bus = a_Bus;
+  l_Info->m_Device = a_Device;
+  l_Info->m_Function = a_Function;
+  l_Info->m_SlotPaths.swap(a_rSlotPaths);
+  return l_Info;
+}
 
 }  // namespace nQVZEL_15_0

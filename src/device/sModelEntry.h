@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "qvzel_driver.h"
+
 namespace nQVZEL_15_0 {
 
 // Values of sModelEntry::m_Kind. Kinds 0 and 1 are treated alike.
@@ -13,6 +15,13 @@ constexpr uint32_t kModelKindController = 0;
 constexpr uint32_t kModelKindPxi1Controller = 1;
 constexpr uint32_t kModelKindUpstreamByPciIds = 2;
 constexpr uint32_t kModelKindUpstreamByInterface = 3;
+
+// The driver interface class a device session opens for every upstream link
+// device, whichever class (or PCI identifiers) discovery found it through.
+constexpr const char kUpstreamInterfaceClass[] = QVZEL_CLASS_CYCLONE4_UPSTREAM;
+
+// A port's number while its bridge has given none (sPortInfo::m_BridgeAttr300).
+constexpr uint32_t kNoPortNumber = 0xFFFFFFFF;
 
 constexpr size_t kModelMaxPorts = 4;
 constexpr size_t kModelMaxSlotPathPatterns = 4;
@@ -37,6 +46,10 @@ struct sModelEntry {
   uint32_t m_SlotPathPatternCount;
   // Relative slot-path patterns that lead from the device to its bridges.
   const char* m_SlotPathPatterns[kModelMaxSlotPathPatterns];
+  // Upstream kinds: the bridge whose link attributes are the device's live
+  // link, counted upwards from the device (1: the bridge above its bus).
+  // 0 in controller rows, which read no live link.
+  uint32_t m_LinkBridgeLevel;
 };
 
 // Rows in g_ModelTable, the terminating row included; discovery walks all.

@@ -55,12 +55,8 @@ boost::shared_ptr<iZelDevice> controllerFromSection(
   }
   if (l_Section.isFatal()) return boost::shared_ptr<iZelDevice>();
 
-  boost::shared_ptr<sCommonDeviceInfo> l_Info = boost::make_shared<sCommonDeviceInfo>();
-  l_Info->m_Bus = l_Bus;
-  l_Info->m_Device = l_Device;
-  l_Info->m_Function = l_Function;
-  l_Info->m_SlotPaths.swap(l_SlotPaths);
-
+  const boost::shared_ptr<sCommonDeviceInfo> l_Info =
+      makeDeviceInfo<sCommonDeviceInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
   boost::shared_ptr<iZelDevice> l_Controller = boost::make_shared<cPxi1ZelControllerDevice>(
       &a_rWrapper, l_Info, l_Vendor, l_Model, l_Bridge, l_Section);
   if (l_Section.isFatal()) return boost::shared_ptr<iZelDevice>();

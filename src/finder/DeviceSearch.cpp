@@ -2,7 +2,7 @@
 #include "finder/DeviceSearch.h"
 
 #include <algorithm>
-#include <boost/make_shared.hpp>
+#include <utility>
 
 #include "driver/tDeviceInterfaceIterator.h"
 #include "status/JsonStatus.h"
@@ -15,16 +15,66 @@ using tIterator = nQVKORA000::tDeviceInterfaceIterator;
 
 namespace {
 
-// The record of one found device, in one allocation with its count.
-template <typename tInfo>
-boost::shared_ptr<tInfo> makeInfo(uint8_t a_Bus, uint8_t a_Device, uint8_t a_Function,
-                                  std::vector<cSlotPath>& a_rSlotPaths) {
-  boost::shared_ptr<tInfo> l_Info = boost::make_shared<tInfo>();
-  l_Info->m_Bus = a_Bus;
-  l_Info->m_Device = a_Device;
-  l_Info->m_Function = a_Function;
-  l_Info->m_SlotPaths.swap(a_rSlotPaths);
-  return l_Info;
+// True when the entry's PCI identifiers are the row's: vendor and device, and
+// the subsystem when the row names one.
+bool entryMatchesRow(tIterator& a_rIterator, const sModelEntry& a_rRow, Status& a_rStatus) {
+  if (a_rStatus.isFatal()) return false;
+  const uint32_t l_Vid = a_rIterator.readBusU32(tIterator::kPciVendorId, a_rStatus);
+  const uint32_t l_Pid = a_rIterator.readBusU32(tIterator::kPciDeviceId, a_rStatus);
+  if (a_rStatus.isFatal() || l_Vid != a_rRow.m_VendorId || l_Pid != a_rRow.m_DeviceId) {
+    return false;
+  }
+  if (a_rRow.m_SubsystemVendorId == 0 && a_rRow.m_SubsystemId == 0) return true;
+  const uint32_t l_SsVid = a_rIterator.readBusU32(tIterator::kPciSubsystemVendorId, a_rStatus);
+  const uint32_t l_SsPid = a_rIterator.readBusU32(tIterator::kPciSubsystemId, a_rStatus);
+  return a_rStatus.isNotFatal() && l_SsVid == a_rRow.m_SubsystemVendorId &&
+         l_SsPid == a_rRow.m_SubsystemId;
+}
+
+// The device's own slot path: the bridge above its bus, one level down.
+cSlotPath ownSlotPath(const nQVKORA000::sEntryIdentity& a_rEntry,
+                      nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrapper, Status& a_rStatus) {
+  cSlotPath l_Path;
+  if (a_rStatus.isFatal()) return l_Path;
+  uint32_t l_Bridge = 0;
+  {
+    JsonStatusScope l_Scope(a_rStatus);
+    a_rWrapper.FindParentBridgeForBus(static_cast<uint8_t>(a_rEntry.m_Bus), l_Bridge,
+                                      l_Scope.json());
+  }
+  {
+    JsonStatusScope l_Scope(a_rStatus);
+    a_rWrapper.GetBridgeSlotPath(l_Bridge, l_Path, l_Scope.json());
+  }
+  l_Path.PushDeviceFunction(static_cast<uint8_t>(a_rEntry.m_Device),
+                            static_cast<uint8_t>(a_rEntry.m_Function), a_rStatus);
+  return l_Path;
+}
+
+// The candidate of the entry a_rIterator stands on: one record, seen both as
+// the common record and as the one that carries the entry. Empty when the
+// entry is not the row's or a step fails.
+sCandidate interfaceCandidate(tIterator& a_rIterator, const sModelEntry& a_rRow,
+                              nQvPciBrdWrapper_15_0::iPciBrdWrapper_sc& a_rWrapper,
+                              Status& a_rStatus) {
+  if (!entryMatchesRow(a_rIterator, a_rRow, a_rStatus)) return sCandidate();
+  // Everything that identifies the device, kept so that a device session
+  // opens this entry and no other.
+  nQVKORA000::sEntryIdentity l_Entry;
+  a_rIterator.readIdentity(l_Entry, a_rStatus);
+  const cSlotPath l_Path = ownSlotPath(l_Entry, a_rWrapper, a_rStatus);
+  std::vector<cSlotPath> l_SlotPaths = buildSlotPathList(l_Path, a_rRow, a_rWrapper, a_rStatus);
+  if (a_rStatus.isFatal()) return sCandidate();
+
+  boost::shared_ptr<sDeviceInterfaceIteratorInfo> l_Info =
+      makeDeviceInfo<sDeviceInterfaceIteratorInfo>(
+          static_cast<uint8_t>(l_Entry.m_Bus), static_cast<uint8_t>(l_Entry.m_Device),
+          static_cast<uint8_t>(l_Entry.m_Function), l_SlotPaths);
+  l_Info->m_Entry = std::move(l_Entry);
+  sCandidate l_Candidate;
+  l_Candidate.m_Info = l_Info;
+  l_Candidate.m_InterfaceInfo = l_Info;
+  return l_Candidate;
 }
 
 }  // namespace
@@ -90,7 +140,8 @@ tCandidateList searchByPciIds(const sModelEntry& a_rRow,
     // collection for the rest of the row.
     if (l_Search.isFatal()) break;
     sCandidate l_Candidate;
-    l_Candidate.m_Info = makeInfo<sCommonDeviceInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
+    l_Candidate.m_Info =
+        makeDeviceInfo<sCommonDeviceInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
     l_Result.push_back(l_Candidate);
   }
   return l_Result;
@@ -107,55 +158,11 @@ tCandidateList searchByInterfaces(const sModelEntry& a_rRow,
     l_Iterator.startIteration(a_rRow.m_InterfaceName, l_Start);
     if (l_Start.isFatal()) return l_Result;
   }
-  const bool l_CheckSubsystem = (a_rRow.m_SubsystemVendorId != 0 || a_rRow.m_SubsystemId != 0);
-
   for (; !l_Iterator.atEnd(); l_Iterator.advance()) {
+    // Each interface has a status of its own: a failure skips that one only.
     Status l_Interface;
-    const uint32_t l_Vid = l_Iterator.readBusU32(tIterator::kPciVendorId, l_Interface);
-    const uint32_t l_Pid = l_Iterator.readBusU32(tIterator::kPciDeviceId, l_Interface);
-    if (l_Interface.isFatal() || l_Vid != a_rRow.m_VendorId || l_Pid != a_rRow.m_DeviceId) {
-      continue;
-    }
-    if (l_CheckSubsystem) {
-      const uint32_t l_SsVid = l_Iterator.readBusU32(tIterator::kPciSubsystemVendorId, l_Interface);
-      const uint32_t l_SsPid = l_Iterator.readBusU32(tIterator::kPciSubsystemId, l_Interface);
-      if (l_Interface.isFatal() || l_SsVid != a_rRow.m_SubsystemVendorId ||
-          l_SsPid != a_rRow.m_SubsystemId) {
-        continue;
-      }
-    }
-    // Everything that identifies the device, kept so that a device session
-    // opens this entry and no other.
-    nQVKORA000::sEntryIdentity l_Entry;
-    l_Iterator.readIdentity(l_Entry, l_Interface);
-    if (l_Interface.isFatal()) continue;
-    const uint8_t l_Bus = static_cast<uint8_t>(l_Entry.m_Bus);
-    const uint8_t l_Device = static_cast<uint8_t>(l_Entry.m_Device);
-    const uint8_t l_Function = static_cast<uint8_t>(l_Entry.m_Function);
-
-    // The device's own slot path: the bridge above its bus, one level down.
-    uint32_t l_Bridge = 0;
-    {
-      JsonStatusScope l_Scope(l_Interface);
-      a_rWrapper.FindParentBridgeForBus(l_Bus, l_Bridge, l_Scope.json());
-    }
-    cSlotPath l_Path;
-    {
-      JsonStatusScope l_Scope(l_Interface);
-      a_rWrapper.GetBridgeSlotPath(l_Bridge, l_Path, l_Scope.json());
-    }
-    l_Path.PushDeviceFunction(l_Device, l_Function, l_Interface);
-
-    std::vector<cSlotPath> l_SlotPaths = buildSlotPathList(l_Path, a_rRow, a_rWrapper, l_Interface);
-    if (l_Interface.isFatal()) continue;
-
-    boost::shared_ptr<sDeviceInterfaceIteratorInfo> l_Info =
-        makeInfo<sDeviceInterfaceIteratorInfo>(l_Bus, l_Device, l_Function, l_SlotPaths);
-    l_Info->m_Entry = std::move(l_Entry);
-    sCandidate l_Candidate;
-    l_Candidate.m_Info = l_Info;
-    l_Candidate.m_InterfaceInfo = l_Info;
-    l_Result.push_back(l_Candidate);
+    const sCandidate l_Candidate = interfaceCandidate(l_Iterator, a_rRow, a_rWrapper, l_Interface);
+    if (l_Candidate.m_Info) l_Result.push_back(l_Candidate);
   }
   return l_Result;
 }

@@ -2,12 +2,12 @@
 // jsonz_ reading: a small validating parser over NUL-terminated text. Every
 // scan stops at the text's NUL, so malformed input yields an error or the
 // default, never a read past the end.
-#include "status/jsonz.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "status/jsonz.h"
 
 namespace {
 
@@ -36,6 +36,17 @@ bool readHex4(const char* a_p, uint32_t* a_pValue) {
   }
   *a_pValue = l_Value;
   return true;
+}
+
+// The letters of the one-letter escapes and the characters they stand for.
+constexpr char kEscapeLetters[] = "\"\\/bfnrt";
+constexpr char kEscapedCharacters[] = "\"\\/\b\f\n\r\t";
+
+// The character that a backslash followed by a_Letter stands for, or 0 when
+// that is no one-letter escape (the letter 'u' included).
+char escapedCharacter(char a_Letter) {
+  const char* l_p = a_Letter == '\0' ? nullptr : std::strchr(kEscapeLetters, a_Letter);
+  return l_p == nullptr ? 0 : kEscapedCharacters[l_p - kEscapeLetters];
 }
 
 const char* skipWhiteSpace(const char* a_p) {
@@ -76,7 +87,7 @@ sAttempt parseString(const char* a_p) {
       continue;
     }
     const char l_Letter = l_p[1];
-    if (l_Letter != '\0' && std::strchr("\"\\/bfnrt", l_Letter) != nullptr) {
+    if (escapedCharacter(l_Letter) != 0) {
       l_p += 2;
     } else if (l_Letter == 'u') {
       uint32_t l_Ignored = 0;
@@ -193,60 +204,15 @@ sAttempt parseAny(const char* a_p, int a_Depth) {
   return l_Best;
 }
 
-// Decodes the next character of a raw string into UTF-8 bytes; returns their
-// count, or -1 at the end of the bytes, at a NUL or at an escape that does not
-// decode.
-int decodeNext(const char*& a_rp, size_t& a_rLeft, unsigned char* a_pOut) {
+// Reads the escape at a_rp (backslash, 'u', four hexadecimal digits), and the
+// low surrogate after it when it is a high one, into one code point; a_rp and
+// a_rLeft move past what was read. False, with both unchanged, when the
+// escape does not decode.
+bool readUnicodeEscape(const char*& a_rp, size_t& a_rLeft, uint32_t& a_rCode) {
   const char* l_p = a_rp;
   size_t l_Left = a_rLeft;
-  if (l_Left == 0 || *l_p == '\0') return -1;
-  if (*l_p != '\\') {
-    a_pOut[0] = static_cast<unsigned char>(*l_p);
-    a_rp = l_p + 1;
-    a_rLeft = l_Left - 1;
-    return 1;
-  }
-  if (l_Left < 2) return -1;
-  char l_Simple = 0;
-  switch (l_p[1]) {
-    case '"':
-      l_Simple = '"';
-      break;
-    case '\\':
-      l_Simple = '\\';
-      break;
-    case '/':
-      l_Simple = '/';
-      break;
-    case 'b':
-      l_Simple = '\b';
-      break;
-    case 'f':
-      l_Simple = '\f';
-      break;
-    case 'n':
-      l_Simple = '\n';
-      break;
-    case 'r':
-      l_Simple = '\r';
-      break;
-    case 't':
-      l_Simple = '\t';
-      break;
-    case 'u':
-      break;
-    default:
-      return -1;
-  }
-  if (l_Simple != 0) {
-    a_pOut[0] = static_cast<unsigned char>(l_Simple);
-    a_rp = l_p + 2;
-    a_rLeft = l_Left - 2;
-    return 1;
-  }
-
   uint32_t l_Code = 0;
-  if (l_Left < 6 || !readHex4(l_p + 2, &l_Code)) return -1;
+  if (l_Left < 6 || !readHex4(l_p + 2, &l_Code)) return false;
   l_p += 6;
   l_Left -= 6;
   if (l_Code >= 0xD800 && l_Code <= 0xDFFF) {
@@ -254,33 +220,64 @@ int decodeNext(const char*& a_rp, size_t& a_rLeft, unsigned char* a_pOut) {
     uint32_t l_Low = 0;
     if (l_Code > 0xDBFF || l_Left < 6 || l_p[0] != '\\' || l_p[1] != 'u' ||
         !readHex4(l_p + 2, &l_Low) || l_Low < 0xDC00 || l_Low > 0xDFFF) {
-      return -1;
+      return false;
     }
     l_p += 6;
     l_Left -= 6;
     l_Code = 0x10000 + ((l_Code - 0xD800) << 10) + (l_Low - 0xDC00);
   }
-  if (l_Code > 0x1FFFFF) return -1;
-
-  int l_Count = 0;
-  if (l_Code < 0x80) {
-    a_pOut[l_Count++] = static_cast<unsigned char>(l_Code);
-  } else if (l_Code < 0x800) {
-    a_pOut[l_Count++] = static_cast<unsigned char>(0xC0 | (l_Code >> 6));
-    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | (l_Code & 0x3F));
-  } else if (l_Code < 0x10000) {
-    a_pOut[l_Count++] = static_cast<unsigned char>(0xE0 | (l_Code >> 12));
-    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | ((l_Code >> 6) & 0x3F));
-    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | (l_Code & 0x3F));
-  } else {
-    a_pOut[l_Count++] = static_cast<unsigned char>(0xF0 | (l_Code >> 18));
-    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | ((l_Code >> 12) & 0x3F));
-    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | ((l_Code >> 6) & 0x3F));
-    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | (l_Code & 0x3F));
-  }
+  if (l_Code > 0x1FFFFF) return false;
   a_rp = l_p;
   a_rLeft = l_Left;
+  a_rCode = l_Code;
+  return true;
+}
+
+// Writes a_Code as UTF-8 (one to four bytes) and returns the byte count.
+int encodeUtf8(uint32_t a_Code, unsigned char* a_pOut) {
+  int l_Count = 0;
+  if (a_Code < 0x80) {
+    a_pOut[l_Count++] = static_cast<unsigned char>(a_Code);
+  } else if (a_Code < 0x800) {
+    a_pOut[l_Count++] = static_cast<unsigned char>(0xC0 | (a_Code >> 6));
+    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | (a_Code & 0x3F));
+  } else if (a_Code < 0x10000) {
+    a_pOut[l_Count++] = static_cast<unsigned char>(0xE0 | (a_Code >> 12));
+    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | ((a_Code >> 6) & 0x3F));
+    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | (a_Code & 0x3F));
+  } else {
+    a_pOut[l_Count++] = static_cast<unsigned char>(0xF0 | (a_Code >> 18));
+    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | ((a_Code >> 12) & 0x3F));
+    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | ((a_Code >> 6) & 0x3F));
+    a_pOut[l_Count++] = static_cast<unsigned char>(0x80 | (a_Code & 0x3F));
+  }
   return l_Count;
+}
+
+// Decodes the next character of a raw string into UTF-8 bytes; returns their
+// count, or -1 at the end of the bytes, at a NUL or at an escape that does not
+// decode.
+int decodeNext(const char*& a_rp, size_t& a_rLeft, unsigned char* a_pOut) {
+  const char* l_p = a_rp;
+  if (a_rLeft == 0 || *l_p == '\0') return -1;
+  if (*l_p != '\\') {
+    a_pOut[0] = static_cast<unsigned char>(*l_p);
+    ++a_rp;
+    --a_rLeft;
+    return 1;
+  }
+  if (a_rLeft < 2) return -1;
+  if (l_p[1] != 'u') {
+    const char l_Simple = escapedCharacter(l_p[1]);
+    if (l_Simple == 0) return -1;
+    a_pOut[0] = static_cast<unsigned char>(l_Simple);
+    a_rp += 2;
+    a_rLeft -= 2;
+    return 1;
+  }
+  uint32_t l_Code = 0;
+  if (!readUnicodeEscape(a_rp, a_rLeft, l_Code)) return -1;
+  return encodeUtf8(l_Code, a_pOut);
 }
 
 // Compares a decoded raw name with a_pName, its terminating NUL included.

@@ -24,5 +24,7 @@ assert qvzelif.__file__.startswith(sys.argv[1]), qvzelif.__file__
 assert qvzelif.status_name(-52006) == "QVZEL_ERR_NOT_FOUND"
 for name in ("open_list", "check_image", "UpstreamCard", "NotFoundError"):
     assert hasattr(qvzelif, name), name
+from importlib.metadata import version
+assert version("qvzelif") == qvzelif.__version__, version("qvzelif")
 print("pip install: the package installs offline and imports")
 PY

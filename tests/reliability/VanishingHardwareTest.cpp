@@ -19,6 +19,8 @@ namespace {
 
 // Runs after every directory walk the library makes (see glob below).
 std::function<void(const char*)> g_AfterGlob;
+// Decides before a walk whether it fails, and with which glob result.
+std::function<int(const char*)> g_FailGlob;
 
 }  // namespace
 
@@ -28,6 +30,10 @@ extern "C" int glob(const char* a_pPattern, int a_Flags, int (*a_pError)(const c
                     glob_t* a_pGlob) {
   using tGlob = int (*)(const char*, int, int (*)(const char*, int), glob_t*);
   static const tGlob l_pReal = reinterpret_cast<tGlob>(dlsym(RTLD_NEXT, "glob"));
+  if (const int l_Failure = g_FailGlob ? g_FailGlob(a_pPattern) : 0) {
+    std::memset(a_pGlob, 0, sizeof(*a_pGlob));
+    return l_Failure;
+  }
   const int l_Result = l_pReal(a_pPattern, a_Flags, a_pError, a_pGlob);
   if (g_AfterGlob) g_AfterGlob(a_pPattern);
   return l_Result;
@@ -87,6 +93,7 @@ class VanishingHardware : public SystemTest {
   }
   void TearDown() override {
     g_AfterGlob = nullptr;
+    g_FailGlob = nullptr;
     SystemTest::TearDown();
   }
 
@@ -171,6 +178,25 @@ TEST_F(VanishingHardware, BridgesGoneBetweenSessionsSkipTheirCardsAndOldListsSta
   EXPECT_EQ(nQVPXIFINDER100_openList(&l_Count, &l_pList), 0);
   EXPECT_EQ(l_Count, 0u);
   EXPECT_EQ(l_pList, nullptr);
+}
+
+TEST_F(VanishingHardware, AWalkThatFailsWhileACardOpensIsAFailedOpening) {
+  cList l_List;
+  ASSERT_EQ(l_List.code(), 0);
+  ASSERT_EQ(l_List.count(), 2u);
+  g_FailGlob = [](const char* a_pPattern) {
+    return std::strstr(a_pPattern, kCycloneClass) != nullptr ? GLOB_NOSPACE : 0;
+  };
+  EXPECT_EQ(nQVPXIKTFINDER100_openDevice(l_List.item(0)), QVZEL_ERR_INTERNAL);
+  const std::string l_Valid = imageText({sSection()});
+  EXPECT_EQ(nQVPXIKTFINDER100_updateFirmware(l_List.item(0), l_Valid.data(),
+                                             static_cast<uint32_t>(l_Valid.size()), 1),
+            QVZEL_ERR_INTERNAL);
+  EXPECT_TRUE(nQvDriverSim_1_0::firmwareWrites("card0").empty());
+  // Once the walk works again, so does the opening.
+  g_FailGlob = nullptr;
+  EXPECT_EQ(nQVPXIKTFINDER100_openDevice(l_List.item(0)), 0);
+  EXPECT_EQ(nQVPXIKTFINDER100_closeDevice(l_List.item(0)), 0);
 }
 
 TEST_F(VanishingHardware, ACardWhoseDriverEntryVanishedCannotBeOpenedOrWritten) {

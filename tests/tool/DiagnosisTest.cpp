@@ -22,7 +22,8 @@ TEST(Diagnosis, ModelRowsAreTheLibrarysTable) {
   const std::string l_Text = l_Source.str();
   const std::regex l_Row(
       "\\{\"([^\"]+)\", (kModelKind\\w+),\\s*\"[^\"]*\", \\d+, (\\d), (0x[0-9A-F]+), "
-      "(0x[0-9A-F]+), (0x[0-9A-F]+|0), (0x[0-9A-F]+|0),\\s*(nullptr|\"[^\"]*\"|kIdtInterface)");
+      "(0x[0-9A-F]+), (0x[0-9A-F]+|0), "
+      "(0x[0-9A-F]+|0),\\s*(nullptr|\"[^\"]*\"|kIdtInterface|kUpstreamInterfaceClass)");
   const std::vector<sModelRow>& l_rRows = modelRows();
   size_t l_Index = 0;
   for (auto l_It = std::sregex_iterator(l_Text.begin(), l_Text.end(), l_Row);
@@ -40,6 +41,9 @@ TEST(Diagnosis, ModelRowsAreTheLibrarysTable) {
     EXPECT_EQ(std::stoul(l_rMatch[7].str(), nullptr, 16), l_rOurs.m_SubsystemId);
     std::string l_Interface = l_rMatch[8].str();
     if (l_Interface == "kIdtInterface") l_Interface = "\"nQVZEL_1_0_IdtUpstreamZEL\"";
+    if (l_Interface == "kUpstreamInterfaceClass") {
+      l_Interface = "\"nQVZEL_1_0_Cyclone4UpstreamZEL\"";
+    }
     EXPECT_EQ(l_Interface, l_rOurs.m_pInterface == nullptr
                                ? std::string("nullptr")
                                : "\"" + std::string(l_rOurs.m_pInterface) + "\"");

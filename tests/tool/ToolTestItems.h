@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "Topology.h"
 #include "sItemRecord.h"
 
 namespace nQvzelToolTest {
@@ -44,6 +45,7 @@ inline nQvzelTool::sItemRecord upstream(uint32_t a_Index, const std::string& a_r
     l_Record.m_Index = l_Port;
     l_Record.m_Name = text(std::to_string(l_Port + 1));
     l_Record.m_Number = u32(l_Port + 1);
+    l_Record.m_SlotPath = nQvzelTool::portSlotPath(a_rSlotPath, l_Port);  // as the reader does
     l_Item.m_Ports.push_back(l_Record);
   }
   return l_Item;

@@ -63,4 +63,13 @@ TEST(Topology, TheClosestUpstreamPortWins) {
   EXPECT_EQ(l_Items[0].m_Attachment.m_PortIndex, 0u);
 }
 
+// Port bridges past the last device number of the bus do not exist; a text
+// without a first code names no port.
+TEST(Topology, PortPathsStayOnTheBus) {
+  EXPECT_EQ(portSlotPath("MR00:E8,00,E0", 2), "MR00:F8,00,E0");
+  EXPECT_EQ(portSlotPath("MR00:0A", 1), "MR00:12");
+  EXPECT_EQ(portSlotPath("MR00:F8,00,E0", 1), "");
+  EXPECT_EQ(portSlotPath("MR00:", 1), "");
+}
+
 }  // namespace

@@ -50,6 +50,8 @@ void readUpstream(void* a_pItem, sItemRecord& a_rItem) {
     l_Port.m_Number = readU32(a_pItem, QVZEL_ATTR_PORT_NUMBER + l_Index);
     l_Port.m_LinkWidth = readU32(a_pItem, QVZEL_ATTR_PORT_LINK_WIDTH + l_Index);
     l_Port.m_LinkSpeed = readU32(a_pItem, QVZEL_ATTR_PORT_LINK_SPEED + l_Index);
+    if (a_rItem.m_SlotPath.m_Present)
+      l_Port.m_SlotPath = portSlotPath(a_rItem.m_SlotPath.m_Value, l_Index);
     a_rItem.m_Ports.push_back(l_Port);
   }
 }
@@ -130,14 +132,16 @@ int32_t failedReadCode(const sItemRecord& a_rItem) {
     }
     for (const sPortRecord& l_rPort : a_rItem.m_Ports) {
       noteFailure(l_rPort.m_Name, l_Code);
-      for (const sU32Value* l_pValue : {&l_rPort.m_Number, &l_rPort.m_LinkWidth, &l_rPort.m_LinkSpeed}) {
+      for (const sU32Value* l_pValue :
+           {&l_rPort.m_Number, &l_rPort.m_LinkWidth, &l_rPort.m_LinkSpeed}) {
         noteFailure(*l_pValue, l_Code);
       }
     }
     const sFirmwareRecord& l_rFw = a_rItem.m_Firmware;
     if (a_rItem.m_HasFirmware && l_rFw.m_OpenCode >= 0) {
-      for (const sU32Value* l_pValue : {&l_rFw.m_Version, &l_rFw.m_FlashId, &l_rFw.m_CardSubsystemId,
-                                        &l_rFw.m_DriverE0, &l_rFw.m_DriverF0}) {
+      for (const sU32Value* l_pValue :
+           {&l_rFw.m_Version, &l_rFw.m_FlashId, &l_rFw.m_CardSubsystemId, &l_rFw.m_DriverE0,
+            &l_rFw.m_DriverF0}) {
         noteFailure(*l_pValue, l_Code);
       }
     }

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-// Link topology from slot paths: which controller hangs below which port of
-// which upstream link device.
+// Link topology from slot-path texts: which controller hangs below which port
+// of which upstream link device.
 //
-// A slot path text "MRrr:c0,c1,...,cn" lists device/function codes from the
-// function itself (c0) up to the one on root bus rr (cn). An upstream device
-// reports the slot path of its first port's bridge; its other ports' bridges
-// sit beside that one, at the next device numbers. A controller hangs below a
-// port when the port bridge's path is a strict tail of the controller's path.
-// The texts are the library's own; they are compared piece by piece as texts.
+// The library gives every item's slot path as a text; an upstream device's
+// is that of its first port's bridge. A controller hangs below the port whose
+// bridge's slot path is one of the controller's ancestors: the same text with
+// one or more of its front codes cut off. The texts are compared as the
+// library wrote them; no code is read as a number for that.
 #pragma once
 
 #include <cstdint>
@@ -18,13 +17,16 @@
 
 namespace nQvzelTool {
 
-// The port of a_rUpstream that a_rController hangs below, or -1. The result
-// also tells how deep the port sits (a larger depth is a closer match).
-int findPortBelow(const sItemRecord& a_rUpstream, const sItemRecord& a_rController,
-                  size_t& a_rDepth);
+// The slot-path text of port a_Port's bridge, from the card's slot path (that
+// of its first port's bridge, returned unchanged for port 0). The library
+// names only the first port's bridge; the others sit beside it at the
+// following device numbers, same function. Empty when the text has no first
+// code or the port's device number would run past the bus.
+std::string portSlotPath(const std::string& a_rCardPath, uint32_t a_Port);
 
 // Fills m_Attachment of every controller (the closest upstream port above
-// it) and m_ChassisFound of every port; linear in the number of items.
+// it) and m_ChassisFound of every port, from the ports' m_SlotPath texts;
+// linear in the number of items.
 void attachControllers(std::vector<sItemRecord>& a_rItems);
 
 }  // namespace nQvzelTool

@@ -21,14 +21,37 @@ namespace nQvzelTool {
 
 namespace {
 
-// Reads one driver value of the open device; reports a failure itself.
-bool readDriverValue(void* a_pItem, uint32_t a_Id, const char* a_pWhat, uint32_t& a_rValue,
-                     std::ostream& a_rErr) {
-  const int32_t l_Code = nQVPXIFINDER100_getU32Attribute(a_pItem, a_Id, &a_rValue);
-  if (l_Code >= 0) return true;
-  reportFailure(a_rErr, std::string("cannot read the card's ") + a_pWhat + "; nothing was written.",
-                l_Code);
-  return false;
+// The card's values an image is checked against, read through the open
+// device.
+struct sCardValues {
+  uint32_t m_FlashId = 0;
+  uint32_t m_Installed = 0;  // the installed firmware version
+  uint32_t m_Subsystem = 0;
+};
+
+// Reads the card's values in this order and stops at the first that fails;
+// when a_pErr is given, that failure is reported there.
+bool readCardValues(void* a_pItem, sCardValues& a_rValues, std::ostream* a_pErr) {
+  const struct {
+    uint32_t m_Id;
+    const char* m_pWhat;
+    uint32_t* m_pValue;
+  } l_Reads[] = {
+      {QVZEL_ATTR_FLASH_ID, "flash ID", &a_rValues.m_FlashId},
+      {QVZEL_ATTR_FIRMWARE_VERSION, "installed firmware version", &a_rValues.m_Installed},
+      {QVZEL_ATTR_CARD_SUBSYSTEM_ID, "subsystem ID", &a_rValues.m_Subsystem}};
+  for (const auto& l_rRead : l_Reads) {
+    const int32_t l_Code = nQVPXIFINDER100_getU32Attribute(a_pItem, l_rRead.m_Id, l_rRead.m_pValue);
+    if (l_Code >= 0) continue;
+    if (a_pErr != nullptr) {
+      reportFailure(
+          *a_pErr,
+          std::string("cannot read the card's ") + l_rRead.m_pWhat + "; nothing was written.",
+          l_Code);
+    }
+    return false;
+  }
+  return true;
 }
 
 std::string flashText(uint32_t a_FlashId) {
@@ -141,14 +164,10 @@ bool reportEarlyRefusal(const sImageReport& a_rReport, const sCardVerdict& a_rVe
 // refuses it too) or the failure came from the driver.
 void reportUpdateFailure(const sImageReport& a_rReport, void* a_pItem, bool a_Force, int32_t a_Code,
                          std::ostream& a_rErr) {
-  uint32_t l_FlashId = 0;
-  uint32_t l_Installed = 0;
-  uint32_t l_Subsystem = 0;
-  const bool l_Read =
-      nQVPXIFINDER100_getU32Attribute(a_pItem, QVZEL_ATTR_FLASH_ID, &l_FlashId) >= 0 &&
-      nQVPXIFINDER100_getU32Attribute(a_pItem, QVZEL_ATTR_FIRMWARE_VERSION, &l_Installed) >= 0 &&
-      nQVPXIFINDER100_getU32Attribute(a_pItem, QVZEL_ATTR_CARD_SUBSYSTEM_ID, &l_Subsystem) >= 0;
-  if (l_Read && checkForCard(a_rReport, l_FlashId, l_Subsystem, l_Installed, a_Force).m_Code < 0) {
+  sCardValues l_Card;
+  if (readCardValues(a_pItem, l_Card, nullptr) &&
+      checkForCard(a_rReport, l_Card.m_FlashId, l_Card.m_Subsystem, l_Card.m_Installed, a_Force)
+              .m_Code < 0) {
     reportFailure(a_rErr,
                   "the firmware update failed before anything reached the driver's write: the "
                   "card's values changed meanwhile and the library refused the image; nothing "
@@ -163,83 +182,70 @@ void reportUpdateFailure(const sImageReport& a_rReport, void* a_pItem, bool a_Fo
                 a_Code);
 }
 
-}  // namespace
-
-int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr) {
-  const std::string& l_rSpec = a_rOptions.m_Args.at(0);
-  const std::string& l_rPath = a_rOptions.m_Args.at(1);
-
-  const sImageReport l_Report = checkImageFile(l_rPath);
-  if (!l_Report.m_Problem.empty()) {
-    reportFailure(a_rErr, l_Report.m_Problem + "; nothing was written.");
-    return kExitFailure;
+// The image file: read and checked as a whole; false (reported) when no card
+// could take it.
+bool checkImageForUpdate(const sImageReport& a_rReport, std::ostream& a_rErr) {
+  if (!a_rReport.m_Problem.empty()) {
+    reportFailure(a_rErr, a_rReport.m_Problem + "; nothing was written.");
+    return false;
   }
-  if (!writableForSomeCard(l_Report)) {
+  if (!writableForSomeCard(a_rReport)) {
     reportFailure(a_rErr,
-                  "the image is not valid: " + l_Report.reason() +
+                  "the image is not valid: " + a_rReport.reason() +
                       "; nothing was written. 'qvzel check-image' shows the details.",
-                  refusalCode(l_Report));
-    return kExitFailure;
+                  refusalCode(a_rReport));
+    return false;
   }
+  return true;
+}
 
-  cFinderList l_List;
-  sInventory l_Inventory;
-  void* l_pItem = nullptr;
-  uint32_t l_Index = 0;
-  if (!openAndSelect(l_List, l_Inventory, l_rSpec, l_pItem, l_Index, a_rErr)) {
+// The item the user named, which must be an upstream link card.
+bool selectUpstream(cFinderList& a_rList, sInventory& a_rInventory, const std::string& a_rSpec,
+                    void*& a_rpItem, uint32_t& a_rIndex, std::ostream& a_rErr) {
+  if (!openAndSelect(a_rList, a_rInventory, a_rSpec, a_rpItem, a_rIndex, a_rErr)) {
     reportFailure(a_rErr, "nothing was written.");
-    return kExitFailure;
+    return false;
   }
-  const sItemRecord& l_rItem = l_Inventory.m_Items.at(l_Index);
-  if (l_rItem.m_Kind != eItemKind::kUpstream) {
-    reportFailure(a_rErr, "item " + std::to_string(l_Index) +
+  if (a_rInventory.m_Items.at(a_rIndex).m_Kind != eItemKind::kUpstream) {
+    reportFailure(a_rErr, "item " + std::to_string(a_rIndex) +
                               " is not an upstream link device; only upstream link cards take " +
                               "a firmware image; nothing was written.");
-    return kExitFailure;
+    return false;
   }
+  return true;
+}
 
-  // From here on the device is open; the session closes it on every return.
-  cDeviceSession l_Session(l_pItem);
-  const int32_t l_OpenCode = l_Session.open();
+// Opens the device through the kernel driver and reads the card's values.
+bool openAndReadCard(cDeviceSession& a_rSession, void* a_pItem, uint32_t a_Index,
+                     sCardValues& a_rCard, std::ostream& a_rErr) {
+  const int32_t l_OpenCode = a_rSession.open();
   if (l_OpenCode < 0) {
     reportFailure(a_rErr,
-                  "cannot open item " + std::to_string(l_Index) +
+                  "cannot open item " + std::to_string(a_Index) +
                       " through the kernel driver; nothing was written." + deviceFileAccessHint(),
                   l_OpenCode);
-    return kExitFailure;
+    return false;
   }
-  uint32_t l_FlashId = 0;
-  uint32_t l_Installed = 0;
-  uint32_t l_Subsystem = 0;
-  if (!readDriverValue(l_pItem, QVZEL_ATTR_FLASH_ID, "flash ID", l_FlashId, a_rErr) ||
-      !readDriverValue(l_pItem, QVZEL_ATTR_FIRMWARE_VERSION, "installed firmware version",
-                       l_Installed, a_rErr) ||
-      !readDriverValue(l_pItem, QVZEL_ATTR_CARD_SUBSYSTEM_ID, "subsystem ID", l_Subsystem,
-                       a_rErr)) {
-    return kExitFailure;
-  }
-  const sCardVerdict l_Verdict =
-      checkForCard(l_Report, l_FlashId, l_Subsystem, l_Installed, a_rOptions.m_Force);
-  if (l_Verdict.m_Code < 0 &&
-      reportEarlyRefusal(l_Report, l_Verdict, l_FlashId, l_Subsystem, a_rErr)) {
-    return kExitFailure;
-  }
-  const uint32_t l_ImageVersion = l_Report.m_Analysis.m_Sections.at(l_Verdict.m_Section)
-                                      .m_Check.m_Values[fw::kKeyVersion]
-                                      .cut();
+  return readCardValues(a_pItem, a_rCard, &a_rErr);
+}
 
+// Shows what is about to be written; false (reported) when standard output
+// did not take it.
+bool showPlan(const sItemRecord& a_rItem, const sCardValues& a_rCard,
+              const sCardVerdict& a_rVerdict, uint32_t a_ImageVersion, std::ostream& a_rOut,
+              std::ostream& a_rErr) {
   const size_t l_Columns = cStandardOutput::columns();
   const std::string l_Values(30, ' ');
-  a_rOut << wrapText("Item " + std::to_string(l_Index) + ": ",
-                     textOrDash(l_rItem.m_Model) + ", slot path " + textOrDash(l_rItem.m_SlotPath) +
-                         ", serial number " + textOrDash(l_rItem.m_SerialNumber),
+  a_rOut << wrapText("Item " + std::to_string(a_rItem.m_Index) + ": ",
+                     textOrDash(a_rItem.m_Model) + ", slot path " + textOrDash(a_rItem.m_SlotPath) +
+                         ", serial number " + textOrDash(a_rItem.m_SerialNumber),
                      "  ", l_Columns)
-         << "  Installed firmware version: " << hexText(l_Installed) << "\n"
-         << "  Image firmware version:     " << hexText(l_ImageVersion) << "\n"
-         << wrapText(
-                "  Flash type:                 ",
-                flashText(l_FlashId) + ", image section " + std::to_string(l_Verdict.m_Section + 1),
-                l_Values, l_Columns)
+         << "  Installed firmware version: " << hexText(a_rCard.m_Installed) << "\n"
+         << "  Image firmware version:     " << hexText(a_ImageVersion) << "\n"
+         << wrapText("  Flash type:                 ",
+                     flashText(a_rCard.m_FlashId) + ", image section " +
+                         std::to_string(a_rVerdict.m_Section + 1),
+                     l_Values, l_Columns)
          << std::flush;
   // What the user must see before the write did not arrive (a full disk,
   // >/dev/full): stop while nothing is written.
@@ -247,62 +253,83 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
     reportFailure(a_rErr,
                   "standard output cannot be written, so the update stops here; "
                   "nothing was written.");
-    return kExitFailure;
+    return false;
   }
+  return true;
+}
 
-  if (l_Verdict.m_Step == fw::eImageStep::kVersion) {
+// The refusals that come after the plan was shown, then the user's consent
+// (asked on a terminal unless --yes was given).
+bool mayWrite(const sImageReport& a_rReport, const sCardVerdict& a_rVerdict,
+              const sOptions& a_rOptions, uint32_t a_ImageVersion, uint32_t a_Index,
+              std::ostream& a_rErr) {
+  if (a_rVerdict.m_Step == fw::eImageStep::kVersion) {
     reportFailure(a_rErr,
                   "the image is not newer than the installed version; use --force to reinstall it; "
                   "nothing was written.",
-                  l_Verdict.m_Code);
-    return kExitFailure;
+                  a_rVerdict.m_Code);
+    return false;
   }
-  if (l_Verdict.m_Code < 0) {
-    reportInvalidSection(l_Report, l_Verdict, a_rErr);
-    return kExitFailure;
+  if (a_rVerdict.m_Code < 0) {
+    reportInvalidSection(a_rReport, a_rVerdict, a_rErr);
+    return false;
   }
-  if (!a_rOptions.m_Yes) {
-    if (!isatty(STDIN_FILENO)) {
-      reportFailure(a_rErr,
-                    "nothing was written: confirmation is asked on a terminal, and the "
-                    "input is not one; add --yes to write without asking.");
-      return kExitFailure;
-    }
-    if (!confirm("Write firmware version " + hexText(l_ImageVersion) + " into item " +
-                     std::to_string(l_Index) + "?",
-                 a_rErr)) {
-      reportFailure(a_rErr, "update cancelled; nothing was written.");
-      return kExitFailure;
-    }
+  if (a_rOptions.m_Yes) return true;
+  if (!isatty(STDIN_FILENO)) {
+    reportFailure(a_rErr,
+                  "nothing was written: confirmation is asked on a terminal, and the "
+                  "input is not one; add --yes to write without asking.");
+    return false;
   }
+  if (!confirm("Write firmware version " + hexText(a_ImageVersion) + " into item " +
+                   std::to_string(a_Index) + "?",
+               a_rErr)) {
+    reportFailure(a_rErr, "update cancelled; nothing was written.");
+    return false;
+  }
+  return true;
+}
 
-  int32_t l_Code = 0;
-  double l_Seconds = 0;
-  int l_Signal = 0;
-  {
-    // An interrupt now would leave the card half written and the user
-    // without an answer: it waits until the driver's request returns.
-    cDeferredSignals l_Signals(
-        "\nqvzel: the firmware is being written; the tool stops once the write is done. "
-        "Do not power off.\n");
-    cElapsedTicker l_Ticker(a_rErr, "qvzel: writing firmware, ");
-    l_Ticker.start(isatty(STDERR_FILENO) != 0);
-    l_Code =
-        nQVPXIKTFINDER100_updateFirmware(l_pItem, l_Report.m_File.data(), l_Report.m_File.length(),
-                                         a_rOptions.m_Force ? QVZEL_FORCE_UPDATE : 0);
-    l_Seconds = l_Ticker.stop();
-    l_Signal = l_Signals.caught();
-  }
-  const std::string l_Done = "firmware version " + hexText(l_ImageVersion) +
-                             " was written into item " + std::to_string(l_Index);
+// What the driver's write request came back with.
+struct sWriteOutcome {
+  int32_t m_Code = 0;
+  double m_Seconds = 0;
+  int m_Signal = 0;  // a signal that arrived during the write, else 0
+};
+
+sWriteOutcome writeFirmware(void* a_pItem, const sImageReport& a_rReport, bool a_Force,
+                            std::ostream& a_rErr) {
+  sWriteOutcome l_Outcome;
+  // An interrupt now would leave the card half written and the user
+  // without an answer: it waits until the driver's request returns.
+  cDeferredSignals l_Signals(
+      "\nqvzel: the firmware is being written; the tool stops once the write is done. "
+      "Do not power off.\n");
+  cElapsedTicker l_Ticker(a_rErr, "qvzel: writing firmware, ");
+  l_Ticker.start(isatty(STDERR_FILENO) != 0);
+  l_Outcome.m_Code =
+      nQVPXIKTFINDER100_updateFirmware(a_pItem, a_rReport.m_File.data(), a_rReport.m_File.length(),
+                                       a_Force ? QVZEL_FORCE_UPDATE : 0);
+  l_Outcome.m_Seconds = l_Ticker.stop();
+  l_Outcome.m_Signal = l_Signals.caught();
+  return l_Outcome;
+}
+
+// Reports how the write ended; the tool's exit status.
+int reportOutcome(const sWriteOutcome& a_rOutcome, const sImageReport& a_rReport, void* a_pItem,
+                  bool a_Force, uint32_t a_ImageVersion, uint32_t a_Index, std::ostream& a_rOut,
+                  std::ostream& a_rErr) {
+  const int32_t l_Code = a_rOutcome.m_Code;
+  const std::string l_Done = "firmware version " + hexText(a_ImageVersion) +
+                             " was written into item " + std::to_string(a_Index);
   if (l_Code < 0) {
-    reportUpdateFailure(l_Report, l_pItem, a_rOptions.m_Force, l_Code, a_rErr);
+    reportUpdateFailure(a_rReport, a_pItem, a_Force, l_Code, a_rErr);
   } else {
     if (l_Code > 0)
       reportFailure(a_rErr, "warning: the driver answered the write with a warning.", l_Code);
     char l_Time[32];
-    std::snprintf(l_Time, sizeof(l_Time), "%.1f", l_Seconds);
-    a_rOut << "Firmware version " << hexText(l_ImageVersion) << " written into item " << l_Index
+    std::snprintf(l_Time, sizeof(l_Time), "%.1f", a_rOutcome.m_Seconds);
+    a_rOut << "Firmware version " << hexText(a_ImageVersion) << " written into item " << a_Index
            << " in " << l_Time << " s.\n"
            << std::flush;
     // The outcome must reach the user: when stdout lost it, stderr tells.
@@ -310,13 +337,51 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
       reportFailure(a_rErr, l_Done + "; only its report on standard output failed.");
     }
   }
-  if (l_Signal != 0) {
-    reportFailure(a_rErr, std::string(cDeferredSignals::name(l_Signal)) +
+  if (a_rOutcome.m_Signal != 0) {
+    reportFailure(a_rErr, std::string(cDeferredSignals::name(a_rOutcome.m_Signal)) +
                               " arrived during the write, which was let finish; " +
                               (l_Code < 0 ? "the update failed (see above)." : l_Done + "."));
-    return kExitSignalBase + l_Signal;
+    return kExitSignalBase + a_rOutcome.m_Signal;
   }
   return l_Code < 0 ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace
+
+int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr) {
+  const sImageReport l_Report = checkImageFile(a_rOptions.m_Args.at(1));
+  if (!checkImageForUpdate(l_Report, a_rErr)) return kExitFailure;
+
+  cFinderList l_List;
+  sInventory l_Inventory;
+  void* l_pItem = nullptr;
+  uint32_t l_Index = 0;
+  if (!selectUpstream(l_List, l_Inventory, a_rOptions.m_Args.at(0), l_pItem, l_Index, a_rErr)) {
+    return kExitFailure;
+  }
+
+  // From here on the device is open; the session closes it on every return.
+  cDeviceSession l_Session(l_pItem);
+  sCardValues l_Card;
+  if (!openAndReadCard(l_Session, l_pItem, l_Index, l_Card, a_rErr)) return kExitFailure;
+  const sCardVerdict l_Verdict = checkForCard(l_Report, l_Card.m_FlashId, l_Card.m_Subsystem,
+                                              l_Card.m_Installed, a_rOptions.m_Force);
+  if (l_Verdict.m_Code < 0 &&
+      reportEarlyRefusal(l_Report, l_Verdict, l_Card.m_FlashId, l_Card.m_Subsystem, a_rErr)) {
+    return kExitFailure;
+  }
+  const uint32_t l_ImageVersion = l_Report.m_Analysis.m_Sections.at(l_Verdict.m_Section)
+                                      .m_Check.m_Values[fw::kKeyVersion]
+                                      .cut();
+
+  if (!showPlan(l_Inventory.m_Items.at(l_Index), l_Card, l_Verdict, l_ImageVersion, a_rOut,
+                a_rErr) ||
+      !mayWrite(l_Report, l_Verdict, a_rOptions, l_ImageVersion, l_Index, a_rErr)) {
+    return kExitFailure;
+  }
+  const sWriteOutcome l_Outcome = writeFirmware(l_pItem, l_Report, a_rOptions.m_Force, a_rErr);
+  return reportOutcome(l_Outcome, l_Report, l_pItem, a_rOptions.m_Force, l_ImageVersion, l_Index,
+                       a_rOut, a_rErr);
 }
 
 }  // namespace nQvzelTool

@@ -33,6 +33,7 @@ struct sPortRecord {
   sU32Value m_Number;           // bridge attribute 0x20000300 of the port's bridge
   sU32Value m_LinkWidth;        // the width the port is built for
   sU32Value m_LinkSpeed;        // link speed
+  std::string m_SlotPath;       // the port bridge's slot path text, empty when unknown
   bool m_ChassisFound = false;  // a listed controller hangs below this port
 };
 
