@@ -1,80 +1,77 @@
 # SPDX-License-Identifier: LGPL-2.1-or-later
 """Which link controller hangs below which port of which upstream card.
 
-The slot-path texts are the library's own ("MRrr:c0,c1,...,cn", from the
-function itself up to root bus rr); they are cut at the colon and the commas
-and compared piece by piece as texts, as `qvzel list` does. An upstream card
-reports the slot path of its first port's bridge; its other ports' bridges
-sit beside it at the next device numbers. A controller hangs below a port
-when the port bridge's path is a strict tail of the controller's path.
+As `qvzel list` does it: an upstream card reports the slot path of its first
+port's bridge, and `port_slot_path` writes its other ports' bridge paths. A
+controller hangs below the port whose bridge's path is one of the
+controller's ancestor paths (its path with one or more codes cut off the
+front), the closest first. Paths ("MRrr:c0,c1,...,cn", from the function
+itself up to root bus rr) are compared as whole upper-case texts, the form
+the library writes.
 """
+import re
 from typing import Dict, Iterable, List, Optional, Tuple
 
 # (index, kind, slot path, port count) of one listed item.
 ItemPath = Tuple[int, str, Optional[str], int]
 
+# A code is a function number in its low bits with the device number above
+# them, in one or two hex digits; a bus has device numbers up to _MAX_DEVICE.
+_CODE = re.compile(r"[0-9A-F]{1,2}")
+_FUNCTION_BITS = 3
+_FUNCTION_MASK = (1 << _FUNCTION_BITS) - 1
+_MAX_DEVICE = 31
 
-def _split(text: Optional[str]) -> Optional[Tuple[str, List[str]]]:
-    if not text or ":" not in text:
+
+def port_slot_path(card_path: Optional[str], port: int) -> Optional[str]:
+    """The slot path of port `port`'s bridge, from the card's (that of its
+    first port's bridge, returned for port 0): the other ports' bridges sit
+    beside it at the following device numbers, same function. None when the
+    path has no first code or the device number would run past the bus. The
+    only place where a code is read as a number."""
+    if not card_path:
         return None
-    root, _, codes = text.upper().partition(":")
-    return root, codes.split(",") if codes else []
-
-
-def _code(text: str) -> Optional[Tuple[int, int]]:
-    """Device and function of a device/function code ("(device << 3) | function" in hex)."""
-    try:
-        value = int(text, 16)
-    except ValueError:
+    text = card_path.upper()
+    if port == 0:
+        return text
+    root, colon, codes = text.partition(":")
+    first, comma, rest = codes.partition(",")
+    if not colon or not _CODE.fullmatch(first):
         return None
-    return (value >> 3, value & 7) if 0 <= value <= 0xFF else None
+    code = int(first, 16)
+    device = (code >> _FUNCTION_BITS) + port
+    if port < 0 or device > _MAX_DEVICE:
+        return None
+    return f"{root}:{(device << _FUNCTION_BITS) | (code & _FUNCTION_MASK):02X}{comma}{rest}"
 
 
-def _port_index(bridge: str, first: str, port_count: int) -> int:
-    if bridge == first:
-        return 0
-    found, start = _code(bridge), _code(first)
-    if found is None or start is None or found[1] != start[1]:
-        return -1
-    offset = found[0] - start[0]
-    return offset if 0 < offset < port_count else -1
-
-
-def port_below(upstream_path: Optional[str], port_count: int,
-               controller_path: Optional[str]) -> Optional[Tuple[int, int]]:
-    """(port index, depth) of the card's port the controller hangs below, or
-    None; a larger depth is a closer match."""
-    port, controller = _split(upstream_path), _split(controller_path)
-    if port_count <= 0 or port is None or not port[1] or controller is None:
-        return None
-    if port[0] != controller[0]:
-        return None
-    # The port bridges' common parent must be a tail of the controller's
-    # path, with the port bridge and at least one level below it in front.
-    parent = port[1][1:]
-    codes = controller[1]
-    if len(codes) < len(parent) + 2:
-        return None
-    offset = len(codes) - len(parent)
-    if codes[offset:] != parent:
-        return None
-    index = _port_index(codes[offset - 1], port[1][0], port_count)
-    return (index, len(port[1])) if index >= 0 else None
+def _ancestor_paths(path: str) -> List[str]:
+    """The paths of a path's ancestors, the closest first."""
+    root, colon, codes = path.upper().partition(":")
+    if not colon:
+        return []
+    parts = codes.split(",")
+    return [f"{root}:{','.join(parts[cut:])}" for cut in range(1, len(parts))]
 
 
 def attach(items: Iterable[ItemPath]) -> Dict[int, Tuple[int, int]]:
     """For each controller below a port: its index -> (upstream index, port index)."""
     listed = list(items)
+    # Every port bridge's path; a path two cards name stays with the first.
+    ports: Dict[str, Tuple[int, int]] = {}
+    for index, kind, path, port_count in listed:
+        if kind != "upstream":
+            continue
+        for port in range(port_count):
+            bridge = port_slot_path(path, port)
+            if bridge is not None:
+                ports.setdefault(bridge, (index, port))
     result: Dict[int, Tuple[int, int]] = {}
     for index, kind, path, _ in listed:
-        if kind != "controller":
+        if kind != "controller" or not path:
             continue
-        best = 0
-        for upstream, other_kind, upstream_path, port_count in listed:
-            if other_kind != "upstream":
-                continue
-            found = port_below(upstream_path, port_count, path)
-            if found is not None and found[1] > best:
-                best = found[1]
-                result[index] = (upstream, found[0])
+        for ancestor in _ancestor_paths(path):
+            if ancestor in ports:
+                result[index] = ports[ancestor]
+                break
     return result

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "config/cAllocator.h"
+#include "cAllocator.h"
 
 #include <new>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "config/cCharBuffer.h"
+#include "cCharBuffer.h"
 
 #include <cstring>
 
-#include "config/cAllocator.h"
+#include "cAllocator.h"
 
 namespace nQvPxiDriverTools_1_0 {
 

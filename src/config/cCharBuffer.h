@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "status/Status.h"
+#include "Status.h"
 
 namespace nQvPxiDriverTools_1_0 {
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "config/cSlotPath.h"
+#include "cSlotPath.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "config/cAllocator.h"
+#include "cAllocator.h"
 
 namespace nQvPxiDriverTools_1_0 {
 

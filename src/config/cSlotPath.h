@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "config/cCharBuffer.h"
-#include "status/Status.h"
+#include "cCharBuffer.h"
+#include "Status.h"
 
 namespace nQvPxiDriverTools_1_0 {
 

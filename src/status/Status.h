@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// By bare name: the image module's users reach this folder as an include
-// root of its own, without src/ (target qvzelif_image_objects).
+// By bare name: the image module's and the slot path's users reach this
+// folder as an include root of its own, without src/ (target
+// qvzelif_status_objects).
 #include "StatusCodes.h"
 
 struct Status {

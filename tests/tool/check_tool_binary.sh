@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: LGPL-2.1-or-later
 # Checks that the qvzel binary imports the library's nine functions from
 # libqvzelif.so.1 (version node QVZELIF_1.0), defines none of them itself, and
-# holds nothing of the library's core but its firmware image module.
+# holds nothing of the library's core but its firmware image module and its
+# slot path (cSlotPath with the character buffer it writes into).
 # Arguments: QVZEL [LINK_LIBRARIES...] (the libraries the build links the
 # tool and its toolkit with).
 set -euo pipefail
@@ -30,8 +31,8 @@ if grep -q ' nQVPXI' <<<"$defined"; then
   echo "qvzel defines library functions itself:"; grep ' nQVPXI' <<<"$defined"; exit 1
 fi
 # Classes and modules that only the core has: the session manager, devices,
-# driver access, the PCI bridge binding, the INI engine and slot paths.
-core='nQVZEL_15_0::(cSessionManager|iZelDevice|cUpstreamZelDevice|cPxi1ZelControllerDevice)|nQVKORA000::|nQvPciBrdWrapper_15_0::|cIniFile|cSlotPath|jsonz_|qvdynlib_'
+# driver access, the PCI bridge binding, the INI engine, the standard paths.
+core='nQVZEL_15_0::(cSessionManager|iZelDevice|cUpstreamZelDevice|cPxi1ZelControllerDevice)|nQVKORA000::|nQvPciBrdWrapper_15_0::|cIniFile|nIniDetail::|StandardPaths|jsonz_|qvdynlib_'
 if grep -Eq "$core" <<<"$symbols"; then
   echo "qvzel holds code of the library's core:"; grep -E "$core" <<<"$symbols" | head; exit 1
 fi

@@ -11,9 +11,19 @@
 
 namespace nQvzelTool {
 
+// The open list, what was read from it and the item the user named; the list
+// stays open as long as the record lives.
+struct sSelectedItem {
+  cFinderList m_List;
+  sInventory m_Inventory;
+  void* m_pItem = nullptr;
+  uint32_t m_Index = 0;
+
+  sItemRecord& record() { return m_Inventory.m_Items.at(m_Index); }
+};
+
 // Opens the list, reads it and resolves a_rSpec; reports every failure itself.
-// On success a_rpItem and a_rIndex name the item.
-bool openAndSelect(cFinderList& a_rList, sInventory& a_rInventory, const std::string& a_rSpec,
-                   void*& a_rpItem, uint32_t& a_rIndex, std::ostream& a_rErr);
+// On success a_rSelected names the item.
+bool openAndSelect(const std::string& a_rSpec, sSelectedItem& a_rSelected, std::ostream& a_rErr);
 
 }  // namespace nQvzelTool

@@ -1,41 +1,56 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "Topology.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <unordered_map>
 #include <utility>
+
+#include "Status.h"
+#include "cSlotPath.h"
 
 namespace nQvzelTool {
 
 namespace {
 
-// A code is "(device << 3) | function" in two hex digits; a port's bridge
-// sits one device number (one step of this size) after the previous one's.
-constexpr unsigned long kCodesPerDevice = 8;
-constexpr unsigned long kMaxCode = 0xFF;
+// A code holds a function number in its low bits and a device number above
+// them; a bus has device numbers up to kMaxDevice.
+constexpr unsigned kFunctionBits = 3;
+constexpr unsigned kFunctionMask = (1u << kFunctionBits) - 1;
+constexpr unsigned kMaxDevice = 31;
 
 // Where a port bridge stands: upstream item and port index.
 using tPortAt = std::pair<uint32_t, uint32_t>;
+
+// The slot-path texts of a path's ancestors, the deepest first (so that the
+// closest port wins); none when the text does not parse.
+std::vector<std::string> ancestorPaths(const std::string& a_rPath) {
+  std::vector<std::string> l_Paths;
+  Status l_Status;
+  nQvPxiDriverTools_1_0::cSlotPath l_Path(a_rPath.c_str(), l_Status);
+  for (l_Path.PopFront(); l_Status.isNotFatal() && !l_Path.IsEmpty(); l_Path.PopFront()) {
+    std::string l_Text;
+    l_Path.GetText(l_Text, l_Status);
+    if (l_Status.isNotFatal()) l_Paths.push_back(l_Text);
+  }
+  return l_Paths;
+}
 
 }  // namespace
 
 std::string portSlotPath(const std::string& a_rCardPath, uint32_t a_Port) {
   if (a_Port == 0) return a_rCardPath;
-  const size_t l_Start = a_rCardPath.find(':');
-  if (l_Start == std::string::npos) return std::string();
-  const size_t l_End = std::min(a_rCardPath.find(',', l_Start), a_rCardPath.size());
-  const std::string l_First = a_rCardPath.substr(l_Start + 1, l_End - l_Start - 1);
-  char* l_pEnd = nullptr;
-  const unsigned long l_Code = std::strtoul(l_First.c_str(), &l_pEnd, 16);
-  const unsigned long l_PortCode = l_Code + a_Port * kCodesPerDevice;
-  if (l_First.empty() || *l_pEnd != '\0' || l_Code > kMaxCode || l_PortCode > kMaxCode) {
-    return std::string();
-  }
-  char l_Text[3];
-  std::snprintf(l_Text, sizeof l_Text, "%02lX", l_PortCode);
-  return a_rCardPath.substr(0, l_Start + 1) + l_Text + a_rCardPath.substr(l_End);
+  Status l_Status;
+  nQvPxiDriverTools_1_0::cSlotPath l_Path(a_rCardPath.c_str(), l_Status);
+  const int l_Code = l_Path.GetFrontDeviceFunction(l_Status);
+  if (l_Status.isFatal()) return std::string();
+  const unsigned l_Device = (static_cast<unsigned>(l_Code) >> kFunctionBits) + a_Port;
+  if (a_Port > kMaxDevice || l_Device > kMaxDevice) return std::string();
+  l_Path.PopFront();
+  l_Path.PushDeviceFunction(static_cast<uint8_t>(l_Device),
+                            static_cast<uint8_t>(static_cast<unsigned>(l_Code) & kFunctionMask),
+                            l_Status);
+  std::string l_Text;
+  l_Path.GetText(l_Text, l_Status);
+  return l_Status.isFatal() ? std::string() : l_Text;
 }
 
 void attachControllers(std::vector<sItemRecord>& a_rItems) {
@@ -53,17 +68,9 @@ void attachControllers(std::vector<sItemRecord>& a_rItems) {
   for (sItemRecord& l_rController : a_rItems) {
     if (l_rController.m_Kind != eItemKind::kController) continue;
     l_rController.m_Attachment = sAttachment();
-    const std::string& l_rPath = l_rController.m_SlotPath.m_Value;
-    const size_t l_Start = l_rPath.find(':');
-    if (l_Ports.empty() || !l_rController.m_SlotPath.m_Present || l_Start == std::string::npos) {
-      continue;
-    }
-    // The ancestors' paths, the deepest first (so that the closest port
-    // wins): the root part with the codes after each comma.
-    for (size_t l_Comma = l_rPath.find(',', l_Start); l_Comma != std::string::npos;
-         l_Comma = l_rPath.find(',', l_Comma + 1)) {
-      const auto l_Port =
-          l_Ports.find(l_rPath.substr(0, l_Start + 1) + l_rPath.substr(l_Comma + 1));
+    if (l_Ports.empty() || !l_rController.m_SlotPath.m_Present) continue;
+    for (const std::string& l_rAncestor : ancestorPaths(l_rController.m_SlotPath.m_Value)) {
+      const auto l_Port = l_Ports.find(l_rAncestor);
       if (l_Port == l_Ports.end()) continue;
       l_rController.m_Attachment.m_Attached = true;
       l_rController.m_Attachment.m_UpstreamIndex = l_Port->second.first;

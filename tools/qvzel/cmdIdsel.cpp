@@ -17,21 +17,17 @@ constexpr uint8_t kNoSlot = 0xFF;
 }  // namespace
 
 int runIdsel(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_rErr) {
-  cFinderList l_List;
-  sInventory l_Inventory;
-  void* l_pItem = nullptr;
-  uint32_t l_Index = 0;
-  if (!openAndSelect(l_List, l_Inventory, a_rOptions.m_Args.at(0), l_pItem, l_Index, a_rErr)) {
-    return kExitFailure;
-  }
-  const sItemRecord& l_rItem = l_Inventory.m_Items.at(l_Index);
+  sSelectedItem l_Selected;
+  if (!openAndSelect(a_rOptions.m_Args.at(0), l_Selected, a_rErr)) return kExitFailure;
+  const sItemRecord& l_rItem = l_Selected.record();
+  const uint32_t l_Index = l_Selected.m_Index;
   if (l_rItem.m_Kind != eItemKind::kController) {
     reportFailure(a_rErr, "item " + std::to_string(l_Index) + " is not a link controller; only " +
                               "link controllers have an IDSEL map.");
     return kExitFailure;
   }
   const uint8_t* l_pMap = nullptr;
-  const int32_t l_Code = nQVPXIFINDER100_getControllerIDSELMap(l_pItem, &l_pMap);
+  const int32_t l_Code = nQVPXIFINDER100_getControllerIDSELMap(l_Selected.m_pItem, &l_pMap);
   if (l_Code < 0 || l_pMap == nullptr) {
     reportFailure(a_rErr, "cannot read the IDSEL map of item " + std::to_string(l_Index) + ".",
                   l_Code);

@@ -200,14 +200,13 @@ bool checkImageForUpdate(const sImageReport& a_rReport, std::ostream& a_rErr) {
 }
 
 // The item the user named, which must be an upstream link card.
-bool selectUpstream(cFinderList& a_rList, sInventory& a_rInventory, const std::string& a_rSpec,
-                    void*& a_rpItem, uint32_t& a_rIndex, std::ostream& a_rErr) {
-  if (!openAndSelect(a_rList, a_rInventory, a_rSpec, a_rpItem, a_rIndex, a_rErr)) {
+bool selectUpstream(const std::string& a_rSpec, sSelectedItem& a_rSelected, std::ostream& a_rErr) {
+  if (!openAndSelect(a_rSpec, a_rSelected, a_rErr)) {
     reportFailure(a_rErr, "nothing was written.");
     return false;
   }
-  if (a_rInventory.m_Items.at(a_rIndex).m_Kind != eItemKind::kUpstream) {
-    reportFailure(a_rErr, "item " + std::to_string(a_rIndex) +
+  if (a_rSelected.record().m_Kind != eItemKind::kUpstream) {
+    reportFailure(a_rErr, "item " + std::to_string(a_rSelected.m_Index) +
                               " is not an upstream link device; only upstream link cards take " +
                               "a firmware image; nothing was written.");
     return false;
@@ -352,13 +351,10 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
   const sImageReport l_Report = checkImageFile(a_rOptions.m_Args.at(1));
   if (!checkImageForUpdate(l_Report, a_rErr)) return kExitFailure;
 
-  cFinderList l_List;
-  sInventory l_Inventory;
-  void* l_pItem = nullptr;
-  uint32_t l_Index = 0;
-  if (!selectUpstream(l_List, l_Inventory, a_rOptions.m_Args.at(0), l_pItem, l_Index, a_rErr)) {
-    return kExitFailure;
-  }
+  sSelectedItem l_Selected;
+  if (!selectUpstream(a_rOptions.m_Args.at(0), l_Selected, a_rErr)) return kExitFailure;
+  void* const l_pItem = l_Selected.m_pItem;
+  const uint32_t l_Index = l_Selected.m_Index;
 
   // From here on the device is open; the session closes it on every return.
   cDeviceSession l_Session(l_pItem);
@@ -374,8 +370,7 @@ int runUpdate(const sOptions& a_rOptions, std::ostream& a_rOut, std::ostream& a_
                                       .m_Check.m_Values[fw::kKeyVersion]
                                       .cut();
 
-  if (!showPlan(l_Inventory.m_Items.at(l_Index), l_Card, l_Verdict, l_ImageVersion, a_rOut,
-                a_rErr) ||
+  if (!showPlan(l_Selected.record(), l_Card, l_Verdict, l_ImageVersion, a_rOut, a_rErr) ||
       !mayWrite(l_Report, l_Verdict, a_rOptions, l_ImageVersion, l_Index, a_rErr)) {
     return kExitFailure;
   }
