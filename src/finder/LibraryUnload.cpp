@@ -4,12 +4,16 @@
 // since other threads may still be inside a call and the process's end
 // releases everything anyway.
 //
-// The two are told apart by order. A static object's destructor is run by
-// exit() among the exit handlers, before the loader runs any library's
-// destructor functions; when the library is unloaded, its destructor
-// functions run first and the static objects' destructors after them. So
-// the sentinel below has already run at exit() when releaseOnUnload runs,
-// and has not when dlclose() runs it.
+// The two are told apart by order where the order allows it. When the
+// library was loaded with dlopen(), exit() runs the static objects'
+// destructors among its exit handlers before the loader runs any library's
+// destructor functions, so the sentinel below has already run; dlclose()
+// runs the destructor functions first. A library the program was linked
+// with has its destructor functions run first at exit() too, so the release
+// must also be safe with other threads still running: it happens only when
+// no thread is inside a call (lockForUnload), and the mutex then stays held
+// for good, so no thread waiting for it or calling later ever runs on what
+// was released.
 #include <atomic>
 
 #include "config/StandardPaths.h"
@@ -37,7 +41,6 @@ __attribute__((destructor)) void releaseOnUnload() {
     // Releasing allocates nothing; nothing to report to anyone anyway.
   }
   StandardPaths::releaseInstance();
-  destroyManagerMutex();
 }
 
 }  // namespace

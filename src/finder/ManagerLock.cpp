@@ -13,9 +13,10 @@ namespace {
 // Attempts to take the mutex without blocking before a thread blocks on it.
 constexpr int kTryLockAttempts = 50;
 
-// Set up when the library is loaded and never destroyed by exit(): a thread
-// still inside a call when another thread calls exit() must find the mutex
-// intact. Only the library's unloading destroys it (destroyManagerMutex).
+// Set up when the library is loaded and never destroyed: a thread still
+// inside a call, or waiting for one, when another thread calls exit() must
+// find the mutex intact. The library's unloading keeps it held for good
+// (lockForUnload).
 struct sManagerMutex {
   Status m_SetupStatus;
   pthread_mutex_t m_Mutex;
@@ -134,13 +135,6 @@ const Status& managerSetupStatus() { return g_pMutex->m_SetupStatus; }
 
 bool lockForUnload() {
   return g_pMutex->m_Initialised && pthread_mutex_trylock(&g_pMutex->m_Mutex) == 0;
-}
-
-void destroyManagerMutex() {
-  if (!g_pMutex->m_Initialised) return;
-  pthread_mutex_unlock(&g_pMutex->m_Mutex);
-  pthread_mutex_destroy(&g_pMutex->m_Mutex);
-  g_pMutex->m_Initialised = false;
 }
 
 }  // namespace nQVZEL_15_0

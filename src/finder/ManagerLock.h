@@ -31,10 +31,10 @@ class cManagerLock {
 const Status& managerSetupStatus();
 
 // For the library's unloading: takes the mutex when no other thread holds it
-// (true), so that the caller can release what it guards.
+// (true), so that the caller can release what it guards. The mutex is then
+// held for good and never unlocked: the unloading may be exit()'s, with other
+// threads still running, and a thread waiting for the mutex or calling later
+// must never run on what was released. A held mutex owns nothing to give back.
 bool lockForUnload();
-// For the library's unloading, after lockForUnload succeeded: unlocks and
-// destroys the mutex. No operation may run afterwards.
-void destroyManagerMutex();
 
 }  // namespace nQVZEL_15_0
